@@ -1,0 +1,47 @@
+# Native (Linux) build: the portable decision logic under sanitizers, its unit tests and
+# fuzz targets, and the packer tool that writes configured launchers.
+set(SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g)
+
+add_library(launcher_portable STATIC ${LAUNCHER_PORTABLE_SOURCES})
+target_include_directories(launcher_portable PUBLIC ${CMAKE_SOURCE_DIR}/windows)
+target_compile_options(launcher_portable PUBLIC ${SANITIZE_FLAGS} -Wall -Wextra)
+target_link_options(launcher_portable PUBLIC ${SANITIZE_FLAGS})
+
+# GoogleTest from the distribution's sources, built with the same sanitizers.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+target_compile_options(gtest PRIVATE ${SANITIZE_FLAGS})
+target_compile_options(gtest_main PRIVATE ${SANITIZE_FLAGS})
+
+# The packer's logic (everything but its main) is unit-tested in the same binary.
+file(GLOB PACKER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/packer/*.cpp)
+set(PACKER_LOGIC_SOURCES ${PACKER_SOURCES})
+list(FILTER PACKER_LOGIC_SOURCES EXCLUDE REGEX "/main\\.cpp$")
+
+file(GLOB_RECURSE UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+add_executable(unit_tests ${UNIT_TEST_SOURCES} ${PACKER_LOGIC_SOURCES})
+target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/unit ${CMAKE_SOURCE_DIR}/tools/packer)
+target_link_libraries(unit_tests PRIVATE launcher_portable gtest gtest_main)
+enable_testing()
+add_test(NAME unit_tests COMMAND unit_tests)
+
+# libFuzzer targets: one per file in tests/fuzz, each linked with the test support code
+# (the capturing log) and the portable logic.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
+  file(GLOB SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/support/*.cpp)
+  foreach(src ${FUZZ_SOURCES})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src} ${SUPPORT_SOURCES})
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/unit)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} PRIVATE launcher_portable)
+  endforeach()
+endif()
+
+# The packer is a user tool: built without sanitizers, optimised.
+add_executable(packer ${PACKER_SOURCES})
+target_include_directories(packer PRIVATE ${CMAKE_SOURCE_DIR}/windows ${CMAKE_SOURCE_DIR}/tools/packer)
+target_compile_options(packer PRIVATE -O2 -Wall -Wextra)

@@ -1,0 +1,16 @@
+# The launcher executable, cross-built with MinGW-w64. Static runtime so that the file runs
+# on a bare Windows installation; stripped so that no symbol table follows the last section.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(LAUNCHER_BITS 64)
+else()
+  set(LAUNCHER_BITS 32)
+endif()
+
+add_executable(launcher ${LAUNCHER_ALL_SOURCES} ${CMAKE_SOURCE_DIR}/windows/launcher.rc)
+set_target_properties(launcher PROPERTIES OUTPUT_NAME "launcher${LAUNCHER_BITS}")
+target_include_directories(launcher PRIVATE ${CMAKE_SOURCE_DIR}/windows)
+target_compile_definitions(launcher PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+  _WIN32_WINNT=0x0601 LAUNCHER_BITS=${LAUNCHER_BITS})
+target_compile_options(launcher PRIVATE -Wall -Wextra -Os -fno-exceptions)
+target_link_options(launcher PRIVATE -static -s -mconsole)
+target_link_libraries(launcher PRIVATE advapi32 shell32 user32 gdi32)

@@ -1,0 +1,116 @@
+// Process entry: start-up preparation, command-line splitting and the choice between an
+// administration command, a direct run and the service dispatcher.
+
+#include "config/config_store.h"
+#include "config/read_config.h"
+#include "core/command_line.h"
+#include "core/commands.h"
+#include "core/launcher_state.h"
+#include "core/log.h"
+#include "core/platform.h"
+#include "core/run.h"
+#include "core/text_format.h"
+#include "service/service_commands.h"
+#include "service/service_main.h"
+
+#include <cstdio>
+
+namespace {
+
+void prepareLauncher() {
+    readConfiguration();
+    char kind[2];
+    getSetting(2001, kind, sizeof kind);
+    generatorKind = kind[0];
+}
+
+void printUsage() {
+    wchar_t modulePath[6000];
+    DWORD length = GetModuleFileNameW(nullptr, modulePath, 6000);
+    if (length == 0 || length >= 6000) modulePath[0] = 0;
+    std::wstring line = usageLine(modulePath);
+    // The usage line is ASCII apart from the file name; the console code page conversion of
+    // the C runtime handles the rest.
+    fputs(std::string(line.begin(), line.end()).c_str(), stdout);
+    fflush(stdout);
+}
+
+int runDispatcher() {
+    SERVICE_TABLE_ENTRYW table[] = {{serviceName, serviceMain}, {nullptr, nullptr}};
+    logLine(L"calling StartServiceCtrlDispatcher");
+    if (!StartServiceCtrlDispatcherW(table)) {
+        DWORD error = GetLastError();
+        logLine(L"StartServiceCtrlDispatcher failed with error %d", static_cast<int>(error));
+    }
+    logLine(L"StartServiceCtrlDispatcher returned");
+    return 0;
+}
+
+int directRun(ArgumentList& args, const std::wstring& programPath) {
+    serviceMode = false;
+    args.insert(args.begin(), programPath);
+    runApplication(args, false);
+    return 0;
+}
+
+int installWithConfiguredStart() { return installCommand(getSettingInt(107) == 4 ? SERVICE_AUTO_START : SERVICE_DEMAND_START); }
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    serviceMode = true;
+    prepareLauncher();
+    getSettingWide(101, serviceName, kServiceNameCapacity);
+
+    const wchar_t* commandLine = GetCommandLineW();
+    logLine(L"command line %s", commandLine);
+    ArgumentList args = splitCommandLine(commandLine);
+    std::wstring programPath;
+    if (!args.empty()) {
+        programPath = args.front();
+        args.erase(args.begin());
+    }
+
+    CommandChoice choice = chooseCommand(args);
+    if (choice.hasServiceName && !copyBounded(serviceName, kServiceNameCapacity, choice.serviceName.c_str()))
+        logError(L"service name truncated");
+
+    switch (choice.command) {
+    case Command::RestartChild:
+        runApplication(args, true);
+        return 0;
+    case Command::Help:
+        printUsage();
+        return 0;
+    case Command::Install:
+        return installWithConfiguredStart();
+    case Command::InstallAndStart:
+        installWithConfiguredStart();
+        return startCommand(args);
+    case Command::InstallAuto:
+        return installCommand(SERVICE_AUTO_START);
+    case Command::InstallDemand:
+        return installCommand(SERVICE_DEMAND_START);
+    case Command::Uninstall:
+        return uninstallCommand(true);
+    case Command::Stop:
+        return stopCommand(true);
+    case Command::Start:
+        return startCommand(args);
+    case Command::Restart:
+        stopCommand(false);
+        return startCommand(args);
+    case Command::Status:
+        return statusCommand();
+    case Command::Run:
+        logLine(L"running service");
+        noRedirect = true;
+        return directRun(args, programPath);
+    case Command::RunRedirect:
+        logLine(L"running service with redirection");
+        return directRun(args, programPath);
+    case Command::Dispatcher:
+        break;
+    }
+    return runDispatcher();
+}

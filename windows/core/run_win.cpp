@@ -1,0 +1,11 @@
+#include "core/run.h"
+
+#include "core/fatal.h"
+#include "core/log.h"
+
+// Finding and starting a Java runtime is not available in this build yet, so a run cannot
+// succeed: it ends the process as a failed launch does.
+void runApplication(ArgumentList&, bool) {
+    logError(L"no Java runtime support in this build");
+    exitLauncher(1);
+}
