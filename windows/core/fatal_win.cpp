@@ -19,3 +19,12 @@ void failWithText(const wchar_t* text) {
 void exitLauncher(int code) {
     ExitProcess(static_cast<UINT>(code));
 }
+
+// Localized messages are not available in this build yet; the id is shown instead.
+void failWithMessage(int id, const wchar_t* arg) {
+    wchar_t text[64];
+    wsprintfW(text, L"Error %d (%ls)", id, arg == nullptr ? L"" : arg);
+    failWithText(text);
+}
+
+void failWithMessage(int id, const char*) { failWithMessage(id, static_cast<const wchar_t*>(nullptr)); }
