@@ -14,3 +14,8 @@ target_compile_definitions(launcher PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
 target_compile_options(launcher PRIVATE -Wall -Wextra -Os -fno-exceptions)
 target_link_options(launcher PRIVATE -static -s -mconsole)
 target_link_libraries(launcher PRIVATE advapi32 shell32 user32 gdi32)
+
+# Test equipment for the Wine tests; never shipped with the launcher.
+add_executable(envrun ${CMAKE_SOURCE_DIR}/testtools/envrun/envrun.cpp)
+target_compile_options(envrun PRIVATE -municode -Wall)
+target_link_options(envrun PRIVATE -static -municode)

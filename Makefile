@@ -1,0 +1,65 @@
+# Top-level build. `make` builds everything into dist/, `make test` runs every test stage,
+# `make demo` packs and runs the demo launcher. Each first installs what is missing.
+#
+# BUILD and DIST may be overridden so that several builds can run side by side.
+
+BUILD ?= build
+DIST ?= dist
+JOBS ?= $(shell nproc)
+export DIST_DIR := $(abspath $(DIST))
+export BUILD_DIR := $(abspath $(BUILD))
+
+.PHONY: all deps build native win32 win64 unit fuzz wine smoke32 test demo clean
+
+all: deps build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/native/build.ninja:
+	cmake -S . -B $(BUILD)/native -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+
+$(BUILD)/win32/build.ninja:
+	cmake -S . -B $(BUILD)/win32 -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+
+$(BUILD)/win64/build.ninja:
+	cmake -S . -B $(BUILD)/win64 -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
+
+native: $(BUILD)/native/build.ninja
+	ninja -C $(BUILD)/native -j $(JOBS)
+
+win32: $(BUILD)/win32/build.ninja
+	ninja -C $(BUILD)/win32 -j $(JOBS)
+
+win64: $(BUILD)/win64/build.ninja
+	ninja -C $(BUILD)/win64 -j $(JOBS)
+
+# dist/ holds only what a user ships or runs: the two prebuilt launchers and the packer.
+build: native win32 win64
+	mkdir -p $(DIST)
+	cp $(BUILD)/win32/launcher32.exe $(BUILD)/win64/launcher64.exe $(DIST)/
+	cp $(BUILD)/native/packer $(DIST)/packer
+
+unit: native
+	$(BUILD)/native/unit_tests --gtest_brief=1
+
+fuzz: native
+	bash tests/fuzz/run.sh $(BUILD)/native
+
+wine: build
+	bash tests/wine/run.sh
+
+smoke32: build
+	bash tests/smoke32/run.sh
+
+test: deps build
+	bash tests/run_all.sh
+
+demo: deps build
+	bash demo/run.sh
+
+clean:
+	rm -rf $(BUILD) $(DIST)
