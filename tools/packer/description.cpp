@@ -125,8 +125,9 @@ bool parseDescription(const std::string& text, const std::string& name, const st
         size_t equals = rest.find('=');
         if (equals == std::string::npos) return fail("expected \"" + keyword + " <key> = <value>\"");
         std::string key = trim(rest.substr(0, equals));
-        std::string afterEquals = line.substr(line.size() - (rest.size() - equals - 1));
-        std::string value = afterEquals.size() > 0 && afterEquals[0] == ' ' ? afterEquals.substr(1) : afterEquals;
+        // The value comes from the untrimmed line, so trailing spaces are kept.
+        std::string afterEquals = raw.substr(raw.find('=') + 1);
+        std::string value = !afterEquals.empty() && afterEquals[0] == ' ' ? afterEquals.substr(1) : afterEquals;
 
         if (keyword == "setting" || keyword == "setting-hex") {
             if (currentLocale != nullptr) return fail("settings cannot be overridden per locale");
