@@ -23,9 +23,12 @@ check() {  # check <description> <command...>
 # Export table and PE headers, from the file alone.
 objdump_checks() {
   local exe="$dist/launcher32.exe"
-  i686-w64-mingw32-objdump -f "$exe" | grep -q 'file format pei-i386' &&
-  i686-w64-mingw32-objdump -p "$exe" | grep -q 'Subsystem.*00000003' &&
-  i686-w64-mingw32-objdump -h "$exe" | grep -q '\.rsrc'
+  # (grep reads to the end: with pipefail an early exit would fail objdump's write)
+  i686-w64-mingw32-objdump -f "$exe" | grep 'file format pei-i386' >/dev/null &&
+  i686-w64-mingw32-objdump -p "$exe" | grep 'Subsystem.*00000003' >/dev/null &&
+  i686-w64-mingw32-objdump -h "$exe" | grep '\.rsrc' >/dev/null &&
+  strings "$exe" | grep 'requestedExecutionLevel level="asInvoker" uiAccess="false"' >/dev/null &&
+  strings "$exe" | grep 'Microsoft.Windows.Common-Controls' >/dev/null
 }
 check "launcher32.exe is a 32-bit console PE with resources" objdump_checks
 
