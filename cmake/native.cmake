@@ -3,7 +3,7 @@
 set(SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g)
 
 add_library(launcher_portable STATIC ${LAUNCHER_PORTABLE_SOURCES})
-target_include_directories(launcher_portable PUBLIC ${CMAKE_SOURCE_DIR}/windows)
+target_include_directories(launcher_portable PUBLIC ${CMAKE_SOURCE_DIR}/windows ${JDK_INCLUDE_DIR} ${JDK_INCLUDE_DIR}/linux)
 target_compile_options(launcher_portable PUBLIC ${SANITIZE_FLAGS} -Wall -Wextra)
 target_link_options(launcher_portable PUBLIC ${SANITIZE_FLAGS})
 

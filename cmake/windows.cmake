@@ -8,7 +8,7 @@ endif()
 
 add_executable(launcher ${LAUNCHER_ALL_SOURCES} ${CMAKE_SOURCE_DIR}/windows/launcher.rc)
 set_target_properties(launcher PROPERTIES OUTPUT_NAME "launcher${LAUNCHER_BITS}")
-target_include_directories(launcher PRIVATE ${CMAKE_SOURCE_DIR}/windows)
+target_include_directories(launcher PRIVATE ${CMAKE_SOURCE_DIR}/windows ${CMAKE_SOURCE_DIR}/windows/jni ${JDK_INCLUDE_DIR})
 target_compile_definitions(launcher PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
   _WIN32_WINNT=0x0601 LAUNCHER_BITS=${LAUNCHER_BITS})
 target_compile_options(launcher PRIVATE -Wall -Wextra -Os -fno-exceptions)

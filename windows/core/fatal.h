@@ -1,9 +1,24 @@
 // Fatal conditions end the process here, and only here: the text is shown (message box or
 // console, as the application kind decided), the extraction directory is removed and the
-// process ends with exit code 1.
+// process ends with exit code 1. Also the two other ways the launcher talks to the user
+// outside its administration commands: a progress text, and the report of a Java exception.
 #pragma once
 
+#include "core/java_exception.h"
 #include "core/platform.h"
+
+#include <cstddef>
+
+// Shows `text` in the presentation in force (see presentation.h), followed by an empty line
+// and "Log: <long log path>" while the log is on. Returns once the user has closed the box
+// or the text is written.
+void showMessage(const wchar_t* text);
+
+// Shows message `id` (a localized message, or a setting of that id) with its first "{0}"
+// replaced by `arg` (nullptr: no replacement). The 8-bit variant widens `arg` first.
+void showConfigMessage(int id, const wchar_t* arg);
+void showConfigMessage(int id, const char* arg);
+void showConfigMessage(int id, std::nullptr_t);
 
 // Shows `text` to the user and ends the process with exit code 1.
 LAUNCHER_NORETURN void failWithText(const wchar_t* text);
@@ -12,6 +27,11 @@ LAUNCHER_NORETURN void failWithText(const wchar_t* text);
 // ends the process with exit code 1. The 8-bit variant widens `arg` first.
 LAUNCHER_NORETURN void failWithMessage(int id, const wchar_t* arg);
 LAUNCHER_NORETURN void failWithMessage(int id, const char* arg);
+// Without an argument: `failWithMessage(1015, nullptr)` picks this one unambiguously.
+LAUNCHER_NORETURN void failWithMessage(int id, std::nullptr_t);
 
 // Ends the process with `code`, removing the extraction directory first.
 LAUNCHER_NORETURN void exitLauncher(int code);
+
+// Writes an 8-bit progress text to standard output and flushes it; never a message box.
+void printProgress(const char* text);

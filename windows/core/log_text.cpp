@@ -1,0 +1,104 @@
+#include "core/log_text.h"
+
+#include "core/text_format.h"
+
+#include <cstring>
+
+bool isLogRequested(const char* value) { return value != nullptr && strcmp(value, "yes") == 0; }
+
+bool chooseLogPath(const wchar_t* tempDirectory, wchar_t* out, size_t capacity,
+                   const std::function<bool(const wchar_t*)>& fileExists) {
+    std::wstring directory = tempDirectory == nullptr ? L"" : tempDirectory;
+    if (directory.empty())
+        directory = L"c:\\";
+    else if (directory.back() != L'\\' && directory.back() != L'/')
+        directory += L'\\';
+    for (int number = 1;; ++number) {
+        if (!formatWide(out, capacity, L"%sqwk_nlog_%d.log", directory.c_str(), number)) return false;
+        if (number == kLastLogFileNumber || !fileExists(out)) return true;
+    }
+}
+
+int32_t elapsedMilliseconds(int64_t now, int64_t start) {
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(now) - static_cast<uint64_t>(start)));
+}
+
+bool composeLogLine(wchar_t* out, size_t capacity, int32_t elapsed, bool isError, const wchar_t* format,
+                    va_list args) {
+    if (capacity < 2) {
+        if (capacity == 1) out[0] = 0;
+        return false;
+    }
+    // The line feed's place is kept back so that a cut line still ends the line.
+    size_t room = capacity - 1;
+    bool complete = formatWide(out, room, isError ? L"[%d:%d] ERROR: " : L"[%d:%d] ", elapsed / 1000, elapsed % 1000);
+    size_t used = wcslen(out);
+    if (complete) {
+        va_list copy;
+        va_copy(copy, args);
+        complete = formatWideV(out + used, room - used, format, copy);
+        va_end(copy);
+        used += wcslen(out + used);
+    }
+    out[used] = L'\n';
+    out[used + 1] = 0;
+    return complete;
+}
+
+namespace {
+
+bool isHighSurrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool isLowSurrogate(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// UTF-8 form of one code point; returns its length (at most 4).
+size_t utf8Sequence(uint32_t codePoint, char* bytes) {
+    if (codePoint < 0x80) {
+        bytes[0] = static_cast<char>(codePoint);
+        return 1;
+    }
+    if (codePoint < 0x800) {
+        bytes[0] = static_cast<char>(0xC0 | (codePoint >> 6));
+        bytes[1] = static_cast<char>(0x80 | (codePoint & 0x3F));
+        return 2;
+    }
+    if (codePoint < 0x10000) {
+        bytes[0] = static_cast<char>(0xE0 | (codePoint >> 12));
+        bytes[1] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        bytes[2] = static_cast<char>(0x80 | (codePoint & 0x3F));
+        return 3;
+    }
+    bytes[0] = static_cast<char>(0xF0 | (codePoint >> 18));
+    bytes[1] = static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+    bytes[2] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    bytes[3] = static_cast<char>(0x80 | (codePoint & 0x3F));
+    return 4;
+}
+
+}  // namespace
+
+size_t encodeLogText(const wchar_t* text, char* out, size_t capacity) {
+    size_t used = 0;
+    for (const wchar_t* p = text; p != nullptr && *p != 0; ++p) {
+        uint32_t unit = static_cast<uint32_t>(*p);
+        uint32_t codePoint = unit;
+        char bytes[4];
+        size_t length;
+        if (unit == L'\n') {
+            bytes[0] = '\r';
+            bytes[1] = '\n';
+            length = 2;
+        } else {
+            if (isHighSurrogate(unit) && isLowSurrogate(static_cast<uint32_t>(p[1]))) {
+                codePoint = 0x10000 + ((unit - 0xD800) << 10) + (static_cast<uint32_t>(p[1]) - 0xDC00);
+                ++p;
+            } else if (isHighSurrogate(unit) || isLowSurrogate(unit) || unit > 0x10FFFF) {
+                codePoint = 0xFFFD;
+            }
+            length = utf8Sequence(codePoint, bytes);
+        }
+        if (used + length > capacity) break;
+        memcpy(out + used, bytes, length);
+        used += length;
+    }
+    return used;
+}
