@@ -1,0 +1,260 @@
+#include "config/extraction.h"
+
+#include "config/block_format.h"
+#include "config/block_reader.h"
+#include "config/config_store.h"
+#include "core/log.h"
+
+#include <cstring>
+#include <string>
+
+char extractionDirectory[kExtractionDirectoryCapacity] = {};
+int32_t unextractedPosition = 0;
+
+namespace {
+
+constexpr int kMaxDirectoryAttempts = 10;
+
+// Writes `text` into `out` only when all of it fits, so a path is either whole or absent.
+bool storeWhole(char* out, size_t capacity, const std::string& text) {
+    if (capacity == 0) return false;
+    if (text.size() + 1 > capacity) {
+        out[0] = 0;
+        return false;
+    }
+    memcpy(out, text.c_str(), text.size() + 1);
+    return true;
+}
+
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+// A component of dots and spaces only names the directory itself or its parent once the
+// system has trimmed trailing dots and spaces, so none of them is a file inside.
+bool isDotsAndSpaces(const std::string& component) {
+    return !component.empty() && component.find_first_not_of(". ") == std::string::npos;
+}
+
+const wchar_t* problemText(IncludedPathProblem problem) {
+    return problem == IncludedPathProblem::Absolute ? L"absolute path" : L"outside the extraction directory";
+}
+
+// Writes all of `length` bytes, calling the sink again for whatever it did not take. A write
+// that reports success without taking anything counts as a failure, so a sink that makes no
+// progress cannot keep the loop running forever.
+bool writeAll(ByteSink& to, const uint8_t* data, uint32_t length) {
+    uint32_t done = 0;
+    while (done < length) {
+        uint32_t written = 0;
+        uint32_t error = 0;
+        bool ok = to.write(data + done, length - done, written, error);
+        if (!ok || written == 0) {
+            logError(L"WriteFile failed %d %d", static_cast<int>(length - done), static_cast<int>(error));
+            return false;
+        }
+        done += written < length - done ? written : length - done;
+    }
+    return true;
+}
+
+// Creates the first directory level of `token` inside the extraction directory; "lib\a.jar"
+// needs "lib". Deeper levels are not created, so their files fail when they are created.
+void createFirstLevelDirectory(ExtractionFileSystem& files, const std::string& token) {
+    size_t backslash = token.find('\\');
+    if (backslash == std::string::npos) return;
+    char directory[kExtractionPathCapacity];
+    // The whole path already fit, so its prefix does too.
+    composeIncludedFilePath(directory, sizeof directory, extractionDirectory, token.substr(0, backslash).c_str());
+    logLine(L"creating directory %S", directory);
+    uint32_t error = 0;
+    if (files.createDirectory(directory, error) == DirectoryCreation::Failed)
+        logError(L"failed to create directory %S", directory);
+}
+
+ExtractionStatus extractToken(BlockReader& reader, ExtractionFileSystem& files, const std::string& token) {
+    IncludedPathProblem problem = checkIncludedPath(token);
+    if (problem != IncludedPathProblem::None) {
+        logError(L"refusing included file %S: %s", token.c_str(), problemText(problem));
+        return ExtractionStatus::CannotCreateFile;
+    }
+    char path[kExtractionPathCapacity];
+    if (!composeIncludedFilePath(path, sizeof path, extractionDirectory, token.c_str())) {
+        logError(L"included file path too long: %S", token.c_str());
+        return ExtractionStatus::CannotCreateFile;
+    }
+    createFirstLevelDirectory(files, token);
+    ExtractionStatus status = extractOneFile(reader, files, path);
+    if (status == ExtractionStatus::ReadFailed || status == ExtractionStatus::WriteFailed)
+        logError(L"Failed to extract %S", path);
+    return status;
+}
+
+}  // namespace
+
+std::vector<std::string> includedFileTokens(const std::string& list, int count) {
+    std::vector<std::string> tokens;
+    // The list is 8-bit text that ends at its first NUL, as a C string would.
+    std::string text(list.c_str());
+    size_t start = 0;
+    while (static_cast<int>(tokens.size()) < count) {
+        size_t end = text.find(';', start);
+        std::string token = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (token.empty()) break;
+        tokens.push_back(token);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return tokens;
+}
+
+IncludedPathProblem checkIncludedPath(const std::string& path) {
+    if (path.empty()) return IncludedPathProblem::OutsideDirectory;
+    if (isSeparator(path[0]) || path.find(':') != std::string::npos) return IncludedPathProblem::Absolute;
+    size_t start = 0;
+    for (;;) {
+        size_t end = start;
+        while (end < path.size() && !isSeparator(path[end])) ++end;
+        if (isDotsAndSpaces(path.substr(start, end - start))) return IncludedPathProblem::OutsideDirectory;
+        if (end == path.size()) return IncludedPathProblem::None;
+        start = end + 1;
+    }
+}
+
+bool composeIncludedFilePath(char* out, size_t capacity, const char* directory, const char* name) {
+    return storeWhole(out, capacity, std::string(directory) + "\\" + name);
+}
+
+bool composeEntryPath(char* out, size_t capacity, const char* directory, const char* name) {
+    std::string path(directory);
+    if (path.empty() || path.back() != '\\') path += '\\';
+    return storeWhole(out, capacity, path + name);
+}
+
+bool composeExtractionDirectoryName(char* out, size_t capacity, const char* tempFile, uint32_t seconds) {
+    return storeWhole(out, capacity,
+                      std::string(tempFile) + "_dir" + std::to_string(static_cast<int32_t>(seconds)));
+}
+
+ExtractionStatus copyFileRange(ByteSource& from, ByteSink& to, int64_t count, bool unscramble) {
+    if (count <= 0) return ExtractionStatus::Done;
+    uint8_t chunk[kCopyChunkSize];
+    int64_t copied = 0;
+    while (copied < count) {
+        int64_t remaining = count - copied;
+        uint32_t wanted = remaining < kCopyChunkSize ? static_cast<uint32_t>(remaining) : kCopyChunkSize;
+        uint32_t got = 0;
+        uint32_t error = 0;
+        bool ok = from.read(chunk, wanted, got, error);
+        if (!ok || got == 0) {
+            logError(L"ReadFile failed %d %d %I64d", static_cast<int>(got), static_cast<int>(error), copied);
+            return ExtractionStatus::ReadFailed;
+        }
+        if (got > wanted) got = wanted;
+        if (unscramble)
+            for (uint32_t i = 0; i < got; ++i) chunk[i] ^= kIncludedFileXor;
+        if (!writeAll(to, chunk, got)) return ExtractionStatus::WriteFailed;
+        copied += got;
+    }
+    return ExtractionStatus::Done;
+}
+
+ExtractionStatus extractOneFile(BlockReader& reader, ExtractionFileSystem& files, const char* path) {
+    int64_t size = 0;
+    if (!reader.readLong(size)) return ExtractionStatus::RecordHeaderShort;
+    logLine(L"extracting %S (size: %I64d)", path, size);
+    // An empty included file leaves no file on disk; its record is consumed all the same.
+    if (size <= 0) return ExtractionStatus::Done;
+    uint32_t error = 0;
+    std::unique_ptr<ByteSink> file = files.createFile(path, error);
+    if (!file) {
+        logError(L"could not create %S (%d)", path, static_cast<int>(error));
+        return ExtractionStatus::CannotCreateFile;
+    }
+    // On a failure the file stays as far as it was written; closing it here (the sink's
+    // owner) lets the cleanup at exit delete it.
+    return copyFileRange(reader.source(), *file, size, true);
+}
+
+ExtractionStatus createExtractionDirectory(ExtractionFileSystem& files) {
+    for (int attempt = 0; attempt < kMaxDirectoryAttempts; ++attempt) {
+        char tempFile[kExtractionPathCapacity];
+        files.makeTempFileName(tempFile, sizeof tempFile);
+        // A temp name too long for the suffix stays too long on every attempt.
+        if (!composeExtractionDirectoryName(extractionDirectory, sizeof extractionDirectory, tempFile,
+                                            files.currentSeconds())) {
+            logError(L"extraction directory name too long: %S", tempFile);
+            break;
+        }
+        logLine(L"Temp dir3: %S", extractionDirectory);
+        uint32_t error = 0;
+        if (files.createDirectory(extractionDirectory, error) == DirectoryCreation::Created)
+            return ExtractionStatus::Done;
+        logLine(L"Could not create dir (%d)", static_cast<int>(error));
+    }
+    extractionDirectory[0] = 0;
+    return ExtractionStatus::NoDirectory;
+}
+
+ExtractionStatus extractIncludedFiles(ExtractionFileSystem& files, bool createDirectory, uint64_t recordsPosition) {
+    logLine(L"extracting files");
+    int count = getSettingInt(kSettingIncludedFileCount);
+    logLine(L"Included files: %d", count);
+    if (count == 0) {
+        if (createDirectory) extractionDirectory[0] = 0;
+        return ExtractionStatus::Done;
+    }
+    if (createDirectory) {
+        ExtractionStatus status = createExtractionDirectory(files);
+        if (status != ExtractionStatus::Done) return status;
+    }
+    std::vector<std::string> tokens = includedFileTokens(getSettingCopy(kSettingIncludedFilePaths), count);
+    // Without a directory every name would be composed against the root of the drive.
+    if (!tokens.empty() && extractionDirectory[0] == 0) {
+        logError(L"no extraction directory for the included files");
+        return ExtractionStatus::CannotCreateFile;
+    }
+
+    std::unique_ptr<ByteSource> launcher = files.openLauncherFile();
+    BlockReader reader(*launcher);
+    reader.seek(recordsPosition);
+    for (const std::string& token : tokens) {
+        ExtractionStatus status = extractToken(reader, files, token);
+        if (status != ExtractionStatus::Done) return status;
+    }
+    unextractedPosition = static_cast<int32_t>(launcher->position());
+    logLine(L"extracting files done");
+    return ExtractionStatus::Done;
+}
+
+void emptyDirectory(ExtractionFileSystem& files, const char* path, bool withSubdirectories) {
+    // A relative path here would delete inside whatever the working directory happens to be.
+    if (path == nullptr || path[0] == 0 || path[0] == '.') return;
+    logLine(L"emptying %S", path);
+    char pattern[kExtractionPathCapacity];
+    if (!composeEntryPath(pattern, sizeof pattern, path, "*.*")) {
+        logError(L"path too long to empty: %S", path);
+        return;
+    }
+    for (const DirectoryEntry& entry : files.listDirectory(pattern)) {
+        if (entry.name == "." || entry.name == "..") continue;
+        char child[kExtractionPathCapacity];
+        if (!composeEntryPath(child, sizeof child, path, entry.name.c_str())) {
+            logError(L"path too long to delete: %S", entry.name.c_str());
+            continue;
+        }
+        if (entry.isDirectory) {
+            logLine(L"attempting to remove %S (%d)", child, withSubdirectories ? 1 : 0);
+            if (withSubdirectories && !entry.isLink) emptyDirectory(files, child, false);
+            files.removeDirectory(child);
+        } else {
+            logLine(L"attempting to delete %S", child);
+            files.deleteFile(child);
+        }
+    }
+}
+
+void removeExtractionDirectory(ExtractionFileSystem& files) {
+    if (extractionDirectory[0] == 0) return;
+    emptyDirectory(files, extractionDirectory, true);
+    files.removeDirectory(extractionDirectory);
+    extractionDirectory[0] = 0;
+}
