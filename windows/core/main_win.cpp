@@ -10,6 +10,7 @@
 #include "core/platform.h"
 #include "core/run.h"
 #include "core/text_format.h"
+#include "paths/working_directory.h"
 #include "service/service_commands.h"
 #include "service/service_main.h"
 
@@ -22,6 +23,7 @@ void prepareLauncher() {
     char kind[2];
     getSetting(2001, kind, sizeof kind);
     generatorKind = kind[0];
+    applyConfiguredWorkingDirectory();
 }
 
 void printUsage() {

@@ -1,18 +1,212 @@
 #include "paths/launcher_path.h"
 
-#include "core/platform.h"
+#include "core/handles.h"
+#include "core/log.h"
+#include "core/text_format.h"
+#include "paths/path_helpers.h"
+
+#include <vector>
 
 namespace {
-wchar_t launcherLongPath[6000];
+
+constexpr DWORD kPathCapacity = 6000;
+
+// The launcher's path forms, written once by the first call of the accessors below (main
+// thread, during start-up) and read-only afterwards.
+wchar_t launcherLongPath[kPathCapacity];
+bool longPathKnown = false;
+std::string launcherNarrowPath;
+bool narrowPathKnown = false;
+char launcherDirectory[kPathCapacity];
+wchar_t launcherDirectoryFromNarrow[kPathCapacity];
+bool narrowDirectoryKnown = false;
+wchar_t launcherDirectoryWide[kPathCapacity];
+bool wideDirectoryKnown = false;
+
+// GetModuleFileNameW into `out`; empty when the name does not fit.
+void moduleFileName(wchar_t* out) {
+    DWORD length = GetModuleFileNameW(nullptr, out, kPathCapacity);
+    if (length == 0 || length >= kPathCapacity) out[0] = 0;
 }
 
+void computeLongPath() {
+    wchar_t moduleName[kPathCapacity];
+    moduleFileName(moduleName);
+    DWORD result = GetLongPathNameW(moduleName, launcherLongPath, kPathCapacity);
+    DWORD error = GetLastError();
+    if (result == 0 || result >= kPathCapacity) launcherLongPath[0] = 0;
+    logLine(L"init file name %s %s %d %d", moduleName, launcherLongPath, static_cast<int>(result),
+            static_cast<int>(error));
+    if (result == 0 || result >= kPathCapacity) copyBounded(launcherLongPath, kPathCapacity, moduleName);
+    collapseBackslashes(launcherLongPath);
+}
+
+// An 8-bit form is usable when it lost nothing and still names an executable.
+bool acceptNarrow(const std::string& candidate, bool lossy) { return !lossy && endsWithExe(candidate.c_str()); }
+
+std::optional<std::string> narrowFromShortName(const wchar_t* longPath) {
+    wchar_t shortPath[kPathCapacity];
+    DWORD length = GetShortPathNameW(longPath, shortPath, kPathCapacity);
+    if (length == 0 || length >= kPathCapacity) return std::nullopt;
+    bool lossy = false;
+    std::string narrow = toMultiByte(shortPath, lossy);
+    if (!acceptNarrow(narrow, lossy)) return std::nullopt;
+    return narrow;
+}
+
+// The last resort: the system's own 8-bit module name in its short form.
+std::string narrowFromAnsiModuleName() {
+    char moduleName[kPathCapacity];
+    DWORD length = GetModuleFileNameA(nullptr, moduleName, kPathCapacity);
+    if (length == 0 || length >= kPathCapacity) return std::string();
+    char shortPath[kPathCapacity];
+    length = GetShortPathNameA(moduleName, shortPath, kPathCapacity);
+    if (length == 0 || length >= kPathCapacity) return std::string();
+    return shortPath;
+}
+
+std::string computeNarrowPath(const wchar_t* longPath) {
+    bool lossy = false;
+    std::string narrow = toMultiByte(longPath, lossy);
+    if (acceptNarrow(narrow, lossy)) return narrow;
+    if (std::optional<std::string> shortName = narrowFromShortName(longPath)) return *shortName;
+    std::optional<std::string> viaShell = getShortPathViaShell(longPath);
+    if (viaShell && endsWithExe(viaShell->c_str())) return *viaShell;
+    return narrowFromAnsiModuleName();
+}
+
+// The 8-bit pipe output as text, for the log.
+std::string bytesRead(const std::vector<char>& buffer, DWORD count) { return std::string(buffer.data(), count); }
+
+DWORD readAll(HANDLE pipe, std::vector<char>& buffer) {
+    DWORD total = 0;
+    while (total < buffer.size()) {
+        DWORD got = 0;
+        if (!ReadFile(pipe, buffer.data() + total, static_cast<DWORD>(buffer.size()) - total, &got, nullptr) || got == 0)
+            break;
+        total += got;
+    }
+    return total;
+}
+
+}  // namespace
+
 const wchar_t* getLauncherPathWide() {
-    if (launcherLongPath[0] == 0) {
-        wchar_t moduleName[6000];
-        DWORD length = GetModuleFileNameW(nullptr, moduleName, 6000);
-        if (length == 0 || length >= 6000) moduleName[0] = 0;
-        DWORD longLength = GetLongPathNameW(moduleName, launcherLongPath, 6000);
-        if (longLength == 0 || longLength >= 6000) lstrcpynW(launcherLongPath, moduleName, 6000);
+    if (!longPathKnown) {
+        longPathKnown = true;
+        computeLongPath();
     }
     return launcherLongPath;
+}
+
+const char* getLauncherPath() {
+    if (!narrowPathKnown) {
+        narrowPathKnown = true;
+        std::string narrow = computeNarrowPath(getLauncherPathWide());
+        std::vector<char> buffer(narrow.begin(), narrow.end());
+        buffer.push_back(0);
+        collapseBackslashes(buffer.data());
+        launcherNarrowPath = buffer.data();
+    }
+    return launcherNarrowPath.c_str();
+}
+
+const char* getLauncherDirectory() {
+    if (!narrowDirectoryKnown) {
+        narrowDirectoryKnown = true;
+        char* filePart = nullptr;
+        const char* path = getLauncherPath();
+        DWORD length = path[0] == 0 ? 0 : GetFullPathNameA(path, kPathCapacity, launcherDirectory, &filePart);
+        if (length == 0 || length >= kPathCapacity)
+            launcherDirectory[0] = 0;
+        else if (filePart != nullptr)
+            *filePart = 0;
+        copyBounded(launcherDirectoryFromNarrow, kPathCapacity, widenBytes(launcherDirectory).c_str());
+    }
+    return launcherDirectory;
+}
+
+const wchar_t* getLauncherDirectoryFromNarrow() {
+    getLauncherDirectory();
+    return launcherDirectoryFromNarrow;
+}
+
+const wchar_t* getLauncherDirectoryWide() {
+    if (!wideDirectoryKnown) {
+        wideDirectoryKnown = true;
+        wchar_t* filePart = nullptr;
+        const wchar_t* path = getLauncherPathWide();
+        DWORD length = path[0] == 0 ? 0 : GetFullPathNameW(path, kPathCapacity, launcherDirectoryWide, &filePart);
+        if (length == 0 || length >= kPathCapacity)
+            launcherDirectoryWide[0] = 0;
+        else if (filePart != nullptr)
+            *filePart = 0;
+    }
+    return launcherDirectoryWide;
+}
+
+std::optional<std::string> getShortPathViaShell(const wchar_t* path) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE readHandle = nullptr;
+    HANDLE writeHandle = nullptr;
+    if (!CreatePipe(&readHandle, &writeHandle, &inheritable, 0)) {
+        DWORD error = GetLastError();
+        logLine(L"CreatePipe error (%d)", static_cast<int>(error));
+        return std::nullopt;
+    }
+    FileHandle readEnd(readHandle);
+    FileHandle writeEnd(writeHandle);
+    if (!SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0)) {
+        DWORD error = GetLastError();
+        logLine(L"SetHandleInformation error (%d)", static_cast<int>(error));
+        return std::nullopt;
+    }
+
+    wchar_t windowsDirectory[kPathCapacity];
+    UINT length = GetWindowsDirectoryW(windowsDirectory, kPathCapacity);
+    if (length == 0 || length >= kPathCapacity) windowsDirectory[0] = 0;
+    std::wstring command =
+        formatWideString(L"%s\\system32\\cmd.exe /C for %%I in (\"%s\") do @echo %%~sI", windowsDirectory, path);
+    logLine(L"executing %s", command.c_str());
+    // CreateProcessW may write into the command line, so it gets its own buffer.
+    std::vector<wchar_t> commandLine(command.begin(), command.end());
+    commandLine.push_back(0);
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = writeEnd.get();
+    startup.hStdError = writeEnd.get();
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &info)) {
+        logLine(L"could not execute cmd.exe");
+        return std::nullopt;
+    }
+    ProcessHandle process(info.hProcess);
+    ProcessHandle thread(info.hThread);
+    // Our copy of the write end must go, or the read below never sees the end of the data.
+    writeEnd.reset();
+
+    std::vector<char> buffer(kPathCapacity);
+    DWORD count = readAll(readEnd.get(), buffer);
+    std::string output = bytesRead(buffer, count);
+    logLine(L"finished reading from cmd.exe %d \"%S\"", static_cast<int>(count), output.c_str());
+
+    // The end of the output comes as the interpreter exits; give it a moment to finish
+    // exiting so that its exit code, not STILL_ACTIVE, is read.
+    WaitForSingleObject(process.get(), 5000);
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process.get(), &exitCode)) exitCode = 1;
+    logLine(L"Exit Code %d", static_cast<int>(exitCode));
+    if (exitCode == STILL_ACTIVE) {
+        logLine(L"Terminating process");
+        TerminateProcess(process.get(), 1);
+        return std::nullopt;
+    }
+    if (exitCode != 0) return std::nullopt;
+    std::optional<std::string> line = firstLineOfShellOutput(output);
+    if (line) logLine(L"Using %S", line->c_str());
+    return line;
 }

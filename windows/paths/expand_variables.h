@@ -1,0 +1,14 @@
+// Expansion of launcher placeholders and environment variables in a configured text, with
+// the values of this process. See expansion.h for the order and the capacity rule.
+#pragma once
+
+#include <cstddef>
+
+// Rewrites the wide `text` (a buffer of `capacity` characters) in place. `narrowForms`
+// takes the launcher and temp directories from their 8-bit forms, widened, for texts that
+// later become 8-bit JVM options. Ends the process (message 1015) when no temp directory
+// can be found. Returns false when the result had to be cut at the capacity.
+bool expandVariables(wchar_t* text, size_t capacity, bool narrowForms);
+
+// The same over an 8-bit text, with the 8-bit forms of every value.
+bool expandVariablesNarrow(char* text, size_t capacity);
