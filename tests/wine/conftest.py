@@ -76,13 +76,14 @@ class Wine:
                       completed.stdout.decode("utf-8", "replace"),
                       completed.stderr.decode("utf-8", "replace"))
 
-    def command(self, *args, timeout=120):
-        """Runs one of Wine's own programs (reg, sc, cmd) directly."""
+    def command(self, *args, timeout=120, encoding="cp437"):
+        """Runs one of Wine's own programs (reg, sc, cmd) directly. They write to a pipe in
+        the OEM code page, which is 437 under the suite's default locale."""
         completed = subprocess.run([WINE64, *args], env=self.base_env(), timeout=timeout,
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         return Result(completed.returncode,
-                      completed.stdout.decode("utf-8", "replace"),
-                      completed.stderr.decode("utf-8", "replace"))
+                      completed.stdout.decode(encoding, "replace"),
+                      completed.stderr.decode(encoding, "replace"))
 
     def kill_server(self):
         subprocess.run(["wineserver", "-k"], env=self.base_env(), timeout=60)
@@ -98,8 +99,28 @@ def wine():
         PREFIX.mkdir(parents=True, exist_ok=True)
         subprocess.run([WINE64, "wineboot", "-i"], env=w.base_env(), timeout=300,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # Start the server and the prefix's system processes (the Service Control Manager among
+    # them) from a process whose output goes nowhere: they inherit the output handles of
+    # whoever starts them, and a test that captured output would otherwise wait for the end
+    # of a pipe that a system process holds open.
+    subprocess.run(["wineserver", "-k"], env=w.base_env(), timeout=60)
+    subprocess.run(["wineserver", "-p"], env=w.base_env(), timeout=60,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run([WINE64, "sc", "query", "RavelWarmUp"], env=w.base_env(), timeout=120,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     yield w
     w.kill_server()
+
+
+@pytest.fixture(scope="session")
+def keepalive(wine):
+    """Keeps one ordinary Wine process running, so the prefix's Service Control Manager and
+    services live between the commands of a test."""
+    process = subprocess.Popen([WINE64, str(BUILD / "win64" / "sleeper.exe")], env=wine.base_env(),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    yield process
+    process.kill()
+    process.wait()
 
 
 @pytest.fixture

@@ -5,6 +5,7 @@
 #include "config/read_config.h"
 #include "core/command_line.h"
 #include "core/commands.h"
+#include "core/console_output.h"
 #include "core/launcher_state.h"
 #include "core/log.h"
 #include "core/platform.h"
@@ -30,11 +31,7 @@ void printUsage() {
     wchar_t modulePath[6000];
     DWORD length = GetModuleFileNameW(nullptr, modulePath, 6000);
     if (length == 0 || length >= 6000) modulePath[0] = 0;
-    std::wstring line = usageLine(modulePath);
-    // The usage line is ASCII apart from the file name; the console code page conversion of
-    // the C runtime handles the rest.
-    fputs(std::string(line.begin(), line.end()).c_str(), stdout);
-    fflush(stdout);
+    printToStdout(L"%s", usageLine(modulePath).c_str());
 }
 
 int runDispatcher() {

@@ -24,3 +24,11 @@
 #define LAUNCHER_BITS 32
 #endif
 #endif
+
+// Looks up an entry point by name and gives it its real type. GCC warns about casting
+// FARPROC to another function type; the detour through void* says the cast is intended.
+template <typename Function>
+Function lookupFunction(HMODULE module, const char* name) {
+    if (module == nullptr) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}

@@ -1,0 +1,45 @@
+#include "service/service_text.h"
+
+#include "core/commands.h"
+
+void appendQuotedPiece(std::wstring& line, const std::wstring& piece) {
+    if (!line.empty()) line += L' ';
+    if (piece.find(L' ') != std::wstring::npos)
+        line += L'"' + piece + L'"';
+    else
+        line += piece;
+}
+
+bool buildChildCommandLine(const std::vector<std::wstring>& ownWords, const std::wstring& serviceName,
+                           const std::vector<std::wstring>& startArguments, size_t capacity, std::wstring& line) {
+    std::wstring built;
+    if (!ownWords.empty()) appendQuotedPiece(built, ownWords[0]);
+    // The program comes first even when it is empty, so the name is always the second word.
+    if (built.empty()) built = L"\"\"";
+    appendQuotedPiece(built, serviceName);
+    for (size_t i = 1; i < ownWords.size(); ++i) appendQuotedPiece(built, ownWords[i]);
+    for (const std::wstring& argument : startArguments) appendQuotedPiece(built, argument);
+    appendQuotedPiece(built, kRestartMarker);
+    if (built.size() + 1 > capacity) return false;
+    line = built;
+    return true;
+}
+
+std::wstring dependencyMultiString(const std::wstring& setting, size_t capacity) {
+    std::wstring block;
+    size_t start = 0;
+    while (start <= setting.size()) {
+        size_t comma = setting.find(L',', start);
+        std::wstring piece = setting.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start);
+        // Room for the piece, its NUL and the final NUL.
+        if (!piece.empty() && block.size() + piece.size() + 2 <= capacity) {
+            block += piece;
+            block += L'\0';
+        }
+        if (comma == std::wstring::npos) break;
+        start = comma + 1;
+    }
+    if (block.empty()) return block;
+    block += L'\0';
+    return block;
+}

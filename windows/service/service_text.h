@@ -1,0 +1,25 @@
+// Texts the service side composes: the child's command line and the dependency list the
+// Service Control Manager expects. Kept apart from the SCM so their rules can be checked
+// on their own.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// Appends `piece` to `line`, enclosed in double quotes exactly when it holds a space. No
+// other escaping is done. A separating space goes in front unless `line` is empty.
+void appendQuotedPiece(std::wstring& line, const std::wstring& piece);
+
+// The command line of the supervised child: the supervisor's own words (program first), the
+// service name, the start arguments and the restart marker. False when the result would not
+// fit `capacity` characters with its terminator; the child is then not started rather than
+// started with a cut command line.
+bool buildChildCommandLine(const std::vector<std::wstring>& ownWords, const std::wstring& serviceName,
+                           const std::vector<std::wstring>& startArguments, size_t capacity, std::wstring& line);
+
+// The multi-string form of a comma-separated dependency setting: each non-empty piece
+// followed by a NUL, and one more NUL at the end. Empty when the setting names nothing.
+// Pieces keep their spaces. A list that would not fit `capacity` characters keeps the
+// dependencies that fit whole, so no name is ever cut.
+std::wstring dependencyMultiString(const std::wstring& setting, size_t capacity);
