@@ -1,0 +1,22 @@
+// What every runtime lookup produces: the checked java executable and its version text.
+#pragma once
+
+#include "jvmsearch/java_version.h"
+
+#include <cstddef>
+
+constexpr size_t kJavaExeCapacity = 6000;
+constexpr size_t kJavaVersionCapacity = 2000;
+
+struct JavaCandidate {
+    // Absolute, lower-case path as checkJavaExe left it (possibly ...\javaw.exe).
+    char exe[kJavaExeCapacity] = {};
+    // The version that passed the check.
+    char version[kJavaVersionCapacity] = {};
+};
+
+// The configured version range of one search (settings 126 and 127, parsed).
+struct VersionBounds {
+    JavaVersion minimum;
+    JavaVersion maximum;
+};

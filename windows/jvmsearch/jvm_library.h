@@ -1,0 +1,32 @@
+// Loading the chosen runtime's JVM library into this process, with the PATH and DLL-directory
+// changes that its dependencies need, and the environment preparations made at start.
+#pragma once
+
+#include "core/platform.h"
+
+#include <jni.h>
+
+#include <cstddef>
+
+// Directory (8-bit) from which jvm.dll was last loaded; empty before. Written by the search.
+extern char jvmBinDirectory[6000];
+
+// JNI_CreateJavaVM of the loaded library, once resolved.
+using CreateJavaVMFunction = jint(JNICALL*)(JavaVM** vm, void** env, void* args);
+extern CreateJavaVMFunction createJavaVM;
+
+// Loads jvm.dll for a checked java.exe (trying the JDK's inner JRE as well); nullptr when
+// nothing loads, with PATH and DLL directories as they were before the attempt.
+HMODULE loadJvmLibrary(const char* javaExe);
+
+// Looks up JNI_CreateJavaVM in the module and keeps it in createJavaVM.
+bool resolveCreateJavaVM(HMODULE module);
+
+// Puts the configured native library directories (setting 10004) in front of PATH.
+void setNativeLibraryPath();
+
+// Reduces PATH to the entries under the Windows directory when setting 10010 asks for it.
+void reducePath();
+
+// Removes the Java options environment variables so the JVM created later sees none.
+void clearJavaOptionsEnv();
