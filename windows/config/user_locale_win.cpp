@@ -24,6 +24,7 @@ LANGID userLanguageId() {
 }  // namespace
 
 void selectLocale(char* name, size_t size) {
+    if (size == 0) return;
     copyBounded(name, size, localeNameForLanguage(userLanguageId()));
     logLine(L"language/country is %S", name);
 }
