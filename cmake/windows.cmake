@@ -21,3 +21,6 @@ target_compile_options(envrun PRIVATE -municode -Wall)
 target_link_options(envrun PRIVATE -static -municode)
 add_executable(sleeper ${CMAKE_SOURCE_DIR}/testtools/sleeper/sleeper.cpp)
 target_link_options(sleeper PRIVATE -static)
+
+# Stand-in Java runtime for the Wine tests (test equipment, never shipped).
+add_subdirectory(${CMAKE_SOURCE_DIR}/testruntime ${CMAKE_BINARY_DIR}/testruntime)
