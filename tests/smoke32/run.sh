@@ -44,7 +44,8 @@ export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
 unset DISPLAY
 if [ ! -f "$prefix/system.reg" ]; then
   echo "creating the 32-bit Wine prefix (a few minutes under emulation)"
-  /usr/lib/wine/wine wineboot -i >/dev/null 2>&1
+  /usr/lib/wine/wine wineboot -i >/dev/null 2>&1 || true
+  [ -f "$prefix/system.reg" ] || { echo "FAILED: could not create the 32-bit prefix"; exit 1; }
 fi
 
 rm -rf "$work" && mkdir -p "$work"

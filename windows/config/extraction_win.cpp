@@ -4,6 +4,7 @@
 #include "config/extraction.h"
 
 #include "config/block_reader.h"
+#include "config/launcher_file.h"
 #include "config/read_config.h"
 #include "core/fatal.h"
 #include "core/handles.h"
@@ -12,42 +13,6 @@
 #include <ctime>
 
 namespace {
-
-// The launcher's own file, positioned by the reader and read sequentially after that.
-class LauncherFileSource : public ByteSource {
-public:
-    explicit LauncherFileSource(FileHandle file) : file_(std::move(file)) {
-        LARGE_INTEGER size;
-        size_ = GetFileSizeEx(file_.get(), &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
-    }
-
-    bool read(void* buffer, uint32_t count, uint32_t& got, uint32_t& error) override {
-        DWORD read = 0;
-        BOOL ok = ReadFile(file_.get(), buffer, count, &read, nullptr);
-        error = ok ? 0 : GetLastError();
-        got = read;
-        position_ += read;
-        return ok != FALSE;
-    }
-
-    // An offset beyond the end is refused, so a damaged position ends in a short read.
-    bool seek(uint64_t offset) override {
-        if (offset > size_) return false;
-        LARGE_INTEGER distance;
-        distance.QuadPart = static_cast<LONGLONG>(offset);
-        if (!SetFilePointerEx(file_.get(), distance, nullptr, FILE_BEGIN)) return false;
-        position_ = offset;
-        return true;
-    }
-
-    uint64_t position() const override { return position_; }
-    uint64_t size() const override { return size_; }
-
-private:
-    FileHandle file_;
-    uint64_t size_ = 0;
-    uint64_t position_ = 0;
-};
 
 // An extracted file; closed when the sink goes, on success and failure alike.
 class FileSink : public ByteSink {
