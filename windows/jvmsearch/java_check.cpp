@@ -1,0 +1,54 @@
+#include "jvmsearch/java_check.h"
+
+#include "config/config_store.h"
+#include "core/log.h"
+#include "jvmsearch/java_check_text.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Every executable whose JVM library could not be loaded in this process. Written by the
+// search on the main thread (addNonWorkingJava), read by checkJavaExe on the same thread.
+std::vector<std::string>& nonWorkingJavas() {
+    static std::vector<std::string> list;
+    return list;
+}
+
+// The search retries the registry lookups once per failed runtime; this many failures end
+// the retries.
+constexpr size_t kNonWorkingLimit = 50;
+
+bool endsWithExeIgnoringCase(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string ending = path.substr(path.size() - 4);
+    for (char& c : ending)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return ending == ".exe";
+}
+
+}  // namespace
+
+std::optional<std::string> javawPathFor(const std::string& javaExe) {
+    if (!endsWithExeIgnoringCase(javaExe)) return std::nullopt;
+    return javaExe.substr(0, javaExe.size() - 4) + "w.exe";
+}
+
+bool isNonWorkingJava(const char* exe) {
+    if (exe == nullptr) return false;
+    for (const std::string& entry : nonWorkingJavas())
+        if (entry == exe) return true;
+    return false;
+}
+
+void forgetNonWorkingJavasForTest() { nonWorkingJavas().clear(); }
+
+bool addNonWorkingJava(const char* exe) {
+    if (exe == nullptr) exe = "";
+    logLine(L"add non-working java %S", exe);
+    nonWorkingJavas().push_back(exe);
+    return nonWorkingJavas().size() < kNonWorkingLimit;
+}
+
+bool preReleasesAllowedBySetting() { return getSettingInt(130) != 0; }

@@ -1,0 +1,184 @@
+#include "jvmsearch/probe.h"
+
+#include "core/handles.h"
+#include "core/log.h"
+#include "core/text_format.h"
+#include "jvmsearch/java_version.h"
+#include "jvmsearch/probe_text.h"
+#include "jvmsearch/version_cache.h"
+#include "jvmsearch/version_cache_text.h"
+
+#include <vector>
+
+namespace {
+
+// Polling interval while the child neither writes nor ends.
+constexpr DWORD kPollMs = 20;
+
+// The Java options variables would change what java.exe prints (the JVM echoes
+// "Picked up _JAVA_OPTIONS: ..." to standard error) or stop it from starting at all.
+const char* const kJavaOptionsVariables[] = {"_JAVA_OPTIONS", "JAVA_TOOL_OPTIONS", "JDK_JAVA_OPTIONS"};
+constexpr size_t kJavaOptionsCount = sizeof kJavaOptionsVariables / sizeof kJavaOptionsVariables[0];
+
+// The three variables hidden from the child for the duration of one probe.
+struct HiddenJavaOptions {
+    std::optional<std::string> saved[kJavaOptionsCount];
+
+    HiddenJavaOptions() {
+        for (size_t i = 0; i < kJavaOptionsCount; ++i) saved[i] = saveAndClearEnv(kJavaOptionsVariables[i]);
+    }
+    void restore() {
+        for (size_t i = 0; i < kJavaOptionsCount; ++i) {
+            restoreEnv(kJavaOptionsVariables[i], saved[i]);
+            saved[i].reset();
+        }
+    }
+    ~HiddenJavaOptions() { restore(); }
+};
+
+std::string commandLineFor(const char* exe) {
+    char shortPath[kProbeShortPathLimit + 1];
+    DWORD length = GetShortPathNameA(exe, shortPath, sizeof shortPath);
+    if (length == 0 || length > kProbeShortPathLimit) {
+        logLine(L"Could not get short path name for %S", exe);
+        return probeCommandLine(exe);
+    }
+    return probeCommandLine(shortPath);
+}
+
+uint64_t elapsedSince(ULONGLONG start) { return GetTickCount64() - start; }
+
+// Reads whatever is waiting in the pipe now. False once the pipe is closed (every write end
+// gone and nothing left) or cannot be read.
+bool readAvailable(HANDLE pipe, std::string& output, bool& cut) {
+    for (;;) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) return false;
+        if (available == 0) return true;
+        char chunk[kProbeReadChunk];
+        DWORD wanted = available < sizeof chunk ? available : static_cast<DWORD>(sizeof chunk);
+        DWORD got = 0;
+        if (!ReadFile(pipe, chunk, wanted, &got, nullptr) || got == 0) return false;
+        if (!appendProbeOutput(output, chunk, got)) cut = true;
+    }
+}
+
+// Collects the child's standard error until the pipe closes, the child ends, or the probe's
+// time is spent, whichever comes first. Polling instead of a blocking read keeps a child that
+// hangs with its standard error open (or a grandchild that inherited it) within the bound.
+std::string collectOutput(HANDLE pipe, HANDLE process, ULONGLONG start) {
+    std::string output;
+    bool cut = false;
+    for (;;) {
+        if (!readAvailable(pipe, output, cut)) break;
+        uint32_t left = remainingProbeTime(elapsedSince(start));
+        if (left == 0) break;
+        if (WaitForSingleObject(process, left < kPollMs ? left : kPollMs) == WAIT_OBJECT_0) {
+            // Everything the child wrote before it ended is in the pipe already.
+            readAvailable(pipe, output, cut);
+            break;
+        }
+    }
+    if (cut) logLine(L"java output longer than %d bytes, rest ignored", static_cast<int>(kProbeOutputLimit));
+    return output;
+}
+
+bool startHidden(std::string& commandLine, HANDLE errorPipe, PROCESS_INFORMATION& info, DWORD& error) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = nullptr;
+    startup.hStdError = errorPipe;
+    std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
+    mutableLine.push_back(0);
+    if (CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                       &startup, &info))
+        return true;
+    error = GetLastError();
+    return false;
+}
+
+bool versionFromBanner(const std::string& output, char* version, size_t capacity) {
+    std::string text;
+    if (!parseVersionBanner(output, text)) return false;
+    copyBounded(version, capacity, text.c_str());
+    logLine(L"Java version2: %S", version);
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> saveAndClearEnv(const char* name) {
+    DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
+    if (size == 0) return std::nullopt;
+    std::vector<char> buffer(size + 1, 0);
+    DWORD length = GetEnvironmentVariableA(name, buffer.data(), size);
+    std::optional<std::string> saved;
+    if (length == size - 1) {
+        saved = std::string(buffer.data(), length);
+        logLine(L"%S is %S", name, saved->c_str());
+    } else {
+        logLine(L"error reading %S", name);
+    }
+    SetEnvironmentVariableA(name, nullptr);
+    return saved;
+}
+
+void restoreEnv(const char* name, const std::optional<std::string>& saved) {
+    if (saved) SetEnvironmentVariableA(name, saved->c_str());
+}
+
+bool probeJavaVersion(const char* exe, const FILETIME& lastWriteTime, char* version, size_t capacity) {
+    std::string commandLine = commandLineFor(exe);
+    HiddenJavaOptions hidden;
+
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
+        DWORD error = GetLastError();
+        logLine(L"CreatePipe error (%d)", static_cast<int>(error));
+        return false;
+    }
+    FileHandle reader(readEnd), writer(writeEnd);
+    if (!SetHandleInformation(reader.get(), HANDLE_FLAG_INHERIT, 0)) {
+        DWORD error = GetLastError();
+        logLine(L"SetHandleInformation error (%d)", static_cast<int>(error));
+        return false;
+    }
+
+    ULONGLONG start = GetTickCount64();
+    PROCESS_INFORMATION info = {};
+    DWORD startError = 0;
+    bool started = startHidden(commandLine, writer.get(), info, startError);
+    // Only the child may hold the write end now, so the pipe closes when the child is done.
+    writer.reset();
+    if (!started) {
+        logLine(L"Could not create process %S (error %d)", commandLine.c_str(), static_cast<int>(startError));
+        return false;
+    }
+    ProcessHandle process(info.hProcess), thread(info.hThread);
+
+    std::string output = collectOutput(reader.get(), process.get(), start);
+    WaitForSingleObject(process.get(), remainingProbeTime(elapsedSince(start)));
+    hidden.restore();
+
+    DWORD exitCode = STILL_ACTIVE;
+    if (!GetExitCodeProcess(process.get(), &exitCode)) {
+        DWORD error = GetLastError();
+        logError(L"could not read the exit code of %S (%d)", commandLine.c_str(), static_cast<int>(error));
+        exitCode = STILL_ACTIVE;
+    }
+    logLine(L"Exit Code %d", static_cast<int>(exitCode));
+    if (exitCode == STILL_ACTIVE) {
+        logLine(L"Terminating process");
+        TerminateProcess(process.get(), 1);
+        return false;
+    }
+    if (exitCode != 0) {
+        storeCachedVersion(exe, lastWriteTime, kFailedProbeVersion);
+        return false;
+    }
+    return versionFromBanner(output, version, capacity);
+}
