@@ -21,6 +21,9 @@ target_compile_options(envrun PRIVATE -municode -Wall)
 target_link_options(envrun PRIVATE -static -municode)
 add_executable(sleeper ${CMAKE_SOURCE_DIR}/testtools/sleeper/sleeper.cpp)
 target_link_options(sleeper PRIVATE -static)
+add_executable(instance_peer ${CMAKE_SOURCE_DIR}/testtools/instance_peer/instance_peer.cpp)
+target_link_options(instance_peer PRIVATE -static)
+target_link_libraries(instance_peer PRIVATE advapi32 user32)
 
 # Stand-in Java runtime for the Wine tests (test equipment, never shipped).
 add_subdirectory(${CMAKE_SOURCE_DIR}/testruntime ${CMAKE_BINARY_DIR}/testruntime)

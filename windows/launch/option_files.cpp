@@ -1,0 +1,197 @@
+#include "launch/option_files.h"
+
+#include "config/config_store.h"
+#include "config/user_locale.h"
+#include "core/log.h"
+#include "core/text_format.h"
+#include "launch/main_arguments.h"
+#include "paths/path_text.h"
+#include "paths/selected_java.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+constexpr int kConfiguredOptionsSetting = 123;
+constexpr int kVersionSpecificCountSetting = 10200;
+constexpr int kFirstVersionConditionSetting = 10201;
+const wchar_t kLocaleTrue[] = L"-Dsun.locale.formatasdefault=true";
+
+int versionConditionId(int k) { return kFirstVersionConditionSetting + 2 * k; }
+int versionOptionsId(int k) { return kFirstVersionConditionSetting + 1 + 2 * k; }
+
+std::wstring settingText(int id) {
+    std::vector<wchar_t> buffer(kOptionTextCapacity);
+    getSettingWide(id, buffer.data(), buffer.size());
+    return buffer.data();
+}
+
+int highestSettingId() { return configStore.settings.empty() ? 0 : configStore.settings.rbegin()->first; }
+
+std::wstring collapsed(const std::wstring& path) {
+    std::vector<wchar_t> buffer(path.begin(), path.end());
+    buffer.push_back(0);
+    collapseBackslashes(buffer.data());
+    return buffer.data();
+}
+
+}  // namespace
+
+void OptionFileReader::readFile(const wchar_t* fileName, FILE* file, OptionList& options,
+                                ClassPathOverrides& overrides) {
+    if (file == nullptr) return;
+    std::string identity = system_.fileIdentity(file, fileName);
+    if (!identity.empty() && std::find(beingRead_.begin(), beingRead_.end(), identity) != beingRead_.end()) {
+        // A file that includes itself, directly or through others, would otherwise be read
+        // until no more files can be opened; its options already come from the outer read.
+        logLine(L"not reading %s again: it is already being read",
+                fileName != nullptr ? fileName : L"the default vmoptions file");
+        fclose(file);
+        return;
+    }
+    beingRead_.push_back(identity);
+    std::vector<char> piece(kOptionLinePieceBytes);
+    // A line longer than one piece arrives as several pieces, each a line of its own.
+    while (fgets(piece.data(), static_cast<int>(piece.size()), file) != nullptr) {
+        std::string line = trimOptionLine(piece.data());
+        if (isIgnoredOptionLine(line)) continue;
+        bool complete = true;
+        std::wstring text = expanded(widenBytes(line.c_str()), kOptionLineCapacity, true, complete);
+        if (!complete) logError(L"option line cut at %d characters by its expansion", int(kOptionLineCapacity - 1));
+        processLine(fileName, text, options, overrides);
+    }
+    beingRead_.pop_back();
+    fclose(file);
+}
+
+void OptionFileReader::processLine(const wchar_t* fileName, const std::wstring& line, OptionList& options,
+                                   ClassPathOverrides& overrides) {
+    OptionLine parsed = classifyOptionLine(line);
+    switch (parsed.kind) {
+    case OptionLineKind::IncludeOptions: includeFile(fileName, parsed.value, options, overrides); break;
+    case OptionLineKind::ClassPathReplace: overrides.replacement = system_.toOptionText(parsed.value); break;
+    case OptionLineKind::ClassPathPrepend: overrides.prepend = system_.toOptionText(parsed.value); break;
+    case OptionLineKind::ClassPathAppend: overrides.append = system_.toOptionText(parsed.value); break;
+    case OptionLineKind::Option: options.push_back(system_.toOptionText(parsed.value)); break;
+    }
+}
+
+void OptionFileReader::includeFile(const wchar_t* fileName, const std::wstring& operand, OptionList& options,
+                                   ClassPathOverrides& overrides) {
+    // A cut operand or path would name some other file, so texts that do not fit are refused.
+    if (operand.size() >= kOptionTextCapacity) {
+        logError(L"include operand longer than %d characters, not opened", int(kOptionTextCapacity - 1));
+        return;
+    }
+    bool complete = true;
+    std::wstring operandExpanded = expanded(operand, kOptionTextCapacity, false, complete);
+    logLine(L"after exp from %s %s", operandExpanded.c_str(), operand.c_str());
+    if (!complete) {
+        logError(L"include operand longer than %d characters after expansion, not opened: %s",
+                 int(kOptionTextCapacity - 1), operand.c_str());
+        return;
+    }
+    std::wstring path = operandExpanded;
+    if (isRelativePath(path.c_str()))
+        path = (fileName != nullptr ? directoryOf(fileName) : system_.launcherDirectory()) + path;
+    path = collapsed(path);
+    if (path.size() >= kOptionTextCapacity) {
+        logError(L"include path longer than %d characters, not opened: %s", int(kOptionTextCapacity - 1),
+                 path.c_str());
+        return;
+    }
+    FILE* file = system_.openText(path);
+    logLine(L"adding vmoptions from (%p) <%s> (%s)", static_cast<void*>(file), path.c_str(), operandExpanded.c_str());
+    readFile(path.c_str(), file, options, overrides);
+    logLine(L"adding vmoptions 2");
+    logLine(L"adding vmoptions 3");
+}
+
+void OptionFileReader::processList(const ArgumentList& list, OptionList& options, ClassPathOverrides& overrides) {
+    for (const std::wstring& line : optionListLines(list)) processLine(nullptr, line, options, overrides);
+}
+
+void OptionFileReader::addConfigured(const ArgumentList& launcherArgs, OptionList& options,
+                                     ClassPathOverrides& overrides) {
+    ArgumentList configured = expandedList(settingText(kConfiguredOptionsSetting));
+    logLine(L"adding options");
+    processList(configured, options, overrides);
+    addVersionSpecific(options, overrides);
+    addLocaleOptions(launcherArgs, options, overrides);
+}
+
+void OptionFileReader::addVersionSpecific(OptionList& options, ClassPathOverrides& overrides) {
+    int configuredCount = getSettingInt(kVersionSpecificCountSetting);
+    if (configuredCount > 0)
+        logLine(L"check %d version specific vm option lines for %S", configuredCount, javaVersionText);
+    if (javaVersionText == nullptr) return;
+    int count = versionSpecificEntryCount(configuredCount, highestSettingId());
+    for (int k = 0; k < count; ++k) {
+        if (!versionConditionMatches(getSettingCopy(versionConditionId(k)), javaVersionText)) continue;
+        std::wstring text = settingText(versionOptionsId(k));
+        logLine(L"adding specific %s", text.c_str());
+        processList(expandedList(text), options, overrides);
+        return;  // only the first matching entry applies
+    }
+}
+
+void OptionFileReader::addLocaleOptions(const ArgumentList& launcherArgs, OptionList& options,
+                                        ClassPathOverrides& overrides) {
+    std::wstring locale = lastLocaleArgument(launcherArgs);
+    if (locale.empty()) return;
+    processLine(nullptr, locale, options, overrides);
+    if (locale == kLocaleTrue) return;
+    // The recorded codes are two letters; the buffer leaves room for nothing longer.
+    char code[3];
+    if (getUserLanguage(code, sizeof code))
+        processLine(nullptr, formatWideString(L"-Duser.language=%S", code), options, overrides);
+    if (getUserCountry(code, sizeof code))
+        processLine(nullptr, formatWideString(L"-Duser.country=%S", code), options, overrides);
+}
+
+ArgumentList OptionFileReader::expandedList(const std::wstring& text) {
+    bool complete = true;
+    std::wstring expandedText = expanded(text, kOptionTextCapacity, true, complete);
+    if (!complete) logError(L"option string cut at %d characters by its expansion", int(kOptionTextCapacity - 1));
+    return splitCommandLine(expandedText);
+}
+
+std::wstring OptionFileReader::expanded(const std::wstring& text, size_t capacity, bool narrowForms, bool& complete) {
+    std::vector<wchar_t> buffer(capacity);
+    complete = copyBounded(buffer.data(), buffer.size(), text.c_str());
+    if (!system_.expand(buffer.data(), buffer.size(), narrowForms)) complete = false;
+    return buffer.data();
+}
+
+DefaultVmOptionsNames defaultVmOptionsNames(const std::wstring& launcherPath) {
+    DefaultVmOptionsNames names;
+    if (launcherPath.size() >= 4) names.replacingExtension = launcherPath.substr(0, launcherPath.size() - 4) + L".vmoptions";
+    names.appendingExtension = launcherPath + L".vmoptions";
+    return names;
+}
+
+int versionSpecificEntryCount(int configuredCount, int highestSettingId) {
+    if (configuredCount <= 0 || highestSettingId < kFirstVersionConditionSetting) return 0;
+    int byConfiguration = (highestSettingId - kFirstVersionConditionSetting) / 2 + 1;
+    // Entry k reads setting 10202 + 2k, which must still be an int.
+    int byIdRange = (INT_MAX - (kFirstVersionConditionSetting + 1)) / 2 + 1;
+    return std::min({configuredCount, byConfiguration, byIdRange});
+}
+
+bool hasArgumentFileOption(const OptionList& options) {
+    return std::any_of(options.begin(), options.end(), [](const std::string& o) { return !o.empty() && o[0] == '@'; });
+}
+
+OptionList preprocessArgumentFiles(const OptionList& options, const ArgumentPreprocessor& preprocess) {
+    OptionList result;
+    for (const std::string& option : options) {
+        std::optional<std::vector<std::string>> replaced = preprocess(option);
+        if (!replaced) {
+            result.push_back(option);
+            continue;
+        }
+        result.insert(result.end(), replaced->begin(), replaced->end());
+    }
+    return result;
+}

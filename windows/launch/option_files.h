@@ -1,0 +1,92 @@
+// The rules of the VM-options sources, apart from the file system and the code page: how a
+// file is read line by line, what an option line does (includes, class path overrides, plain
+// options), how configured option strings and the locale arguments become lines, and how
+// Java argument files replace "@file" options. vm_options_win.cpp gives these rules the real
+// files, expansion and code page; the unit tests give them files held in memory.
+#pragma once
+
+#include "core/command_line.h"
+#include "launch/option_rules.h"
+#include "launch/vm_options.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Sizes of the texts option lines pass through.
+constexpr size_t kOptionLinePieceBytes = 30000;   // one read of a file line, terminator included
+constexpr size_t kOptionLineCapacity = 30000;     // a widened file line during expansion
+constexpr size_t kOptionTextCapacity = 6000;      // settings, include operands and include paths
+
+// What the option sources need from the process.
+class OptionFileSystem {
+public:
+    virtual ~OptionFileSystem() = default;
+
+    // Opens `path` for reading in text mode; nullptr when it does not open.
+    virtual FILE* openText(const std::wstring& path) = 0;
+    // A key that is the same however the file was named, for recognising a file that is
+    // already being read; empty when none can be had (the file is then never refused).
+    // `path` is nullptr for the default file.
+    virtual std::string fileIdentity(FILE* file, const wchar_t* path) = 0;
+    // expandVariables over `text`, a buffer of `capacity` characters; false when the
+    // result had to be cut.
+    virtual bool expand(wchar_t* text, size_t capacity, bool narrowForms) = 0;
+    // The 8-bit form of an option in the file-system code page ("?" for what it lacks).
+    virtual std::string toOptionText(const std::wstring& text) = 0;
+    // The launcher directory (the wide long form), ending in a backslash.
+    virtual std::wstring launcherDirectory() = 0;
+};
+
+// Reads option files and interprets option lines against one OptionFileSystem. It keeps the
+// files being read (outermost first) so that an include cycle reads each file once; the list
+// is empty again whenever no file is being read.
+class OptionFileReader {
+public:
+    explicit OptionFileReader(OptionFileSystem& system) : system_(system) {}
+
+    void readFile(const wchar_t* fileName, FILE* file, OptionList& options, ClassPathOverrides& overrides);
+    void processLine(const wchar_t* fileName, const std::wstring& line, OptionList& options,
+                     ClassPathOverrides& overrides);
+    void processList(const ArgumentList& list, OptionList& options, ClassPathOverrides& overrides);
+    void addConfigured(const ArgumentList& launcherArgs, OptionList& options, ClassPathOverrides& overrides);
+
+private:
+    void includeFile(const wchar_t* fileName, const std::wstring& operand, OptionList& options,
+                     ClassPathOverrides& overrides);
+    void addVersionSpecific(OptionList& options, ClassPathOverrides& overrides);
+    void addLocaleOptions(const ArgumentList& launcherArgs, OptionList& options, ClassPathOverrides& overrides);
+    // A configured option string expanded (narrow forms) and split like a command line.
+    ArgumentList expandedList(const std::wstring& text);
+    // `text` expanded in a buffer of `capacity` characters; `complete` is false when cut.
+    std::wstring expanded(const std::wstring& text, size_t capacity, bool narrowForms, bool& complete);
+
+    OptionFileSystem& system_;
+    std::vector<std::string> beingRead_;
+};
+
+// The two default file names made from one launcher path, tried in this order: the path
+// with its ".exe" (last four characters) replaced by ".vmoptions" (empty when the path is
+// too short to have one), then the whole path with ".vmoptions" appended.
+struct DefaultVmOptionsNames {
+    std::wstring replacingExtension;
+    std::wstring appendingExtension;
+};
+DefaultVmOptionsNames defaultVmOptionsNames(const std::wstring& launcherPath);
+
+// The version-specific entries worth examining: setting 10200's count, but never past the
+// last configured condition id (a condition that is absent cannot match) nor past the ids
+// an int can hold.
+int versionSpecificEntryCount(int configuredCount, int highestSettingId);
+
+// True when some option is a Java argument file ("@...").
+bool hasArgumentFileOption(const OptionList& options);
+
+// The option list with every option handed to `preprocess` in order: an answer replaces the
+// option by the strings it holds (none at all when it holds none); no answer keeps the
+// option as it is.
+using ArgumentPreprocessor = std::function<std::optional<std::vector<std::string>>(const std::string& option)>;
+OptionList preprocessArgumentFiles(const OptionList& options, const ArgumentPreprocessor& preprocess);

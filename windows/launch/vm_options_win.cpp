@@ -1,0 +1,150 @@
+#include "launch/vm_options.h"
+
+#include "core/log.h"
+#include "core/platform.h"
+#include "core/text_format.h"
+#include "jvmsearch/jvm_library.h"
+#include "launch/option_files.h"
+#include "paths/expand_variables.h"
+#include "paths/launcher_path.h"
+#include "paths/path_helpers.h"
+
+#include <io.h>
+#include <jni.h>
+
+#include <string>
+
+namespace {
+
+constexpr DWORD kModuleNameCapacity = 6000;
+
+// The option sources' view of this process.
+class ProcessOptionFiles : public OptionFileSystem {
+public:
+    FILE* openText(const std::wstring& path) override { return _wfopen(path.c_str(), L"rt"); }
+
+    // The volume and file index identify a file however it was named (case, short names,
+    // "..", links); when the system cannot tell them, the normalised full path stands in.
+    std::string fileIdentity(FILE* file, const wchar_t* path) override {
+        HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+        BY_HANDLE_FILE_INFORMATION info;
+        if (handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &info)) {
+            return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+                   std::to_string(info.nFileIndexLow);
+        }
+        if (path == nullptr) return std::string();
+        wchar_t full[kOptionTextCapacity];
+        if (!makeAbsolutePath(full, kOptionTextCapacity, path, false, false)) return std::string();
+        bool lossy = false;
+        return "path:" + toMultiByte(full, lossy);
+    }
+
+    bool expand(wchar_t* text, size_t capacity, bool narrowForms) override {
+        return expandVariables(text, capacity, narrowForms);
+    }
+
+    std::string toOptionText(const std::wstring& text) override {
+        bool lossy = false;
+        return toMultiByte(text.c_str(), lossy);
+    }
+
+    std::wstring launcherDirectory() override { return getLauncherDirectoryWide(); }
+};
+
+// The one reader of the launcher, used on the main thread while the option list is built.
+// Its list of files being read is empty between two calls.
+OptionFileReader& processReader() {
+    static ProcessOptionFiles files;
+    static OptionFileReader reader(files);
+    return reader;
+}
+
+// Tries the two default names made from `launcherPath`; the first that opens is returned.
+FILE* openDefaultNamesOf(const std::wstring& launcherPath) {
+    if (launcherPath.empty()) return nullptr;
+    DefaultVmOptionsNames names = defaultVmOptionsNames(launcherPath);
+    if (!names.replacingExtension.empty()) {
+        FILE* file = _wfopen(names.replacingExtension.c_str(), L"rt");
+        logLine(L"vmoptions2: exe %s file: %s, file: %p", launcherPath.c_str(), names.replacingExtension.c_str(),
+                static_cast<void*>(file));
+        if (file != nullptr) return file;
+    }
+    FILE* file = _wfopen(names.appendingExtension.c_str(), L"rt");
+    logLine(L"vmoptions: opts2: %s, file: %p", names.appendingExtension.c_str(), static_cast<void*>(file));
+    return file;
+}
+
+std::wstring moduleFileName() {
+    wchar_t name[kModuleNameCapacity];
+    DWORD length = GetModuleFileNameW(nullptr, name, kModuleNameCapacity);
+    if (length == 0 || length >= kModuleNameCapacity) return std::wstring();
+    return std::wstring(name, length);
+}
+
+// The argument-file functions of the runtime's jli.dll. JLI_PreprocessArg answers with a
+// list record whose first two fields are the strings and their count; the count is read as
+// an int, which is also right for a runtime that declares it wider (the low bytes come
+// first on Windows' little-endian targets).
+struct JliList {
+    char** elements;
+    int size;
+};
+using InitArgProcessingFunction = void(JNICALL*)(jboolean hasJavaArgs, jboolean disableArgFile);
+using PreprocessArgFunction = JliList*(JNICALL*)(const char* arg, jboolean expandSourceOpt);
+using MemFreeFunction = void(JNICALL*)(void* pointer);
+
+}  // namespace
+
+FILE* openDefaultVmOptionsFile() {
+    if (FILE* file = openDefaultNamesOf(getLauncherPathWide())) return file;
+    return openDefaultNamesOf(moduleFileName());
+}
+
+void readVmOptionsFile(const wchar_t* fileName, FILE* file, OptionList& options, ClassPathOverrides& overrides) {
+    processReader().readFile(fileName, file, options, overrides);
+}
+
+void processOptionLine(const wchar_t* fileName, const std::wstring& line, OptionList& options,
+                       ClassPathOverrides& overrides) {
+    processReader().processLine(fileName, line, options, overrides);
+}
+
+void processOptionList(const ArgumentList& list, OptionList& options, ClassPathOverrides& overrides) {
+    processReader().processList(list, options, overrides);
+}
+
+void addConfiguredOptions(const ArgumentList& launcherArgs, OptionList& options, ClassPathOverrides& overrides) {
+    processReader().addConfigured(launcherArgs, options, overrides);
+}
+
+void expandArgumentFiles(OptionList& options) {
+    if (!hasArgumentFileOption(options)) return;
+    logLine(L"@ argument found %d %S", static_cast<int>(options.size()), jvmBinDirectory);
+    if (jvmBinDirectory[0] == 0) return;
+    std::string narrowName = std::string(jvmBinDirectory) + "\\jli.dll";
+    // The library stays loaded: the strings it hands out are released through it.
+    HMODULE jli = LoadLibraryA(narrowName.c_str());
+    if (jli == nullptr) {
+        logLine(L"did not find %S", narrowName.c_str());
+        return;
+    }
+    auto initArgProcessing = lookupFunction<InitArgProcessingFunction>(jli, "JLI_InitArgProcessing");
+    auto preprocessArg = lookupFunction<PreprocessArgFunction>(jli, "JLI_PreprocessArg");
+    auto memFree = lookupFunction<MemFreeFunction>(jli, "JLI_MemFree");
+    if (initArgProcessing == nullptr || preprocessArg == nullptr || memFree == nullptr) {
+        logLine(L"did not find all list functions %p %p %p", reinterpret_cast<void*>(initArgProcessing),
+                reinterpret_cast<void*>(preprocessArg), reinterpret_cast<void*>(memFree));
+        return;
+    }
+    initArgProcessing(options.empty() ? JNI_FALSE : JNI_TRUE, JNI_FALSE);
+    options = preprocessArgumentFiles(options, [&](const std::string& option) -> std::optional<std::vector<std::string>> {
+        JliList* list = preprocessArg(option.c_str(), JNI_TRUE);
+        if (list == nullptr) return std::nullopt;
+        std::vector<std::string> strings;
+        for (int i = 0; i < list->size; ++i)
+            if (list->elements != nullptr && list->elements[i] != nullptr) strings.push_back(list->elements[i]);
+        memFree(list->elements);
+        memFree(list);
+        return strings;
+    });
+}
