@@ -33,7 +33,9 @@ class Launcher:
         self.runs += 1
         temp = self.directory / f"log{self.runs}"
         temp.mkdir(parents=True)
-        full_env = {"RAVEL_LOG": "yes", "TEMP": winpath(temp), "TMP": winpath(temp)}
+        # The two fixed environment homes would add candidates of their own.
+        full_env = {"RAVEL_LOG": "yes", "TEMP": winpath(temp), "TMP": winpath(temp),
+                    "RAVEL_JAVA_HOME": None, "QUILLWORK_JAVA_HOME": None}
         full_env.update(env or {})
         result = self.wine.run(self.exe, ["/run"], env=full_env, timeout=timeout)
         return result, log_lines(read_log(temp))
@@ -193,6 +195,19 @@ def test_last_banner_line_with_a_version_wins(wine, pack, tmp_path, runtime_regi
                                           b'OpenJDK Runtime Environment (build 17.0.2+8)\r\n')
     _, lines = directory_launcher(wine, pack, tmp_path, jre).run()
     assert "got version from execution 17.0.2" in check_lines(lines, jre.java_exe)[0]
+
+
+def test_output_beyond_the_kept_amount_is_read_and_dropped(wine, pack, tmp_path, runtime_registry):
+    # Far more than a pipe buffer: the child blocks unless the launcher keeps reading. What
+    # lies beyond the kept 64 KiB, a later version line among it, is not looked at.
+    jre = make_jre(tmp_path / "jre", release={"STANDIN_BANNER": "banner.txt"})
+    filler = b"x" * 99 + b"\r\n"
+    (jre.root / "banner.txt").write_bytes(b'openjdk version "17.0.2" 2022-01-18\r\n' + filler * 2000 +
+                                          b'openjdk version "99" 2099-01-01\r\n')
+    _, lines = directory_launcher(wine, pack, tmp_path, jre).run()
+    [block] = check_lines(lines, jre.java_exe)
+    assert "java output longer than 65536 bytes, rest ignored" in block
+    assert "Exit Code 0" in block and "got version from execution 17.0.2" in block
 
 
 def test_a_pre_release_is_refused_unless_setting_130_allows_it(wine, pack, tmp_path, runtime_registry):

@@ -48,10 +48,11 @@ std::string commandLineFor(const char* exe) {
 
 uint64_t elapsedSince(ULONGLONG start) { return GetTickCount64() - start; }
 
-// Reads whatever is waiting in the pipe now. False once the pipe is closed (every write end
-// gone and nothing left) or cannot be read.
-bool readAvailable(HANDLE pipe, std::string& output, bool& cut) {
-    for (;;) {
+// Reads whatever is waiting in the pipe now, but not past the probe's time: a child that
+// writes without pause must not keep the reading going. False once the pipe is closed (every
+// write end gone and nothing left) or cannot be read.
+bool readAvailable(HANDLE pipe, ULONGLONG start, std::string& output, bool& cut) {
+    while (remainingProbeTime(elapsedSince(start)) > 0) {
         DWORD available = 0;
         if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) return false;
         if (available == 0) return true;
@@ -61,6 +62,7 @@ bool readAvailable(HANDLE pipe, std::string& output, bool& cut) {
         if (!ReadFile(pipe, chunk, wanted, &got, nullptr) || got == 0) return false;
         if (!appendProbeOutput(output, chunk, got)) cut = true;
     }
+    return true;
 }
 
 // Collects the child's standard error until the pipe closes, the child ends, or the probe's
@@ -70,12 +72,12 @@ std::string collectOutput(HANDLE pipe, HANDLE process, ULONGLONG start) {
     std::string output;
     bool cut = false;
     for (;;) {
-        if (!readAvailable(pipe, output, cut)) break;
+        if (!readAvailable(pipe, start, output, cut)) break;
         uint32_t left = remainingProbeTime(elapsedSince(start));
         if (left == 0) break;
         if (WaitForSingleObject(process, left < kPollMs ? left : kPollMs) == WAIT_OBJECT_0) {
             // Everything the child wrote before it ended is in the pipe already.
-            readAvailable(pipe, output, cut);
+            readAvailable(pipe, start, output, cut);
             break;
         }
     }
