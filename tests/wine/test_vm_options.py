@@ -8,7 +8,7 @@ from pathlib import Path
 import pytest
 
 from conftest import read_log, winpath
-from runtimes import make_jre
+from runtimes import make_jre, standin_file
 
 
 def log_lines(text):
@@ -174,6 +174,7 @@ def test_configured_options_then_the_first_matching_version_entry_then_locale(wi
 
 def test_an_argument_file_stays_when_the_runtime_has_no_jli(wine, pack, tmp_path):
     jre = make_jre(tmp_path / "jre", "17.0.2")
+    (jre.root / "bin" / "jli.dll").unlink(missing_ok=True)
     launcher = VmLauncher(wine, pack, tmp_path, jre, {125: "1"})
     options, lines = launcher.run(["-J@opts.txt"])
     assert "@opts.txt" in options
@@ -182,3 +183,31 @@ def test_an_argument_file_stays_when_the_runtime_has_no_jli(wine, pack, tmp_path
     directory = found[0].split(" ", 4)[4]
     assert directory.lower() == winpath(jre.root / "bin").lower()
     assert f"did not find {directory}\\jli.dll" in lines
+
+
+def test_argument_files_are_expanded_through_the_runtimes_jli(wine, pack, tmp_path):
+    jre = make_jre(tmp_path / "jre", "17.0.2")
+    jli = jre.root / "bin" / "jli.dll"
+    if not jli.exists():
+        jli.write_bytes(standin_file("jli.dll", 64).read_bytes())
+    launcher = VmLauncher(wine, pack, tmp_path, jre, {125: "1"})
+    arguments = launcher.write("opts.txt", "-Dfrom.file=1 -Xmx256m\n--add-opens java.base/java.lang=ALL-UNNAMED\n")
+    launcher.write("app.vmoptions", "-Dbefore\n")
+    options, _ = launcher.run([f"-J@{winpath(arguments)}", "-J-Dafter"])
+    argument_file = f"@{winpath(arguments)}"
+    # The file's arguments stand where the "@" option stood, its module option joined with
+    # its value after the expansion.
+    assert launcher.own_options(options) == ["-Dbefore", "-Dfrom.file=1", "-Xmx256m",
+                                             "--add-opens=java.base/java.lang=ALL-UNNAMED", "-Dafter"]
+
+    [init] = jre.records("jli-init")
+    assert (init["hasJavaArgs"], init["disableArgFile"]) == ("1", "0")
+    asked = jre.records("jli-preprocess")
+    # Every option of the list as it was before, in order.
+    at = options.index("-Dfrom.file=1")
+    assert [r["arg"] for r in asked] == options[:at] + [argument_file] + options[at + 3:]
+    assert all(r["expandSourceOpt"] == "1" and r["initialized"] == "1" for r in asked)
+    [expanded] = [r for r in asked if r["result"] == "list"]
+    assert expanded["count"] == "4"
+    # The array is released before the record that held it.
+    assert [r["what"] for r in jre.records("jli-free")] == ["elements", "list"]
