@@ -1,0 +1,413 @@
+#include "launch/jvm_arguments.h"
+
+#include "config/config_store.h"
+#include "paths/path_text.h"
+#include "support/log_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+using Strings = std::vector<std::string>;
+
+namespace {
+
+std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// A launcher in C:\app\ with an in-memory file system and environment. The VM-options
+// sources follow the line syntax (option_rules) over texts the test gives directly.
+class FakeSources : public JvmArgumentSources {
+public:
+    Strings configured;             // lines of setting 123 and friends
+    Strings defaultFile;            // lines of the VM-options file
+    bool defaultFileRead = false;
+    std::map<std::string, Strings> argumentFiles;  // "@name" → its options
+    std::set<std::string> existing;
+    std::map<std::string, Strings> files;          // "directory|extension" → names
+    std::map<std::string, std::string> environment;
+    std::map<std::string, std::string> placeholders;
+
+    void addConfiguredOptions(const ArgumentList&, OptionList& options, ClassPathOverrides& overrides) override {
+        for (const std::string& line : configured) processOptionLine(std::wstring(line.begin(), line.end()), options, overrides);
+    }
+    void addDefaultVmOptionsFile(OptionList& options, ClassPathOverrides& overrides) override {
+        defaultFileRead = true;
+        for (const std::string& line : defaultFile) processOptionLine(std::wstring(line.begin(), line.end()), options, overrides);
+    }
+    void processOptionLine(const std::wstring& line, OptionList& options, ClassPathOverrides& overrides) override {
+        OptionLine parsed = classifyOptionLine(line);
+        switch (parsed.kind) {
+        case OptionLineKind::ClassPathReplace: overrides.replacement = narrow(parsed.value); break;
+        case OptionLineKind::ClassPathPrepend: overrides.prepend = narrow(parsed.value); break;
+        case OptionLineKind::ClassPathAppend: overrides.append = narrow(parsed.value); break;
+        default: options.push_back(narrow(parsed.value)); break;
+        }
+    }
+    void expandArgumentFiles(OptionList& options) override {
+        OptionList expanded;
+        for (const std::string& option : options) {
+            auto it = argumentFiles.find(option);
+            if (it == argumentFiles.end()) expanded.push_back(option);
+            else expanded.insert(expanded.end(), it->second.begin(), it->second.end());
+        }
+        options = expanded;
+    }
+    std::string expandVariables(const std::string& text) override {
+        std::string result = text;
+        for (const auto& [name, value] : placeholders) {
+            size_t at;
+            while ((at = result.find(name)) != std::string::npos) result.replace(at, name.size(), value);
+        }
+        return result;
+    }
+    std::string launcherDirectory() override { return "C:\\app\\"; }
+    void collapseBackslashes(std::string& path) override {
+        std::vector<char> buffer(path.begin(), path.end());
+        buffer.push_back(0);
+        collapseBackslashesSingleByte(buffer.data());
+        path = buffer.data();
+    }
+    bool pathExists(const std::string& path) override { return existing.count(path) != 0; }
+    std::vector<std::string> listFiles(const std::string& directory, const std::string& extension) override {
+        listed.push_back(directory + "|" + extension);
+        auto it = files.find(directory + "|" + extension);
+        return it == files.end() ? Strings() : it->second;
+    }
+    std::optional<std::string> environmentVariable(const std::string& name) override {
+        auto it = environment.find(name);
+        if (it == environment.end()) return std::nullopt;
+        return it->second;
+    }
+    std::string absolutePath(const std::string& path) override {
+        std::string result = isRelativePath(path.c_str()) ? launcherDirectory() + path : path;
+        collapseBackslashes(result);
+        return result;
+    }
+
+    // A directory with archives: it exists and lists the names per extension.
+    void directory(const std::string& path, const Strings& jars, const Strings& zips = {}) {
+        existing.insert(path);
+        files[path + "|jar"] = jars;
+        files[path + "|zip"] = zips;
+    }
+
+    Strings listed;
+};
+
+const Strings kProperties{"-Dravel.moduleName=C:\\app\\app.exe", "-Djava.class.path.marker=1"};
+
+class JvmArgumentsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        configStore = ConfigStore();
+        clearCapturedLog();
+    }
+    void TearDown() override { configStore = ConfigStore(); }
+
+    void setting(int id, const std::string& value) { configStore.settings[id] = value; }
+
+    // The options after the launcher properties.
+    Strings assembled(const ArgumentList& args = {L"C:\\app\\app.exe"}) {
+        OptionAssembly result = assembleOptions(kProperties, args, state, sources);
+        EXPECT_FALSE(result.missing.has_value()) << result.missing->name;
+        EXPECT_TRUE(std::equal(kProperties.begin(), kProperties.end(), result.options.begin()));
+        return Strings(result.options.begin() + static_cast<std::ptrdiff_t>(kProperties.size()), result.options.end());
+    }
+    std::string classPathOption(const ArgumentList& args = {L"C:\\app\\app.exe"}) {
+        for (const std::string& option : assembled(args))
+            if (option.compare(0, 18, "-Djava.class.path=") == 0) return option;
+        ADD_FAILURE() << "no class path option";
+        return {};
+    }
+    std::optional<MissingEntry> missingWith(int settingId, const std::string& entries) {
+        setting(settingId, entries);
+        std::string text;
+        return addPathEntries(settingId, text, sources);
+    }
+
+    JvmArgumentState state;
+    FakeSources sources;
+};
+
+}  // namespace
+
+TEST(LauncherProperties, AllPropertiesInTheirOrder) {
+    LauncherPropertyInputs inputs;
+    inputs.semaphoreName = "Local\\qwk_sem_1";
+    inputs.generatorKind = 'i';
+    inputs.serviceMode = true;
+    inputs.launcherPath = "C:\\Program Files\\App\\app.exe";
+    inputs.extractionDirectory = "C:\\Temp\\e4.tmp_dir1700000000";
+    inputs.unextractedPosition = 123456;
+    inputs.path = "C:\\jre\\bin;C:\\Windows";
+    inputs.consoleOutputCodePage = 437;
+    EXPECT_EQ(launcherProperties(inputs), (Strings{
+        "-Dravel.semaphoreName=Local\\qwk_sem_1",
+        "-Dravel.isQuillwork=true",
+        "-Dravel.isService=true",
+        "-Dravel.moduleName=C:\\Program Files\\App\\app.exe",
+        "-Dsun.java.command=C:\\Program Files\\App\\app.exe",
+        "-Dravel.tempDir=C:\\Temp\\e4.tmp_dir1700000000",
+        "-Dravel.unextractedPosition=123456",
+        "-Djava.library.path=C:\\jre\\bin;C:\\Windows",
+        "-Dravel.consoleCodepage=cp437",
+    }));
+}
+
+TEST(LauncherProperties, OptionalPropertiesLeftOut) {
+    LauncherPropertyInputs inputs;
+    inputs.generatorKind = 'e';
+    inputs.launcherPath = "C:\\a.exe";
+    inputs.unextractedPosition = -5;
+    inputs.manPathDefined = true;
+    // No semaphore, ravel generator, direct run, no extraction directory, PATH undefined and
+    // MANPATH defined: the values that always exist remain, empty where there is nothing.
+    EXPECT_EQ(launcherProperties(inputs), (Strings{
+        "-Dravel.moduleName=C:\\a.exe",
+        "-Dsun.java.command=C:\\a.exe",
+        "-Dravel.tempDir=",
+        "-Dravel.unextractedPosition=-5",
+        "-Djava.library.path=",
+    }));
+}
+
+TEST(LauncherProperties, LongValuesAreNeverCut) {
+    LauncherPropertyInputs inputs;
+    inputs.path = std::string(30000, 'p') + "\\end";
+    inputs.launcherPath = "C:\\" + std::string(7000, 'd') + "\\app.exe";
+    Strings properties = launcherProperties(inputs);
+    EXPECT_EQ(properties[0], "-Dravel.moduleName=" + inputs.launcherPath);
+    EXPECT_EQ(properties[4], "-Djava.library.path=" + inputs.path);
+}
+
+TEST(LauncherProperties, RuntimeModuleFollowsTheGenerator) {
+    EXPECT_STREQ(runtimeModuleName('i'), "com.quillwork.runtime");
+    EXPECT_STREQ(runtimeModuleName('e'), "com.ravel.runtime");
+    EXPECT_STREQ(runtimeModuleName(0), "com.ravel.runtime");
+}
+
+TEST_F(JvmArgumentsTest, NothingConfiguredGivesAnEmptyClassPath) {
+    EXPECT_EQ(assembled(), Strings{"-Djava.class.path="});
+    EXPECT_FALSE(sources.defaultFileRead);
+    EXPECT_TRUE(logContains(L"adding preconfigured modulepath"));
+    EXPECT_TRUE(logContains(L"adding preconfigured classpath"));
+}
+
+TEST_F(JvmArgumentsTest, SourcesComeInTheirFixedOrder) {
+    sources.configured = {"-Dfrom=setting"};
+    sources.defaultFile = {"-Dfrom=file"};
+    setting(166, "1");
+    setting(125, "1");
+    EXPECT_EQ(assembled({L"C:\\app\\app.exe", L"-J-Dfrom=argument", L"x"}),
+              (Strings{"-Dfrom=setting", "-Dfrom=file", "-Dfrom=argument", "-Djava.class.path="}));
+}
+
+TEST_F(JvmArgumentsTest, JArgumentsBecomeOptionsOnlyWhenEnabled) {
+    ArgumentList args{L"-J-Xfirst", L"-J-Xmx1g", L"-Jclasspath/a tail.jar", L"J-no", L"-x"};
+    setting(125, "0");
+    EXPECT_EQ(assembled(args), Strings{"-Djava.class.path="});
+    setting(125, "1");
+    // Every argument counts, the first included; exactly "-J" is taken off and the rest is
+    // an option line.
+    EXPECT_EQ(assembled(args), (Strings{"-Xfirst", "-Xmx1g", "classpath/a tail.jar", "-Djava.class.path="}));
+    EXPECT_EQ(classPathOption({L"-J-classpath/a tail.jar"}), "-Djava.class.path=tail.jar");
+}
+
+TEST_F(JvmArgumentsTest, PrependArchivesAndDirectoryEntriesInOrder) {
+    sources.defaultFile = {"-classpath/p a.jar"};
+    setting(166, "1");
+    setting(121, "S0lib");
+    sources.directory("C:\\app\\lib", {"x.jar"}, {"y.zip"});
+    state.extractionDirectory = "C:\\Temp\\run_dir1";
+    sources.directory("C:\\Temp\\run_dir1", {"e1.jar", "e2.jar"}, {"e.zip"});
+    EXPECT_EQ(classPathOption(), "-Djava.class.path=a.jar;C:\\Temp\\run_dir1\\e1.jar;C:\\Temp\\run_dir1\\e2.jar;"
+                                 "C:\\Temp\\run_dir1\\e.zip;C:\\app\\lib\\x.jar;C:\\app\\lib\\y.zip");
+}
+
+TEST_F(JvmArgumentsTest, ReplacementAndAppendOverrides) {
+    setting(121, "A0configured.jar");
+    sources.configured = {"-classpath first.jar", "-classpath second.jar", "-classpath/a more.jar"};
+    EXPECT_EQ(classPathOption(), "-Djava.class.path=second.jar;more.jar");
+    EXPECT_FALSE(logContains(L"adding preconfigured classpath"));
+
+    // The append value follows the configured entries with one separator.
+    sources.configured = {"-classpath/a more.jar"};
+    EXPECT_EQ(classPathOption(), "-Djava.class.path=C:\\app\\configured.jar;more.jar");
+}
+
+TEST_F(JvmArgumentsTest, AppendAloneStartsTheClassPath) {
+    // No separator directly after "=": an empty first entry would mean the working directory.
+    sources.configured = {"-classpath/a only.jar"};
+    EXPECT_EQ(classPathOption(), "-Djava.class.path=only.jar");
+}
+
+TEST_F(JvmArgumentsTest, RuntimeArchiveOfTheQuillworkGenerator) {
+    state.generatorKind = 'i';
+    setting(10003, "root");
+    EXPECT_EQ(classPathOption(), "-Djava.class.path=C:\\app\\root\\.quillwork\\qwkruntime.jar");
+    setting(10003, "D:\\apps\\x\\");
+    EXPECT_EQ(classPathOption(), "-Djava.class.path=D:\\apps\\x\\.quillwork\\qwkruntime.jar");
+    state.generatorKind = 'e';
+    EXPECT_EQ(classPathOption(), "-Djava.class.path=");
+}
+
+TEST_F(JvmArgumentsTest, LongClassPathIsKeptWhole) {
+    std::string entries;
+    std::string expected = "-Djava.class.path=";
+    for (int i = 0; i < 800; ++i) {
+        std::string jar = "C:\\libs\\library-number-" + std::to_string(i) + ".jar";
+        entries += "A0" + jar + ";";
+        expected += jar + (i < 799 ? ";" : "");
+    }
+    setting(121, entries);
+    std::string option = classPathOption();
+    EXPECT_GT(option.size(), 20000u);
+    EXPECT_EQ(option, expected);
+}
+
+TEST_F(JvmArgumentsTest, PathEntriesResolveAgainstTheLauncherDirectory) {
+    sources.placeholders["${LIB}"] = "lib\\\\deep";
+    sources.existing = {"C:\\app\\lib\\deep\\a.jar", "D:\\abs.jar"};
+    setting(121, "A1${LIB}\\a.jar;;D1D:\\abs.jar;A0missing.jar");
+    EXPECT_EQ(classPathOption(), "-Djava.class.path=C:\\app\\lib\\deep\\a.jar;D:\\abs.jar;C:\\app\\missing.jar");
+}
+
+TEST_F(JvmArgumentsTest, AnEntryExpandingToSeveralPathsResolvesEach) {
+    sources.placeholders["${TWO}"] = "one.jar;D:\\two.jar";
+    sources.existing = {"C:\\app\\one.jar", "D:\\two.jar"};
+    setting(121, "A1${TWO}");
+    EXPECT_EQ(classPathOption(), "-Djava.class.path=C:\\app\\one.jar;D:\\two.jar");
+    // Required: every path of it must exist.
+    sources.existing.erase("D:\\two.jar");
+    EXPECT_EQ(missingWith(121, "A1${TWO}")->messageId, 1006);
+}
+
+TEST_F(JvmArgumentsTest, EnvironmentEntriesLoseEnclosingQuotesOnly) {
+    sources.environment = {{"QUOTED", "\"C:\\q dir\\a.jar\""},
+                           {"HALF", "\"C:\\half.jar"},
+                           {"LIST", "C:\\l1.jar;C:\\l2.jar;"},
+                           {"PLAIN", "C:\\p.jar"}};
+    setting(121, "E0QUOTED;E0HALF;E0LIST;E0PLAIN;E0UNDEFINED");
+    EXPECT_EQ(classPathOption(),
+              "-Djava.class.path=C:\\q dir\\a.jar;\"C:\\half.jar;C:\\l1.jar;C:\\l2.jar;C:\\p.jar");
+}
+
+TEST_F(JvmArgumentsTest, RequiredEntriesThatAreMissing) {
+    std::optional<MissingEntry> missing = missingWith(121, "E1APP_LIB");
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->messageId, 1008);
+    EXPECT_EQ(missing->name, "APP_LIB");
+
+    sources.environment["EMPTY"] = "";
+    EXPECT_EQ(missingWith(121, "E1EMPTY")->messageId, 1006);
+    EXPECT_FALSE(missingWith(121, "E0EMPTY"));
+
+    missing = missingWith(121, "A1gone.jar");
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->messageId, 1006);
+    EXPECT_EQ(missing->name, "gone.jar");
+
+    EXPECT_EQ(missingWith(121, "S1nolib")->messageId, 1006);
+    EXPECT_EQ(missingWith(132, "S1nomods")->messageId, 1006);
+    EXPECT_EQ(missingWith(121, "X1what")->name, "what");
+    EXPECT_FALSE(missingWith(121, "X0what"));
+}
+
+TEST_F(JvmArgumentsTest, RequiredDirectoryWithoutArchivesIsFound) {
+    sources.directory("C:\\app\\empty", {}, {});
+    EXPECT_FALSE(missingWith(121, "S1empty"));
+    // Both extensions are listed even when the first found archives.
+    EXPECT_EQ(sources.listed, (Strings{"C:\\app\\empty|jar", "C:\\app\\empty|zip"}));
+}
+
+TEST_F(JvmArgumentsTest, MissingEntryEndsTheAssemblyAtOnce) {
+    setting(132, "A1nomods");
+    setting(121, "A0x.jar");
+    OptionAssembly result = assembleOptions(kProperties, {}, state, sources);
+    ASSERT_TRUE(result.missing);
+    EXPECT_EQ(result.missing->name, "nomods");
+    EXPECT_FALSE(logContains(L"adding preconfigured classpath"));
+}
+
+TEST_F(JvmArgumentsTest, PathEntryLogLines) {
+    setting(121, "A0a.jar;;A0b.jar;");
+    classPathOption();
+    EXPECT_TRUE(logContains(L"entry A0a.jar;;A0b.jar;"));
+    EXPECT_TRUE(logContains(L"entries 2"));
+}
+
+TEST_F(JvmArgumentsTest, ModuleModeTakesArchivesToTheModulePath) {
+    setting(133, "1");
+    setting(122, "app/com.example.Main");
+    setting(132, "S0mods");
+    setting(121, "A0plain.jar");
+    sources.existing = {"C:\\app\\mods"};
+    state.extractionDirectory = "C:\\Temp\\x";
+    sources.directory("C:\\Temp\\x", {"m.jar"});
+    EXPECT_EQ(assembled(), (Strings{"-Djava.class.path=C:\\app\\plain.jar",
+                                    "--module-path=C:\\app\\mods;C:\\Temp\\x\\m.jar",
+                                    "--add-opens=app/com.example=com.ravel.runtime",
+                                    "--add-modules=app,com.ravel.runtime"}));
+}
+
+TEST_F(JvmArgumentsTest, ModulePathWithoutModuleMode) {
+    setting(132, "D0C:\\mods");
+    state.generatorKind = 'i';
+    setting(10003, "C:\\root");
+    EXPECT_EQ(assembled(), (Strings{"-Djava.class.path=",
+                                    "--module-path=C:\\mods;C:\\root\\.quillwork\\qwkruntime.jar",
+                                    "--add-modules=com.quillwork.runtime"}));
+}
+
+TEST_F(JvmArgumentsTest, ModuleModeMainClassWithoutPackage) {
+    setting(133, "1");
+    setting(122, "app/Main");
+    setting(132, "D0C:\\mods");
+    EXPECT_EQ(assembled(), (Strings{"-Djava.class.path=", "--module-path=C:\\mods", "--add-modules=app,com.ravel.runtime"}));
+}
+
+TEST_F(JvmArgumentsTest, ServiceModeAddsXrsOnceAndRedirectionSwitchFollows) {
+    state.serviceMode = true;
+    EXPECT_EQ(assembled(), (Strings{"-Djava.class.path=", "-Xrs"}));
+    EXPECT_TRUE(logContains(L"service: adding -Xrs"));
+
+    clearCapturedLog();
+    sources.configured = {"-Xrs"};
+    state.noRedirect = true;
+    EXPECT_EQ(assembled(), (Strings{"-Xrs", "-Djava.class.path=", "-Dquillwork.noRedir=true"}));
+    EXPECT_FALSE(logContains(L"service: adding -Xrs"));
+
+    state.serviceMode = false;
+    sources.configured = {};
+    EXPECT_EQ(assembled(), (Strings{"-Djava.class.path=", "-Dquillwork.noRedir=true"}));
+}
+
+TEST_F(JvmArgumentsTest, ModuleOptionsAreJoinedBeforeAndAfterArgumentFiles) {
+    sources.configured = {"--add-exports", "java.base/sun.nio=ALL-UNNAMED", "@opts", ""};
+    sources.argumentFiles["@opts"] = {"--add-reads", "a=b", "", "-Dfrom=file"};
+    EXPECT_EQ(assembled(), (Strings{"--add-exports=java.base/sun.nio=ALL-UNNAMED", "--add-reads=a=b", "-Dfrom=file",
+                                    "-Djava.class.path="}));
+}
+
+TEST_F(JvmArgumentsTest, ArgumentFilesOnlyWhenAnOptionStartsWithAt) {
+    sources.configured = {"-Da=@b"};
+    sources.argumentFiles["-Da=@b"] = {"never"};
+    EXPECT_EQ(assembled(), (Strings{"-Da=@b", "-Djava.class.path="}));
+}
+
+TEST(FillVmArgs, RecordPointsAtTheOptionsInOrder) {
+    clearCapturedLog();
+    JvmArguments arguments;
+    fillVmArgs(arguments, {"-Da=1", "-Xss1m", "-Djava.class.path=C:\\x.jar"});
+    EXPECT_EQ(arguments.vmArgs.version, 0x00010002);
+    EXPECT_EQ(arguments.vmArgs.ignoreUnrecognized, JNI_TRUE);
+    ASSERT_EQ(arguments.vmArgs.nOptions, 3);
+    EXPECT_STREQ(arguments.vmArgs.options[0].optionString, "-Da=1");
+    EXPECT_STREQ(arguments.vmArgs.options[2].optionString, "-Djava.class.path=C:\\x.jar");
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(arguments.vmArgs.options[i].extraInfo, nullptr);
+    EXPECT_EQ(capturedLog(), (std::vector<std::wstring>{L"vmoption count 3", L"vmoption 0: -Da=1",
+                                                         L"vmoption 1: -Xss1m",
+                                                         L"vmoption 2: -Djava.class.path=C:\\x.jar"}));
+}

@@ -1,0 +1,243 @@
+#include "launch/jvm_arguments.h"
+
+#include "config/config_store.h"
+#include "core/log.h"
+#include "paths/path_text.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+const char kClassPathPrefix[] = "-Djava.class.path=";
+
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+bool endsWith(const std::string& text, char c) { return !text.empty() && text.back() == c; }
+
+std::string property(const char* name, const std::string& value) { return std::string("-D") + name + "=" + value; }
+
+std::string withoutTrailingSemicolon(std::string text) {
+    if (endsWith(text, ';')) text.pop_back();
+    return text;
+}
+
+std::vector<std::string> splitAtSemicolons(const std::string& text) {
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(';', start);
+        if (end == std::string::npos) end = text.size();
+        if (end > start) pieces.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
+// A path as written in an entry, taken below the launcher directory when relative and with
+// backslash runs collapsed; no other normalisation, so what the user wrote stays visible.
+std::string resolveEntryPath(const std::string& path, JvmArgumentSources& sources) {
+    std::string resolved = isRelativePath(path.c_str()) ? sources.launcherDirectory() + path : path;
+    sources.collapseBackslashes(resolved);
+    return resolved;
+}
+
+// "A" and "D" entries: an expansion may have produced several paths, each resolved on its
+// own. The entry counts as found only when it names at least one path and every path
+// exists (for the usual single path: that path exists).
+bool addPathList(std::string& pathText, const std::string& name, JvmArgumentSources& sources) {
+    std::string joined;
+    bool allExist = true;
+    std::vector<std::string> parts = splitAtSemicolons(name);
+    for (const std::string& part : parts) {
+        std::string resolved = resolveEntryPath(part, sources);
+        if (!sources.pathExists(resolved)) allExist = false;
+        if (!joined.empty()) joined += ";";
+        joined += resolved;
+    }
+    if (!joined.empty()) pathText += joined + ";";
+    return allExist && !parts.empty();
+}
+
+// "E" entries. A value in double quotes loses them (a quoted environment value is one
+// path); a value that only begins with a quote is taken as it stands.
+void addEnvironmentValue(std::string& pathText, std::string value) {
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    pathText += value;
+    if (!endsWith(value, ';')) pathText += ";";
+}
+
+}  // namespace
+
+const char* runtimeModuleName(char generatorKind) {
+    return generatorKind == 'i' ? "com.quillwork.runtime" : "com.ravel.runtime";
+}
+
+std::vector<std::string> launcherProperties(const LauncherPropertyInputs& inputs) {
+    std::vector<std::string> properties;
+    if (!inputs.semaphoreName.empty()) properties.push_back(property("ravel.semaphoreName", inputs.semaphoreName));
+    if (inputs.generatorKind == 'i') properties.push_back(property("ravel.isQuillwork", "true"));
+    if (inputs.serviceMode) properties.push_back(property("ravel.isService", "true"));
+    properties.push_back(property("ravel.moduleName", inputs.launcherPath));
+    properties.push_back(property("sun.java.command", inputs.launcherPath));
+    properties.push_back(property("ravel.tempDir", inputs.extractionDirectory));
+    properties.push_back(property("ravel.unextractedPosition", std::to_string(inputs.unextractedPosition)));
+    properties.push_back("-Djava.library.path=" + inputs.path);
+    if (!inputs.manPathDefined)
+        properties.push_back(property("ravel.consoleCodepage", "cp" + std::to_string(inputs.consoleOutputCodePage)));
+    return properties;
+}
+
+bool addArchivesOfDirectory(std::string& pathText, const std::string& directory, const std::string& extension,
+                            JvmArgumentSources& sources) {
+    if (directory.empty()) return false;
+    std::string base = resolveEntryPath(directory, sources);
+    if (!sources.pathExists(base)) return false;
+    for (const std::string& name : sources.listFiles(base, extension))
+        pathText += resolveEntryPath(base + "\\" + name, sources) + ";";
+    return true;
+}
+
+void addRuntimeArchive(std::string& pathText, char generatorKind, JvmArgumentSources& sources) {
+    if (generatorKind != 'i') return;
+    std::string root = sources.absolutePath(getSettingCopy(10003));
+    pathText += root;
+    if (!endsWith(root, '\\')) pathText += "\\";
+    pathText += ".quillwork\\qwkruntime.jar;";
+}
+
+std::optional<MissingEntry> addPathEntries(int settingId, std::string& pathText, JvmArgumentSources& sources) {
+    // The whole setting is used: a long class path is never cut at a buffer size.
+    std::string setting = getSettingCopy(settingId);
+    logLine(L"entry %S", setting.c_str());
+    std::vector<std::string> entries = splitAtSemicolons(setting);
+    logLine(L"entries %d", static_cast<int>(entries.size()));
+
+    for (const std::string& entry : entries) {
+        char kind = entry[0];
+        bool required = entry.size() > 1 && entry[1] == '1';
+        std::string name = sources.expandVariables(entry.size() > 2 ? entry.substr(2) : std::string());
+        bool found = false;
+        switch (kind) {
+        case 'A':
+        case 'D':
+            found = addPathList(pathText, name, sources);
+            break;
+        case 'E': {
+            std::optional<std::string> value = sources.environmentVariable(name);
+            if (value && !value->empty()) {
+                addEnvironmentValue(pathText, *value);
+                found = true;
+            } else if (!required) {
+                continue;
+            } else if (!value) {
+                return MissingEntry{1008, name};
+            }
+            // Defined but empty: a required entry then counts as not found.
+            break;
+        }
+        case 'S': {
+            std::string directory = resolveEntryPath(name, sources);
+            if (settingId == 121) {
+                bool jars = addArchivesOfDirectory(pathText, directory, "jar", sources);
+                bool zips = addArchivesOfDirectory(pathText, directory, "zip", sources);
+                found = jars || zips;
+            } else {
+                found = sources.pathExists(directory);
+                pathText += directory + ";";
+            }
+            break;
+        }
+        default:
+            // An unknown kind adds nothing; when required it is an entry not found.
+            break;
+        }
+        if (required && !found) return MissingEntry{1006, name};
+    }
+    return std::nullopt;
+}
+
+OptionAssembly assembleOptions(const std::vector<std::string>& launcherProperties, const ArgumentList& args,
+                               const JvmArgumentState& state, JvmArgumentSources& sources) {
+    OptionAssembly result;
+    OptionList& options = result.options;
+    ClassPathOverrides overrides;
+    options = launcherProperties;
+
+    sources.addConfiguredOptions(args, options, overrides);
+    if (getSettingInt(166) != 0) sources.addDefaultVmOptionsFile(options, overrides);
+    if (getSettingInt(125) != 0) {
+        for (const std::wstring& arg : args)
+            if (arg.compare(0, 2, L"-J") == 0) sources.processOptionLine(arg.substr(2), options, overrides);
+    }
+
+    bool moduleMode = getSettingInt(133) != 0;
+    std::string modulePath;
+    logLine(L"adding preconfigured modulepath");
+    result.missing = addPathEntries(132, modulePath, sources);
+    if (result.missing) return result;
+
+    std::string classPath = kClassPathPrefix;
+    std::string& target = (!modulePath.empty() || moduleMode) ? modulePath : classPath;
+    if (!overrides.prepend.empty()) classPath += overrides.prepend + ";";
+    addArchivesOfDirectory(target, state.extractionDirectory, "jar", sources);
+    addArchivesOfDirectory(target, state.extractionDirectory, "zip", sources);
+    addRuntimeArchive(target, state.generatorKind, sources);
+    if (!overrides.replacement.empty()) {
+        classPath += overrides.replacement;
+    } else {
+        logLine(L"adding preconfigured classpath");
+        result.missing = addPathEntries(121, classPath, sources);
+        if (result.missing) return result;
+    }
+    if (!overrides.append.empty()) {
+        // No separator right after "=": an empty first entry would put the working
+        // directory on the class path.
+        if (!endsWith(classPath, ';') && classPath != kClassPathPrefix) classPath += ";";
+        classPath += overrides.append;
+    }
+    options.push_back(withoutTrailingSemicolon(classPath));
+
+    if (!modulePath.empty()) {
+        options.push_back("--module-path=" + withoutTrailingSemicolon(modulePath));
+        ModuleOptions modules = moduleOptions(moduleMode, getSettingCopy(122), runtimeModuleName(state.generatorKind));
+        if (!modules.addOpens.empty()) options.push_back(modules.addOpens);
+        options.push_back(modules.addModules);
+    }
+
+    if (state.serviceMode && std::find(options.begin(), options.end(), "-Xrs") == options.end()) {
+        logLine(L"service: adding -Xrs");
+        options.push_back("-Xrs");
+    }
+    if (state.noRedirect) options.push_back("-Dquillwork.noRedir=true");
+
+    joinModuleOptions(options);
+    bool hasArgumentFile =
+        std::any_of(options.begin(), options.end(), [](const std::string& o) { return startsWith(o, "@"); });
+    if (hasArgumentFile) {
+        sources.expandArgumentFiles(options);
+        joinModuleOptions(options);
+    }
+    removeEmptyOptions(options);
+    return result;
+}
+
+void fillVmArgs(JvmArguments& arguments, OptionList options) {
+    arguments.options = std::move(options);
+    arguments.vmOptions.clear();
+    for (std::string& option : arguments.options) {
+        JavaVMOption vmOption;
+        vmOption.optionString = &option[0];
+        vmOption.extraInfo = nullptr;
+        arguments.vmOptions.push_back(vmOption);
+    }
+    arguments.vmArgs.version = JNI_VERSION_1_2;
+    arguments.vmArgs.nOptions = static_cast<jint>(arguments.vmOptions.size());
+    arguments.vmArgs.options = arguments.vmOptions.empty() ? nullptr : arguments.vmOptions.data();
+    arguments.vmArgs.ignoreUnrecognized = JNI_TRUE;
+    logLine(L"vmoption count %d", static_cast<int>(arguments.options.size()));
+    for (size_t i = 0; i < arguments.options.size(); ++i)
+        logLine(L"vmoption %d: %S", static_cast<int>(i), arguments.options[i].c_str());
+}

@@ -1,0 +1,115 @@
+// The option assembly's view of this process: the VM-options sources, the launcher's 8-bit
+// paths, the file system and the environment block.
+
+#include "launch/jvm_arguments.h"
+
+#include "config/extraction.h"
+#include "core/fatal.h"
+#include "core/launcher_state.h"
+#include "core/log.h"
+#include "core/platform.h"
+#include "paths/expand_variables.h"
+#include "paths/launcher_path.h"
+#include "paths/path_helpers.h"
+
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// Room an expansion may add to an entry before its result is cut (and the cut logged).
+constexpr size_t kExpansionRoom = 6000;
+
+class ProcessArgumentSources : public JvmArgumentSources {
+public:
+    void addConfiguredOptions(const ArgumentList& args, OptionList& options, ClassPathOverrides& overrides) override {
+        ::addConfiguredOptions(args, options, overrides);
+    }
+
+    void addDefaultVmOptionsFile(OptionList& options, ClassPathOverrides& overrides) override {
+        FILE* file = openDefaultVmOptionsFile();
+        logLine(L"default vmoptions file: %p", static_cast<void*>(file));
+        readVmOptionsFile(nullptr, file, options, overrides);
+    }
+
+    void processOptionLine(const std::wstring& line, OptionList& options, ClassPathOverrides& overrides) override {
+        ::processOptionLine(nullptr, line, options, overrides);
+    }
+
+    void expandArgumentFiles(OptionList& options) override { ::expandArgumentFiles(options); }
+
+    std::string expandVariables(const std::string& text) override {
+        std::vector<char> buffer(text.begin(), text.end());
+        buffer.resize(text.size() + kExpansionRoom, 0);
+        expandVariablesNarrow(buffer.data(), buffer.size());
+        return buffer.data();
+    }
+
+    std::string launcherDirectory() override { return getLauncherDirectory(); }
+
+    void collapseBackslashes(std::string& path) override {
+        std::vector<char> buffer(path.begin(), path.end());
+        buffer.push_back(0);
+        ::collapseBackslashes(buffer.data());
+        path = buffer.data();
+    }
+
+    bool pathExists(const std::string& path) override { return ::pathExists(path.c_str()); }
+
+    std::vector<std::string> listFiles(const std::string& directory, const std::string& extension) override {
+        return listFilesWithExtension(directory.c_str(), extension.c_str());
+    }
+
+    std::optional<std::string> environmentVariable(const std::string& name) override {
+        return readEnvironmentVariable(name.c_str());
+    }
+
+    std::string absolutePath(const std::string& path) override {
+        size_t capacity = path.size() + strlen(getLauncherDirectory()) + kExpansionRoom;
+        std::vector<char> buffer(capacity, 0);
+        // A refusal has been logged; the text then stays as it was written.
+        if (!makeAbsolutePath(buffer.data(), buffer.size(), path.c_str(), true)) return path;
+        return buffer.data();
+    }
+
+    // The whole value, however long: the size is asked for first, and asked again should
+    // the variable grow in between.
+    static std::optional<std::string> readEnvironmentVariable(const char* name) {
+        std::string value;
+        DWORD capacity = 0;
+        for (;;) {
+            SetLastError(ERROR_SUCCESS);
+            DWORD length = GetEnvironmentVariableA(name, value.empty() ? nullptr : &value[0], capacity);
+            DWORD error = GetLastError();
+            if (length == 0) {
+                if (error == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+                return std::string();
+            }
+            if (length < capacity) {
+                value.resize(length);
+                return value;
+            }
+            capacity = length + 1;
+            value.assign(capacity, '\0');
+        }
+    }
+};
+
+}  // namespace
+
+void buildJvmArguments(JvmArguments& arguments, const std::vector<std::string>& launcherProperties,
+                       const ArgumentList& args) {
+    JvmArgumentState state;
+    state.serviceMode = serviceMode;
+    state.noRedirect = noRedirect;
+    state.generatorKind = generatorKind;
+    state.extractionDirectory = extractionDirectory;
+    ProcessArgumentSources sources;
+    OptionAssembly assembly = assembleOptions(launcherProperties, args, state, sources);
+    if (assembly.missing) failWithMessage(assembly.missing->messageId, assembly.missing->name.c_str());
+    fillVmArgs(arguments, std::move(assembly.options));
+}
+
+std::optional<std::string> environmentVariableValue(const char* name) {
+    return ProcessArgumentSources::readEnvironmentVariable(name);
+}
