@@ -11,6 +11,7 @@
 #include "core/platform.h"
 #include "core/run.h"
 #include "core/text_format.h"
+#include "jvmsearch/jvm_library.h"
 #include "paths/working_directory.h"
 #include "service/service_commands.h"
 #include "service/service_main.h"
@@ -24,6 +25,11 @@ void prepareLauncher() {
     char kind[2];
     getSetting(2001, kind, sizeof kind);
     generatorKind = kind[0];
+    reducePath();
+    if (getSettingInt(10012) != 0) {
+        logLine(L"ignoring java options environment variables");
+        clearJavaOptionsEnv();
+    }
     applyConfiguredWorkingDirectory();
 }
 
