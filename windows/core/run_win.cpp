@@ -4,12 +4,21 @@
 #include "core/fatal.h"
 #include "core/log.h"
 #include "instance/single_instance.h"
+#include "jvmsearch/jvm_library.h"
+#include "jvmsearch/jvm_search.h"
+#include "launch/launch_jvm.h"
+#include "service/service_main.h"
 
-// Finding and starting a Java runtime is not available in this build yet, so a run cannot
-// succeed after extraction: it ends the process as a failed launch does.
-void runApplication(ArgumentList&, bool) {
+void runApplication(ArgumentList& args, bool registerConsoleHandler) {
     if (extractIncludedFiles(true) != 0) failWithMessage(1009, "16");
+    setNativeLibraryPath();
+    if (registerConsoleHandler) {
+        // The supervised child: console events must not end it; the service main stops it
+        // through its standard input.
+        logLine(L"registering ConsoleCtrlHandler");
+        SetConsoleCtrlHandler(consoleEventHandler, TRUE);
+    }
     singleInstanceGuard();
-    logError(L"no Java runtime support in this build");
+    if (LoadDLL(true) && launchJvm(args, true)) return;
     exitLauncher(1);
 }
