@@ -14,6 +14,10 @@ target_compile_definitions(launcher PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
 target_compile_options(launcher PRIVATE -Wall -Wextra -Os -fno-exceptions)
 target_link_options(launcher PRIVATE -static -s -mconsole)
 target_link_libraries(launcher PRIVATE advapi32 shell32 user32 gdi32)
+# The export table names exactly the window-border JNI functions (decorated on 32-bit).
+set(LAUNCHER_EXPORTS_DEF ${CMAKE_SOURCE_DIR}/windows/nativeborder/exports${LAUNCHER_BITS}.def)
+target_link_options(launcher PRIVATE ${LAUNCHER_EXPORTS_DEF})
+set_target_properties(launcher PROPERTIES LINK_DEPENDS ${LAUNCHER_EXPORTS_DEF})
 
 # Test equipment for the Wine tests; never shipped with the launcher.
 add_executable(envrun ${CMAKE_SOURCE_DIR}/testtools/envrun/envrun.cpp)
@@ -24,6 +28,15 @@ target_link_options(sleeper PRIVATE -static)
 add_executable(instance_peer ${CMAKE_SOURCE_DIR}/testtools/instance_peer/instance_peer.cpp)
 target_link_options(instance_peer PRIVATE -static)
 target_link_libraries(instance_peer PRIVATE advapi32 user32)
+# Drives the window-border functions on real windows with a fake JNI environment.
+file(GLOB BORDERTEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/testtools/bordertest/*.cpp
+  ${CMAKE_SOURCE_DIR}/windows/nativeborder/*.cpp)
+add_executable(bordertest ${BORDERTEST_SOURCES} ${CMAKE_SOURCE_DIR}/windows/core/text_format.cpp)
+target_include_directories(bordertest PRIVATE ${CMAKE_SOURCE_DIR}/windows ${CMAKE_SOURCE_DIR}/windows/jni ${JDK_INCLUDE_DIR})
+target_compile_definitions(bordertest PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+target_compile_options(bordertest PRIVATE -municode -Wall -Wextra)
+target_link_options(bordertest PRIVATE -static -municode)
+target_link_libraries(bordertest PRIVATE advapi32 shell32 user32 gdi32)
 
 # Stand-in Java runtime for the Wine tests (test equipment, never shipped).
 add_subdirectory(${CMAKE_SOURCE_DIR}/testruntime ${CMAKE_BINARY_DIR}/testruntime)
