@@ -126,7 +126,10 @@ Record& Record::addHex(std::string_view key, unsigned long value) {
 }
 
 bool appendRecord(const RuntimeHome& runtime, const Record& record) {
-    std::wstring path = recordFilePath(runtime);
+    return appendRecordTo(recordFilePath(runtime), record);
+}
+
+bool appendRecordTo(const std::wstring& path, const Record& record) {
     // Append-only access makes every write land at the current end of the file, so records
     // of processes that write at the same time never overwrite each other.
     HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA,

@@ -65,6 +65,9 @@ private:
 // file could not be opened or written.
 bool appendRecord(const RuntimeHome& runtime, const Record& record);
 
+// Appends the record to the named file, in the same way.
+bool appendRecordTo(const std::wstring& path, const Record& record);
+
 // Percent-escapes '%' and every byte below 0x20 and 0x7F.
 std::string escapeField(std::string_view utf8);
 

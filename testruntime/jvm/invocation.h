@@ -1,12 +1,9 @@
-// The invocation interface of the stand-in jvm.dll, behind the exported entry points.
+// The invocation interface of the stand-in jvm.dll: JNI_CreateJavaVM and its two companions
+// behind the exported entry points, and the JavaVM function table.
 //
-// State: `loadedRuntime` is the runtime this library belongs to, found from the library's
-// own path; it is written once by DllMain when the library is attached and only read after.
-//
-// For now the stand-in records every request and creates no VM: JNI_CreateJavaVM answers
-// with the error a JVM gives when it cannot start. The JavaVM and JNIEnv function tables
-// will be added here (a `createVm` that fills them and returns JNI_OK), with the recording
-// kept as it is, so the transcript of a launcher's request stays comparable.
+// State: `loadedRuntime` and `loadedModulePath` describe the runtime this library belongs to,
+// found from the library's own path; written once by DllMain when the library is attached,
+// only read after. The VM itself lives in vmState (world.h).
 #pragma once
 
 #include <jni.h>
@@ -18,10 +15,14 @@ namespace standin {
 extern RuntimeHome loadedRuntime;
 extern std::wstring loadedModulePath;
 
-// Called once from DllMain on process attach.
+// Called once from DllMain on process attach: records the load, prepares the VM's lock and
+// thread slot and starts watching the host's thread creation (thread_watch.h).
 void recordLibraryLoad(HMODULE self);
+// Called from DllMain when the library is unloaded by FreeLibrary.
+void releaseLibrary();
 
-// The JNI versions a VM of this stand-in accepts for creation.
+// The JNI versions this runtime accepts (for creation; GetEnv and AttachCurrentThread also
+// accept 1.1): every version from 1.2 up to the one its Java version introduced.
 bool isSupportedJniVersion(jint version);
 
 jint createJavaVm(JavaVM** vm, void** env, void* args);

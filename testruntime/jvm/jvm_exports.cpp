@@ -6,12 +6,15 @@
 #include "invocation.h"
 
 static_assert(sizeof(jint) == 4 && sizeof(jlong) == 8 && sizeof(jbyte) == 1,
-              "JNI type sizes must match the JNI specification");
+              "JNI type sizes must match the JNI");
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         DisableThreadLibraryCalls(instance);
         standin::recordLibraryLoad(instance);
+    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+        // Unloaded by FreeLibrary: the host goes on running, so give back what was redirected.
+        standin::releaseLibrary();
     }
     return TRUE;
 }

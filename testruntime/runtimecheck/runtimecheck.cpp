@@ -7,7 +7,8 @@
 //       Exit 0: loaded and all found; 2: not loaded (error=<code>); 3: a function missing.
 //   runtimecheck create <dll> <jni version> <ignoreUnrecognized> [option ...]
 //       Calls JNI_GetDefaultJavaVMInitArgs, JNI_CreateJavaVM with the options (converted to
-//       the ANSI code page, as the launcher hands them over) and JNI_GetCreatedJavaVMs.
+//       the ANSI code page, as the launcher hands them over) and JNI_GetCreatedJavaVMs, and
+//       destroys a VM that was created.
 //   runtimecheck run <timeout ms> <command line file> [program]
 //       Starts the command line held in the file (UTF-8, taken exactly as it stands, so any
 //       quoting can be tested), with `program` as the application name when given, the way
@@ -126,6 +127,8 @@ int createMode(int argc, wchar_t** argv) {
     jsize count = -1;
     sayNumber("created", created(list, 1, &count));
     sayNumber("count", count);
+    say("listed", count == 1 && list[0] == vm ? "same" : "other");
+    if (vm != nullptr) sayNumber("destroy", vm->DestroyJavaVM());
     return 0;
 }
 

@@ -5,16 +5,23 @@ behaves as the launcher expects a runtime to behave and records what was asked o
 
 * `java.exe` / `javaw.exe -version` write the banner of the version in the home's `release`
   file to standard error; extra release keys change that (see `make_jre`'s `release`).
-* `jvm.dll` exports the JNI invocation functions; loading it and calling them is recorded.
+* `jvm.dll` is a JNI stand-in: JNI_CreateJavaVM checks the init args and creates a VM whose
+  Java world (classes, and what `main` and the other methods do) a test describes with a
+  `JavaWorld` script; everything the launcher does with it is written to a transcript, read
+  with `read_transcript` (testruntime/README.md documents both formats).
+* `jli.dll` expands `@file` arguments with JLI_InitArgProcessing / JLI_PreprocessArg /
+  JLI_MemFree and records its calls.
 * `unpack200.exe` turns `X.jar.pack` (a header line followed by the JAR) back into `X.jar`.
 * `ucrtbase.dll` only records that it was loaded.
 
 Every start and library call appends a `Record` to `standin.log` in the runtime's root (the
 folder holding `release`; for a JDK with a JRE inside, the JDK's top), or to the file named by
-the variable STANDIN_RECORD when a test sets it.
+the variable STANDIN_RECORD when a test sets it. The VM's transcript goes to the file the
+option -Dstandin.transcript names, else beside the script (`<script stem>.transcript`), else
+to that same record file.
 
 Layouts:
-  make_jre:  release, bin\\java.exe, bin\\javaw.exe, bin\\unpack200.exe, bin\\<vm>\\jvm.dll,
+  make_jre:  release, bin\\java.exe, bin\\javaw.exe, bin\\unpack200.exe, bin\\jli.dll, bin\\<vm>\\jvm.dll,
              lib\\rt.jar (old numbering only) or lib\\*.jar.pack, lib\\ext\\*.jar.pack
   make_jdk:  as a JRE plus lib\\tools.jar; with `embedded_jre` (default for 1.x versions) the
              JVM libraries live in jre\\bin\\<vm>\\jvm.dll next to jre\\bin\\java.exe.
@@ -27,7 +34,9 @@ after each test. A test module uses the fixture by importing it:
 
 runtimecheck.exe (testruntime/runtimecheck, test-only) looks from the Windows side: it loads a
 jvm.dll and calls it, starts a program the way the launcher starts a probe (`run_like_probe`),
-and reads file times, short paths and registry values.
+and reads file times, short paths and registry values. jnihost.exe (testruntime/jnihost,
+test-only) creates a VM through a jvm.dll as the launcher does and drives its JNI functions
+(`jnihost`, `launch_main`), and calls a jli.dll (`jli_expand`).
 """
 import io
 import urllib.parse
@@ -41,6 +50,7 @@ from conftest import BUILD, winpath
 
 STANDIN_DIRS = {64: BUILD / "win64" / "testruntime", 32: BUILD / "win32" / "testruntime"}
 RUNTIMECHECK = STANDIN_DIRS[64] / "runtimecheck.exe"
+JNIHOST = STANDIN_DIRS[64] / "jnihost.exe"
 PACK_HEADER = b"standin-pack200 1\n"
 RECORD_FILE = "standin.log"
 
@@ -96,11 +106,13 @@ def parse_records(text: str):
 
 
 def read_records(path, kind=None):
-    """Records of a record file (none when it does not exist), optionally of one kind."""
+    """Records of a record file (none when it does not exist), optionally of one kind.
+    Java strings are written as exact UTF-8 of their UTF-16 units, with an unpaired surrogate
+    as its own three-byte sequence, which "surrogatepass" turns back into that unit."""
     path = Path(path)
     if not path.exists():
         return []
-    records = parse_records(path.read_bytes().decode("utf-8"))
+    records = parse_records(path.read_bytes().decode("utf-8", "surrogatepass"))
     return [r for r in records if kind is None or r.kind == kind]
 
 
@@ -149,6 +161,23 @@ class Runtime:
 
     def clear_records(self):
         self.record_file.unlink(missing_ok=True)
+
+    @property
+    def jli_dll(self) -> Path:
+        return self.jre_home / "bin" / "jli.dll"
+
+    def use_world(self, world: "JavaWorld", name="world.standin") -> Path:
+        """Makes `world` the Java world of every VM of this runtime: the script is written to
+        the runtime's root and named by the release key STANDIN_SCRIPT (an option
+        -Dstandin.script still takes precedence). Returns the script's path; the transcript
+        is written beside it (see `transcript`)."""
+        path = world.write(self.root / name)
+        self.set_release(STANDIN_SCRIPT=name)
+        return path
+
+    def transcript(self, name="world.standin") -> "Transcript":
+        """The transcript of the world set with `use_world`."""
+        return read_transcript(transcript_path(self.root / name))
 
     def set_release(self, **keys):
         """Adds or replaces keys of the `release` file (a value of None removes the key)."""
@@ -208,9 +237,11 @@ def _default_runtime_version(version: str) -> str:
     return version + ("-b09" if is_old_numbering(version) else "+8")
 
 
-def _fill_bin(bin_dir: Path, bits, jvm, broken_jvm, javaw, unpack200, ucrtbase):
+def _fill_bin(bin_dir: Path, bits, jvm, broken_jvm, javaw, unpack200, ucrtbase, jli=True):
     bin_dir.mkdir(parents=True, exist_ok=True)
     (bin_dir / "java.exe").write_bytes(standin_file("java.exe", bits).read_bytes())
+    if jli:
+        (bin_dir / "jli.dll").write_bytes(standin_file("jli.dll", bits).read_bytes())
     if javaw:
         (bin_dir / "javaw.exe").write_bytes(standin_file("javaw.exe", bits).read_bytes())
     if unpack200:
@@ -243,26 +274,29 @@ def _fill_lib(lib_dir: Path, version, packed):
 
 
 def make_jre(directory, version="17.0.2", *, bits=64, jvm=("server",), broken_jvm=(), javaw=True,
-             unpack200=True, ucrtbase=False, packed=(), runtime_version=None, version_date=None,
+             unpack200=True, ucrtbase=False, jli=True, packed=(), runtime_version=None, version_date=None,
              release=None) -> Runtime:
     """Lays out a JRE in `directory`.
 
     jvm:        bin subfolders that get a working jvm.dll ("server", "client", ...)
     broken_jvm: bin subfolders that get a jvm.dll of the other bitness, which cannot load
+    jli:        whether bin holds the argument-file library jli.dll
     packed:     JARs below lib stored packed instead ("rt.jar", "ext/localedata.jar")
     release:    extra release keys, e.g. {"STANDIN_EXIT_CODE": "3"}, {"STANDIN_HANG": "1"}
                 (sleep for ever, standard error open), {"STANDIN_HANG": "stderr-closed"},
-                {"STANDIN_BANNER": "banner.txt"} (that file's bytes are the banner)
+                {"STANDIN_BANNER": "banner.txt"} (that file's bytes are the banner),
+                {"STANDIN_CREATE_RESULT": "-1"} (JNI_CreateJavaVM fails with that result),
+                {"STANDIN_SCRIPT": "world.standin"} (see `Runtime.use_world`)
     """
     root = Path(directory)
     _write_release(root, version, runtime_version, version_date, release)
-    _fill_bin(root / "bin", bits, jvm, broken_jvm, javaw, unpack200, ucrtbase)
+    _fill_bin(root / "bin", bits, jvm, broken_jvm, javaw, unpack200, ucrtbase, jli)
     _fill_lib(root / "lib", version, packed)
     return Runtime(root, version, bits, "jre")
 
 
 def make_jdk(directory, version="17.0.2", *, bits=64, embedded_jre=None, jvm=None, jre_jvm=("server",),
-             broken_jvm=(), javaw=True, unpack200=True, ucrtbase=False, tools_jar=True, packed=(),
+             broken_jvm=(), javaw=True, unpack200=True, ucrtbase=False, jli=True, tools_jar=True, packed=(),
              runtime_version=None, version_date=None, release=None) -> Runtime:
     """Lays out a JDK in `directory`.
 
@@ -278,9 +312,9 @@ def make_jdk(directory, version="17.0.2", *, bits=64, embedded_jre=None, jvm=Non
     if jvm is None:
         jvm = () if embedded_jre else ("server",)
     _write_release(root, version, runtime_version, version_date, release)
-    _fill_bin(root / "bin", bits, jvm, () if embedded_jre else broken_jvm, javaw, unpack200, ucrtbase)
+    _fill_bin(root / "bin", bits, jvm, () if embedded_jre else broken_jvm, javaw, unpack200, ucrtbase, jli)
     if embedded_jre:
-        _fill_bin(root / "jre" / "bin", bits, jre_jvm, broken_jvm, javaw, unpack200, ucrtbase)
+        _fill_bin(root / "jre" / "bin", bits, jre_jvm, broken_jvm, javaw, unpack200, ucrtbase, jli)
         _fill_lib(root / "jre" / "lib", version, packed)
         (root / "lib").mkdir(parents=True, exist_ok=True)
     else:
@@ -333,6 +367,311 @@ def run_like_probe(wine, directory, command_line: str, timeout_ms=5000, program=
     command_file.write_bytes(command_line.encode("utf-8"))
     args = ["run", timeout_ms, winpath(command_file)] + ([winpath(program)] if program is not None else [])
     return runtimecheck(wine, *args, timeout=timeout_ms / 1000 + 60)
+
+
+# ---------------------------------------------------------------------------------------
+# The stand-in VM: world scripts, transcripts and the test-only host
+
+RAVEL_LAUNCHER = "com/ravel/runtime/WinLauncher"
+QUILLWORK_LAUNCHER = "com/quillwork/runtime/launcher/WinLauncher"
+COMMON = "com/quillwork/runtime/installer/platform/win32/Common"
+WNDPROC = "com/quillwork/runtime/flatlaf/FlatWindowsNativeWindowBorder$WndProc"
+MAIN_SIGNATURE = "([Ljava/lang/String;)V"
+SPLASH_SIGNATURE = "(ZZLjava/lang/String;IILjava/lang/String;IILjava/lang/String;IILjava/lang/String;II)V"
+# Exit code of a process the stand-in VM aborts (unimplemented JNI function, unusable reference).
+ABORT_EXIT_CODE = 134
+JNI_OK, JNI_ERR, JNI_EDETACHED, JNI_EVERSION, JNI_EEXIST, JNI_EINVAL = 0, -1, -2, -3, -5, -6
+
+
+def _script_string(text: str) -> str:
+    """A quoted string literal of the script: escapes for quote, backslash and line breaks,
+    and \\uXXXX for an unpaired surrogate (which UTF-8 cannot carry)."""
+    out = []
+    for char in text:
+        if char in '"\\':
+            out.append("\\" + char)
+        elif char == "\n":
+            out.append("\\n")
+        elif char == "\r":
+            out.append("\\r")
+        elif char == "\t":
+            out.append("\\t")
+        elif 0xD800 <= ord(char) <= 0xDFFF:
+            out.append(f"\\u{ord(char):04x}")
+        else:
+            out.append(char)
+    return '"' + "".join(out) + '"'
+
+
+class Do:
+    """The actions of a scripted method, one script line each (README: "Actions")."""
+
+    @staticmethod
+    def ret(value=None):
+        """Ends the method; a value for a non-void method: int, bool, float, None or str."""
+        if value is None:
+            return "return"
+        if isinstance(value, bool):
+            return "return " + ("true" if value else "false")
+        if isinstance(value, str):
+            return "return " + _script_string(value)
+        return f"return {value}"
+
+    @staticmethod
+    def returns_null():
+        return "return null"
+
+    @staticmethod
+    def throw(class_name, message=None):
+        """Throws a new exception; toString() then gives "<dotted class>: <message>"."""
+        return f"throw {class_name}" + ("" if message is None else f" {message}")
+
+    @staticmethod
+    def exit(code):
+        """Ends the process with `code`, as System.exit does."""
+        return f"exit {code}"
+
+    @staticmethod
+    def sleep(ms):
+        return f"sleep {ms}"
+
+    @staticmethod
+    def read_line():
+        """Reads standard input up to a line feed (or its end) and records the bytes."""
+        return "read-line"
+
+    @staticmethod
+    def thread(ms, daemon=False):
+        """Starts a thread that sleeps `ms` and records "thread-done"; DestroyJavaVM waits
+        for it unless it is a daemon."""
+        return f"{'daemon-thread' if daemon else 'thread'} {ms}"
+
+    @staticmethod
+    def property(name):
+        """Records the current value of a system property."""
+        return f"property {name}"
+
+    @staticmethod
+    def print(text):
+        return f"print {text}"
+
+    @staticmethod
+    def print_error(text):
+        return f"print-error {text}"
+
+    @staticmethod
+    def note(text):
+        """Writes a "note" record, to mark a point in the transcript."""
+        return f"note {text}"
+
+
+class JavaWorld:
+    """A world script for the stand-in VM. It edits the default world (java.lang basics and
+    the launcher classes, whose methods return at once): `cls` opens a class, `static` and
+    `method` add or replace a method of the open class with the given actions (`Do`)."""
+
+    def __init__(self):
+        self.lines = []
+
+    def cls(self, name, extends=None):
+        self.lines.append(f"class {name}" + (f" extends {extends}" if extends else ""))
+        return self
+
+    def static(self, name, signature, *actions):
+        self.lines.append(f"static {name} {signature}")
+        self.lines.extend(actions)
+        return self
+
+    def method(self, name, signature, *actions):
+        self.lines.append(f"method {name} {signature}")
+        self.lines.extend(actions)
+        return self
+
+    def remove_class(self, name):
+        self.lines.append(f"remove-class {name}")
+        return self
+
+    def remove_method(self, name, signature):
+        """Removes a method of the open class."""
+        self.lines.append(f"remove-method {name} {signature}")
+        return self
+
+    def main(self, *actions, launcher=RAVEL_LAUNCHER):
+        """Gives the launcher class's main the actions."""
+        return self.cls(launcher).static("main", MAIN_SIGNATURE, *actions)
+
+    def raw(self, line):
+        self.lines.append(line)
+        return self
+
+    def text(self) -> str:
+        return "".join(line + "\n" for line in self.lines)
+
+    def write(self, path) -> Path:
+        path = Path(path)
+        path.write_bytes(self.text().encode("utf-8"))
+        return path
+
+
+def transcript_path(script) -> Path:
+    """Where the VM writes its transcript when a script but no -Dstandin.transcript is given."""
+    return Path(script).with_suffix(".transcript")
+
+
+def standin_options(script, transcript=None):
+    """The JVM options that name a world script (and a transcript file) for the stand-in."""
+    options = [f"-Dstandin.script={winpath(script)}"]
+    if transcript is not None:
+        options.append(f"-Dstandin.transcript={winpath(transcript)}")
+    return options
+
+
+@dataclass
+class JavaObject:
+    """An object argument other than a string or an array: its class."""
+    cls: str
+
+
+@dataclass
+class JavaClass:
+    """A java.lang.Class argument: the class it stands for."""
+    name: str
+
+
+def java_value(fields: dict, key: str):
+    """The Java value recorded under `key` as a Python value: None, bool, int, float, str,
+    a list for arrays, JavaClass or JavaObject."""
+    kind = fields.get(key + ".type")
+    if kind is None:
+        raise KeyError(key)
+    if kind == "null" or kind == "void":
+        return None
+    if kind == "boolean":
+        return fields[key] == "true"
+    if kind in ("byte", "char", "short", "int", "long"):
+        return int(fields[key])
+    if kind in ("float", "double"):
+        return float(fields[key])
+    if kind == "string":
+        return fields[key]
+    if kind == "array":
+        return [java_value(fields, f"{key}[{i}]") for i in range(int(fields[key + ".length"]))]
+    if kind == "class":
+        return JavaClass(fields[key])
+    return JavaObject(fields[key])
+
+
+@dataclass
+class Call:
+    """A method call the VM ran: which method, through which JNI function, with what."""
+    function: str
+    cls: str
+    method: str
+    signature: str
+    static: bool
+    receiver: str
+    args: list
+    record: Record
+
+
+class Transcript:
+    """The records of one VM, with views for the questions tests ask."""
+
+    def __init__(self, records):
+        self.records = records
+
+    def __bool__(self):
+        return bool(self.records)
+
+    def of(self, kind):
+        return [r for r in self.records if r.kind == kind]
+
+    def kinds(self):
+        return [r.kind for r in self.records]
+
+    def create(self) -> Record:
+        """The one "jvm-create" record."""
+        [create] = self.of("jvm-create")
+        return create
+
+    def options(self):
+        return self.create().options()
+
+    def lookups(self):
+        """Every class and method lookup in order: ("FindClass", name, result) or
+        (function, class, name, signature, result)."""
+        out = []
+        for r in self.records:
+            if r.kind == "find-class":
+                out.append(("FindClass", r["name"], r["result"]))
+            elif r.kind == "get-method-id":
+                out.append((r["function"], r["class"], r["name"], r["signature"], r["result"]))
+        return out
+
+    def calls(self, cls=None, method=None):
+        out = []
+        for r in self.of("call"):
+            if (cls is None or r["class"] == cls) and (method is None or r["method"] == method):
+                args = [java_value(r.fields, f"arg{i}") for i in range(int(r["nArgs"]))]
+                out.append(Call(r["function"], r["class"], r["method"], r["signature"], r["static"] == "1",
+                                r.get("receiver"), args, r))
+        return out
+
+    def properties_set(self):
+        """(name, value) of every System.setProperty, in order."""
+        return [(r["name"], r["value"]) for r in self.of("property-set")]
+
+    def violations(self):
+        """(function, rule) of every recorded breach of the JNI's rules, in order."""
+        return [(r["function"], r["rule"]) for r in self.of("jni-violation")]
+
+    def index(self, kind, **fields):
+        """Position of the first record of `kind` whose fields include `fields`."""
+        for i, r in enumerate(self.records):
+            if r.kind == kind and all(r.get(k) == v for k, v in fields.items()):
+                return i
+        raise AssertionError(f"no {kind} record with {fields} in {self.kinds()}")
+
+
+def read_transcript(path) -> Transcript:
+    return Transcript(read_records(path))
+
+
+def jnihost(wine, *args, input=None, env=None, timeout=120) -> CheckResult:
+    """Runs jnihost.exe (testruntime/jnihost) and parses its key=value lines; `stderr` is kept
+    in the values under "__stderr__"."""
+    result = wine.run(JNIHOST, [str(a) for a in args], env=env, input=input, timeout=timeout)
+    values = {"__stderr__": result.stderr}
+    for line in result.stdout.replace("\r\n", "\n").split("\n"):
+        key, sep, value = line.partition("=")
+        if sep:
+            values[key] = urllib.parse.unquote(value, errors="surrogatepass")
+    return CheckResult(result.returncode, values)
+
+
+def launch_main(wine, runtime: Runtime, options=(), args=(), *, cls=None, stack=None, keep=False,
+                ignore=True, version=None, input=None, directory=None) -> CheckResult:
+    """Creates a VM of `runtime` and calls main as the launcher does (jnihost launch): on a
+    thread with a `stack`-byte reservation when given, with the JVM `options` and the main
+    arguments `args` (any Python strings, unpaired surrogates included)."""
+    directory = Path(directory or runtime.root.parent)
+    args_file = directory / "jnihost-args.bin"
+    args_file.write_bytes(b"".join(a.encode("utf-8", "surrogatepass") + b"\0" for a in args))
+    flags = ["--args", winpath(args_file), "--ignore", "1" if ignore else "0"]
+    if cls is not None:
+        flags += ["--class", cls]
+    if stack is not None:
+        flags += ["--stack", str(stack)]
+    if version is not None:
+        flags += ["--version", hex(version)]
+    if keep:
+        flags.append("--keep")
+    return jnihost(wine, "launch", winpath(runtime.jvm_dll()), *flags, "--", *options, input=input)
+
+
+def jli_expand(wine, runtime: Runtime, *args, disable=False) -> CheckResult:
+    """Calls the runtime's jli.dll as the launcher does (jnihost jli) for each argument."""
+    return jnihost(wine, "jli", winpath(runtime.jli_dll), *(["--disable"] if disable else []), *args)
 
 
 # ---------------------------------------------------------------------------------------

@@ -6,9 +6,12 @@ import subprocess
 import pytest
 
 from conftest import quote_argument, winpath
-from runtimes import (NATIVE_UCRTBASE, PACK_HEADER, RECORD_FILE, STANDIN_DIRS, filetime_of, jar_bytes, make_jdk,
-                      make_jre, pack_jar, read_records, run_like_probe, runtime_registry,  # noqa: F401
-                      runtimecheck, slash_key, version_cache_key)
+from runtimes import (ABORT_EXIT_CODE, COMMON, JNI_EEXIST, JNI_EINVAL, JNI_ERR, JNI_EVERSION, MAIN_SIGNATURE,
+                      NATIVE_UCRTBASE, PACK_HEADER, QUILLWORK_LAUNCHER, RAVEL_LAUNCHER, RECORD_FILE, SPLASH_SIGNATURE,
+                      STANDIN_DIRS, WNDPROC, Do, JavaWorld, filetime_of, jar_bytes, jli_expand, jnihost,
+                      launch_main, make_jdk, make_jre, pack_jar, read_records, read_transcript, run_like_probe,
+                      runtime_registry, runtimecheck, slash_key, standin_options,  # noqa: F401
+                      transcript_path, version_cache_key)
 
 BANNER_17 = ('openjdk version "17.0.2" 2022-01-18\r\n'
              'OpenJDK Runtime Environment (build 17.0.2+8)\r\n'
@@ -17,7 +20,6 @@ BANNER_18 = ('java version "1.8.0_201"\r\n'
              'Java(TM) SE Runtime Environment (build 1.8.0_201-b09)\r\n'
              'Java HotSpot(TM) 64-Bit Server VM (build 1.8.0_201-b09, mixed mode)\r\n')
 
-JNI_ERR, JNI_EVERSION = -1, -3
 ERROR_BAD_EXE_FORMAT = 193
 REG_SZ, REG_BINARY = 1, 3
 
@@ -226,9 +228,20 @@ def test_jvm_export_names_of_both_bitnesses():
     assert len({thirty_two[n] for n in plain}) == 3
 
 
+def test_jli_export_names_of_both_bitnesses():
+    plain = {"JLI_InitArgProcessing", "JLI_PreprocessArg", "JLI_MemFree"}
+    assert set(exports(STANDIN_DIRS[64] / "jli.dll", 64)) == plain
+    thirty_two = exports(STANDIN_DIRS[32] / "jli.dll", 32)
+    decorated = {"_JLI_InitArgProcessing@8": "JLI_InitArgProcessing", "_JLI_PreprocessArg@8": "JLI_PreprocessArg",
+                 "_JLI_MemFree@4": "JLI_MemFree"}
+    assert set(thirty_two) == plain | set(decorated)
+    for name, alias_of in decorated.items():
+        assert thirty_two[name] == thirty_two[alias_of]
+
+
 def test_standin_files_have_the_bitness_of_their_build():
     for bits, machine in ((64, "x86-64"), (32, "i386")):
-        for name in ("java.exe", "javaw.exe", "unpack200.exe", "jvm.dll", "ucrtbase.dll"):
+        for name in ("java.exe", "javaw.exe", "unpack200.exe", "jvm.dll", "jli.dll", "ucrtbase.dll"):
             text = subprocess.run(["objdump", "-f", str(STANDIN_DIRS[bits] / name)], check=True,
                                   stdout=subprocess.PIPE, text=True).stdout
             assert f"file format pei-{machine}" in text, (bits, name)
@@ -258,19 +271,20 @@ def test_jdk_jvm_in_embedded_jre_records_into_the_jdk(wine, tmp_path):
     assert len(jdk.records("jvm-load")) == 1
 
 
-def test_create_records_the_request_and_reports_that_no_vm_started(wine, tmp_path):
+def test_create_records_the_request_and_lists_the_created_vm(wine, tmp_path):
     jre = make_jre(tmp_path / "jre")
     options = ["-Xmx64m", r"-Djava.class.path=C:\a b\x.jar;y.jar", "-Dname=café"]
-    result = runtimecheck(wine, "create", winpath(jre.jvm_dll()), "0x00010002", "1", *options)
+    result = runtimecheck(wine, "create", winpath(jre.jvm_dll()), "0x00010002", "0", *options)
     assert result.returncode == 0
-    assert (result["default"], result["result"]) == ("0", str(JNI_ERR))
-    assert (result["vm"], result["env"], result["created"], result["count"]) == ("null", "null", "0", "0")
+    assert (result["default"], result["result"]) == ("0", "0")
+    assert (result["vm"], result["env"], result["created"], result["count"]) == ("set", "set", "0", "1")
+    assert (result["listed"], result["destroy"]) == ("same", "0")
     [create] = jre.records("jvm-create")
-    assert (create["version"], create["nOptions"], create["ignoreUnrecognized"]) == ("0x00010002", "3", "1")
+    assert (create["version"], create["nOptions"], create["ignoreUnrecognized"]) == ("0x00010002", "3", "0")
     assert create.options() == options
-    assert create["result"] == str(JNI_ERR)
+    assert (create["result"], create["ignored"], create["jniVersion"]) == ("0", "0", "0x000a0000")
     assert [r.kind for r in jre.records()] == [
-        "jvm-load", "jvm-default-init-args", "jvm-create", "jvm-created-vms"]
+        "jvm-load", "jvm-default-init-args", "jvm-create", "jvm-created-vms", "destroy-start", "destroy-end"]
 
 
 def test_create_refuses_an_unsupported_jni_version(wine, tmp_path):
@@ -290,6 +304,413 @@ def test_ucrtbase_records_its_load(wine, tmp_path):
 
 
 # ---------------------------------------------------------------------------------------
+# The stand-in VM: creation (runtimecheck creates on the process's main thread)
+
+RECOGNISED = ["-Dx=y", "-Dflag", "-Xmx64m", "-Xss512k", "-Xrs", "-Xcheck:jni", r"--module-path=C:\m",
+              "--add-opens=app/com.example=com.ravel.runtime", "--add-modules=app,com.ravel.runtime",
+              "--add-exports=java.base/sun.nio=ALL-UNNAMED", "-ea", "-ea:com.example...", "-dsa", "-verbose:gc",
+              "-agentlib:jdwp=transport=dt_socket", "-javaagent:a.jar", "-XX:+UseG1GC", "-XX:MaxRAMPercentage=50",
+              "exit"]
+
+
+def create(wine, jre, ignore, *options, version="0x00010002"):
+    return runtimecheck(wine, "create", winpath(jre.jvm_dll()), version, "1" if ignore else "0", *options)
+
+
+def test_recognised_options_are_accepted_without_the_ignore_flag(wine, tmp_path):
+    jre = make_jre(tmp_path / "jre")
+    assert create(wine, jre, False, *RECOGNISED)["result"] == "0"
+    [record] = jre.records("jvm-create")
+    assert record.options() == RECOGNISED
+    assert (record["ignored"], record["onMainThread"]) == ("0", "1")
+    assert record["thread"] == record["mainThread"] and "stackRequest" not in record.fields
+
+
+@pytest.mark.parametrize("option, message", [
+    ("-foo", "Unrecognized option: -foo"),
+    ("-client", "Unrecognized option: -client"),
+    # A module option split in two, as a command line gives it, is not a VM option.
+    ("--add-opens", "Unrecognized option: --add-opens"),
+    ("-XX:+NoSuchFlag", "Unrecognized VM option '+NoSuchFlag'"),
+])
+def test_unrecognised_option_fails_creation_unless_ignored(wine, tmp_path, option, message):
+    jre = make_jre(tmp_path / "jre")
+    refused = create(wine, jre, False, "-Da=b", option)
+    assert (refused["result"], refused["vm"], refused["count"]) == (str(JNI_ERR), "null", "0")
+    assert create(wine, jre, True, "-Da=b", option)["result"] == "0"
+    first, second = jre.records("jvm-create")
+    assert (first["result"], first["error"]) == (str(JNI_ERR), message)
+    assert (second["ignored"], second["ignored0"]) == ("1", option)
+    # The VM's own switch for unknown -XX flags works even without the ignore flag.
+    if option.startswith("-XX:"):
+        assert create(wine, jre, False, "-XX:+IgnoreUnrecognizedVMOptions", option)["result"] == "0"
+
+
+@pytest.mark.parametrize("option, message", [
+    ("-Xss1.5m", "Invalid thread stack size: -Xss1.5m"),
+    ("-Xss2mb", "Invalid thread stack size: -Xss2mb"),
+    ("-Xss2g", "Invalid thread stack size: -Xss2g"),
+    ("-Xmx1q", "Invalid maximum heap size: -Xmx1q"),
+])
+def test_malformed_sizes_fail_creation_even_when_ignoring(wine, tmp_path, option, message):
+    jre = make_jre(tmp_path / "jre")
+    assert create(wine, jre, True, option)["result"] == str(JNI_EINVAL)
+    [record] = jre.records("jvm-create")
+    assert record["error"] == message
+
+
+def test_a_runtime_of_the_old_numbering_knows_no_module_options_and_no_newer_jni(wine, tmp_path):
+    jre = make_jre(tmp_path / "jre8", "1.8.0_201")
+    assert create(wine, jre, True, "--add-opens=a/b=c", "-Xss1m")["result"] == "0"
+    assert create(wine, jre, True, version="0x00090000")["result"] == str(JNI_EVERSION)
+    first, second = jre.records("jvm-create")
+    assert (first["ignored"], first["ignored0"], first["jniVersion"]) == ("1", "--add-opens=a/b=c", "0x00010008")
+    assert second["result"] == str(JNI_EVERSION)
+
+
+def test_creation_fails_when_the_release_file_or_a_property_asks(wine, tmp_path):
+    jre = make_jre(tmp_path / "jre", release={"STANDIN_CREATE_RESULT": "-4"})
+    assert create(wine, jre, True, "-Da=b")["result"] == "-4"
+    failed = create(wine, jre, True, "-Dstandin.createResult=-1")
+    assert (failed["result"], failed["vm"], failed["env"]) == ("-1", "null", "null")
+    assert [r["result"] for r in jre.records("jvm-create")] == ["-4", "-1"]
+    assert all("failure requested" in r["error"] for r in jre.records("jvm-create"))
+
+
+@pytest.mark.parametrize("script, message", [
+    ("class com/ravel/runtime/WinLauncher\nstatic main ([Ljava/lang/String;)V\njump 3\n", "line 3: unknown word 'jump'"),
+    ("class com/ravel/runtime/WinLauncher\nstatic main ([Ljava/lang/String;)V\nthrow com/example/Gone x\n",
+     "line 3: throw names the undefined class com/example/Gone"),
+    ("# comment\nreturn\n", "line 2: 'return' outside a method"),
+    ("class a/B extends a/Missing\n", "class a/B extends a/Missing, which is not defined"),
+    ("class a/B\nstatic f (I)Z\nreturn maybe\n", "line 3: expected true or false, found 'maybe'"),
+])
+def test_faulty_script_fails_creation_naming_the_fault(wine, tmp_path, script, message):
+    jre = make_jre(tmp_path / "jre")
+    path = tmp_path / "world.standin"
+    path.write_text(script, encoding="utf-8")
+    assert create(wine, jre, True, *standin_options(path))["result"] == str(JNI_ERR)
+    record = read_transcript(transcript_path(path)).create()
+    assert message in record["error"] and winpath(path) in record["error"]
+
+
+# ---------------------------------------------------------------------------------------
+# The stand-in VM driven as the launcher drives it (jnihost)
+
+
+def world_runtime(tmp_path, world, version="17.0.2"):
+    jre = make_jre(tmp_path / "jre", version)
+    jre.use_world(world)
+    return jre
+
+
+def test_class_and_method_lookups_report_their_outcome(wine, tmp_path):
+    world = JavaWorld().remove_class(COMMON).cls(QUILLWORK_LAUNCHER).remove_method("main", MAIN_SIGNATURE)
+    jre = world_runtime(tmp_path, world)
+    lines = [f"class {RAVEL_LAUNCHER}",
+             f"class {COMMON}",
+             f"static {RAVEL_LAUNCHER} main {MAIN_SIGNATURE}",
+             f"static {QUILLWORK_LAUNCHER} main {MAIN_SIGNATURE}",
+             f"method {RAVEL_LAUNCHER} main {MAIN_SIGNATURE}",
+             "method java/lang/IllegalStateException toString ()Ljava/lang/String;",
+             "static java/lang/System setProperty (Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;",
+             "class java.lang.String"]
+    (tmp_path / "lookups.txt").write_text("\n".join(lines) + "\n")
+    result = jnihost(wine, "lookups", winpath(jre.jvm_dll()), winpath(tmp_path / "lookups.txt"))
+    no_main = "java.lang.NoSuchMethodError: main"
+    assert [(result[f"lookup{i}"], result[f"lookup{i}.exception"]) for i in range(len(lines))] == [
+        ("found", ""), ("missing", f"java.lang.NoClassDefFoundError: {COMMON}"), ("found", ""),
+        ("missing", no_main), ("missing", no_main), ("found", ""), ("found", ""),
+        ("missing", "java.lang.NoClassDefFoundError: java.lang.String")]
+    transcript = jre.transcript()
+    # jnihost's own exception report looks up java/lang/Object's toString; leave those out.
+    asked = [entry for entry in transcript.lookups() if "java/lang/Object" not in entry]
+    assert asked == [
+        ("FindClass", RAVEL_LAUNCHER, "found"), ("FindClass", COMMON, "missing"),
+        ("FindClass", RAVEL_LAUNCHER, "found"), ("GetStaticMethodID", RAVEL_LAUNCHER, "main", MAIN_SIGNATURE, "found"),
+        ("FindClass", QUILLWORK_LAUNCHER, "found"),
+        ("GetStaticMethodID", QUILLWORK_LAUNCHER, "main", MAIN_SIGNATURE, "missing"),
+        ("FindClass", RAVEL_LAUNCHER, "found"), ("GetMethodID", RAVEL_LAUNCHER, "main", MAIN_SIGNATURE, "missing"),
+        ("FindClass", "java/lang/IllegalStateException", "found"),
+        ("GetMethodID", "java/lang/IllegalStateException", "toString", "()Ljava/lang/String;", "found"),
+        ("FindClass", "java/lang/System", "found"),
+        ("GetStaticMethodID", "java/lang/System", "setProperty",
+         "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;", "found"),
+        ("FindClass", "java.lang.String", "missing")]
+    assert transcript.violations() == [("FindClass", "class-name-format")]
+
+
+MAIN_ARGUMENTS = ["false", "com.example.App", "", r"C:\Programme\Zürich", "日本語 テスト", "emoji 😀",
+                  "lone \ud800 surrogate", 'quote " inside', "tab\tand\nline"]
+
+
+@pytest.mark.parametrize("launcher", [RAVEL_LAUNCHER, QUILLWORK_LAUNCHER])
+def test_main_receives_its_string_array_exactly(wine, tmp_path, launcher):
+    jre = world_runtime(tmp_path, JavaWorld().main(Do.note("in main"), launcher=launcher))
+    result = launch_main(wine, jre, ["-Dapp=1"], MAIN_ARGUMENTS, cls=launcher)
+    assert result.returncode == 0
+    assert [result[k] for k in ("create", "class", "main", "exception", "destroy")] == ["0", "found", "found", "", "0"]
+    transcript = jre.transcript()
+    assert transcript.options() == ["-Dapp=1"]
+    [call] = transcript.calls(launcher, "main")
+    assert call.static and call.signature == MAIN_SIGNATURE and call.args == [MAIN_ARGUMENTS]
+    assert call.record["arg0.class"] == "[Ljava/lang/String;"
+    assert (transcript.index("call", method="main") < transcript.index("note") <
+            transcript.index("return", method="main") < transcript.index("destroy-start") <
+            transcript.index("destroy-end"))
+    assert transcript.violations() == []
+
+
+@pytest.mark.parametrize("declare, thrown, message, text", [
+    (None, "java/lang/IllegalStateException", "config ünreadable", "java.lang.IllegalStateException: config ünreadable"),
+    ("com/example/AppFailure", "com/example/AppFailure", None, "com.example.AppFailure"),
+])
+def test_exception_thrown_by_main_is_pending_with_its_text(wine, tmp_path, declare, thrown, message, text):
+    world = JavaWorld()
+    if declare:
+        world.cls(declare, extends="java/lang/RuntimeException")
+    world.main(Do.throw(thrown, message), Do.note("not reached"))
+    jre = world_runtime(tmp_path, world)
+    result = launch_main(wine, jre)
+    assert (result["exception"], result["destroy"]) == (text, "0")
+    assert result["__stderr__"] == (f'Exception in thread "main" {text}\r\n'
+                                    "\tat com.ravel.runtime.WinLauncher.main(Unknown Source)\r\n")
+    transcript = jre.transcript()
+    assert transcript.of("note") == []
+    first = transcript.of("exception-thrown")[0]
+    assert (first["class"], first["origin"], first["text"]) == (thrown, "com.ravel.runtime.WinLauncher.main", text)
+    [returned] = transcript.of("return")[:1]
+    assert (returned["method"], returned["exception"]) == ("main", thrown)
+    assert transcript.index("return", method="main") < transcript.index("exception-occurred", pending=thrown)
+    assert transcript.of("exception-describe")[0]["class"] == thrown
+    assert transcript.violations() == []
+
+
+def test_destroy_waits_for_the_non_daemon_thread_only(wine, tmp_path):
+    world = JavaWorld().main(Do.thread(3000), Do.thread(60000, daemon=True), Do.sleep(300), Do.note("main ends"))
+    jre = world_runtime(tmp_path, world)
+    result = launch_main(wine, jre)
+    assert (result.returncode, result["destroy"]) == (0, "0")
+    assert 280 <= int(result["mainMs"]) < 3000
+    assert int(result["destroyMs"]) >= 1000
+    transcript = jre.transcript()
+    started = {r["name"]: r["daemon"] for r in transcript.of("thread-start")}
+    assert started == {"Thread-0": "0", "Thread-1": "1"}
+    assert (transcript.index("note") < transcript.index("destroy-start") <
+            transcript.index("thread-done", name="Thread-0") < transcript.index("destroy-end"))
+    assert transcript.of("destroy-start")[0]["waitingFor"] == "Thread-0"
+    assert transcript.of("destroy-end")[0]["daemonThreads"] == "Thread-1"
+    assert [r["name"] for r in transcript.of("thread-done")] == ["Thread-0"]
+
+
+@pytest.mark.parametrize("given, line, eof", [("0\n", "0\n", "0"), ("0\r\nmore\n", "0\r\n", "0"), ("", "", "1")])
+def test_main_reading_a_line_from_standard_input_exits_with_its_code(wine, tmp_path, given, line, eof):
+    jre = world_runtime(tmp_path, JavaWorld().main(Do.read_line(), Do.exit(7), Do.note("not reached")))
+    result = launch_main(wine, jre, input=given)
+    assert result.returncode == 7
+    assert "mainMs" not in result.values and "destroy" not in result.values
+    transcript = jre.transcript()
+    [read] = transcript.of("stdin-line")
+    assert (read["line"], read["eof"], read["hex"]) == (line, eof, line.encode().hex())
+    [ended] = transcript.of("exit")
+    assert (ended["code"], ended["origin"]) == ("7", "com.ravel.runtime.WinLauncher.main")
+    assert transcript.kinds()[-1] == "exit"
+
+
+def test_stack_reservation_and_thread_of_the_creating_thread_are_recorded(wine, tmp_path):
+    jre = make_jre(tmp_path / "jre")
+    small = launch_main(wine, jre, ["-Xss512k"], stack=524288)
+    large = launch_main(wine, jre, ["-Xss4m"], stack=4 * 1048576)
+    first, second = jre.records("jvm-create")
+    assert (first["stackRequest"], first["stackRequestFlags"]) == ("524288", "0x00010000")
+    # Wine reserves at least 1 MB for any thread, so the request is what tells 512 KB apart.
+    assert int(first["stackReservation"]) >= 524288
+    assert (second["stackRequest"], second["stackReservation"]) == ("4194304", "4194304")
+    assert (first["thread"], first["mainThread"], first["onMainThread"]) == (
+        small["vmThread"], small["hostMainThread"], "0")
+    assert second["thread"] == large["vmThread"] != large["hostMainThread"]
+
+
+def test_calls_made_with_an_exception_pending_are_violations(wine, tmp_path):
+    jre = make_jre(tmp_path / "jre")
+    result = jnihost(wine, "check", winpath(jre.jvm_dll()), "pending")
+    # String's toString, called on the exception, still runs the exception's own.
+    assert (result["text"], result["afterDescribe"], result["destroy"]) == (
+        "java.lang.IllegalStateException: pending text", "clear", "0")
+    transcript = read_transcript(jre.record_file)
+    assert transcript.violations() == [
+        ("FindClass", "pending-exception"), ("GetMethodID", "pending-exception"),
+        ("CallObjectMethodV", "pending-exception"), ("CallObjectMethodV", "receiver-class")]
+    assert all("IllegalStateException pending" in r["detail"] for r in transcript.of("jni-violation")
+               if r["rule"] == "pending-exception")
+    # Entering Java dropped the exception, so ExceptionDescribe found nothing to print.
+    [dropped] = transcript.of("exception-dropped")
+    assert dropped["class"] == "java/lang/IllegalStateException"
+    assert transcript.index("exception-dropped") < transcript.index("call", method="toString")
+    assert transcript.of("exception-describe")[0]["class"] == ""
+    assert "Exception in thread" not in result["__stderr__"]
+
+
+def test_strings_in_modified_utf8_and_utf16(wine, tmp_path):
+    jre = make_jre(tmp_path / "jre")
+    result = jnihost(wine, "check", winpath(jre.jvm_dll()), "strings")
+    assert (result["modifiedLength"], result["modifiedText"]) == ("5", "a\0b😀")
+    assert (result["utfBytes"], result["utfLength"]) == ("78eda080c3a9", "6")
+    assert result["region"] == f"{0xD800},{0xE9}"
+    assert result["regionException"] == "java.lang.StringIndexOutOfBoundsException: offset 2, count 5, length 3"
+    assert result["fourByteText"] == "😀"
+    violations = [(r["function"], r["rule"]) for r in jre.records("jni-violation")]
+    assert violations == [("NewStringUTF", "invalid-modified-utf8")]
+    [end] = jre.records("destroy-end")
+    assert end["unreleasedStrings"] == "0"
+
+
+def test_window_procedure_object_is_called_through_a_global_reference(wine, tmp_path):
+    world = (JavaWorld().cls(WNDPROC)
+             .method("onNcHitTest", "(IIZ)I", Do.note("hit test"), Do.ret(18))
+             .method("isFullscreen", "()Z", Do.ret(True)))
+    jre = world_runtime(tmp_path, world)
+    result = jnihost(wine, "check", winpath(jre.jvm_dll()), "objects")
+    assert [result[k] for k in ("sameClass", "hitTest", "fullscreen", "getEnv", "sameEnv")] == ["1", "18", "1", "0", "1"]
+    assert (result["refType"], result["refTypeAfterDelete"]) == ("2", "0")
+    transcript = jre.transcript()
+    assert [(c.method, c.receiver, c.args) for c in transcript.calls(WNDPROC)] == [
+        ("onNcHitTest", WNDPROC, [10, -20, True]), ("isFullscreen", WNDPROC, []),
+        ("fireStateChangedLaterOnce", WNDPROC, [])]
+    assert [c.function for c in transcript.calls(WNDPROC)] == ["CallIntMethodV", "CallBooleanMethodV",
+                                                               "CallVoidMethodV"]
+    assert [(r["op"], r["class"]) for r in transcript.of("global-ref")] == [("new", WNDPROC), ("delete", WNDPROC)]
+    assert transcript.violations() == [("DeleteGlobalRef", "deleted-reference")]
+    assert transcript.of("destroy-end")[0]["liveGlobalRefs"] == "0"
+
+
+@pytest.mark.parametrize("version, jni", [("17.0.2", 0x000A0000), ("1.8.0_201", 0x00010008), ("21.0.1", 0x00150000)])
+def test_threads_attach_detach_and_find_their_environment(wine, tmp_path, version, jni):
+    jre = make_jre(tmp_path / "jre", version)
+    result = jnihost(wine, "check", winpath(jre.jvm_dll()), "threads")
+    assert [result[k] for k in ("getEnvBefore", "attach", "sameEnv", "detach", "getEnvAfter", "attachDaemon")] == [
+        "-2", "0", "1", "0", "-2", "0"]
+    assert result["version"] == str(jni)
+    attached = [(r["threadName"], r["daemon"]) for r in jre.records("attach")]
+    assert attached == [("helper", "0"), ("Thread-0", "1")]
+    [end] = jre.records("destroy-end")
+    assert end["daemonThreads"] == "Thread-0"
+    assert jre.records("destroy-start")[0]["waitingFor"] == ""
+
+
+def test_splash_arguments_and_system_properties_arrive_exactly(wine, tmp_path):
+    splash_jre = make_jre(tmp_path / "splash")
+    assert jnihost(wine, "check", winpath(splash_jre.jvm_dll()), "splash")["called"] == "ok"
+    splash = [r for r in read_records(splash_jre.record_file) if r.kind == "call"]
+    [call] = [r for r in splash if r["method"] == "initAwtSplashConfig"]
+    assert (call["class"], call["signature"]) == (RAVEL_LAUNCHER, SPLASH_SIGNATURE)
+    assert read_transcript(splash_jre.record_file).calls(RAVEL_LAUNCHER, "initAwtSplashConfig")[0].args == [
+        True, False, "one", 1, 2, "", 3, 4, "café", -5, 6, "four", 7, 8]
+
+    property_jre = make_jre(tmp_path / "property")
+    result = jnihost(wine, "check", winpath(property_jre.jvm_dll()), "property", "--",
+                     r"-Dravel.moduleName=C:\PROGRA~1\app.exe")
+    assert (result["previous"], result["second"]) == (r"C:\PROGRA~1\app.exe", r"C:\Программы\app.exe")
+    assert read_transcript(property_jre.record_file).properties_set() == [
+        ("ravel.moduleName", r"C:\Программы\app.exe"), ("ravel.moduleName", "ravel.moduleName")]
+
+
+@pytest.mark.parametrize("check, function, kind, text", [
+    ("unimplemented", "GetStaticFieldID", "unimplemented", "unimplemented JNI function GetStaticFieldID"),
+    ("deleted-reference", "GetStringLength", "abort",
+     "deleted-reference: a local reference used after it was deleted"),
+])
+def test_unusable_calls_are_recorded_and_abort_the_process(wine, tmp_path, check, function, kind, text):
+    jre = make_jre(tmp_path / "jre")
+    result = jnihost(wine, "check", winpath(jre.jvm_dll()), check)
+    assert result.returncode == ABORT_EXIT_CODE
+    assert result["calling"] == function and "returned" not in result.values
+    last = jre.records()[-1]
+    assert (last.kind, last["function"], last["text"]) == (kind, function, text)
+    assert text in result["__stderr__"]
+
+
+def test_script_is_found_through_the_class_path_and_the_transcript_can_be_named(wine, tmp_path):
+    jre = make_jre(tmp_path / "jre")
+    script = JavaWorld().main(Do.note("scripted")).write(tmp_path / "app.standin")
+    class_path = f"-Djava.class.path={winpath(tmp_path / 'lib.jar')};{winpath(script)}"
+    launch_main(wine, jre, [class_path])
+    assert [r["text"] for r in read_transcript(tmp_path / "app.transcript").of("note")] == ["scripted"]
+    named = tmp_path / "elsewhere.log"
+    launch_main(wine, jre, standin_options(script, named))
+    assert [r["text"] for r in read_transcript(named).of("note")] == ["scripted"]
+    assert len(read_transcript(tmp_path / "app.transcript").of("jvm-create")) == 1
+    assert jre.records("jvm-create") == []
+
+
+# ---------------------------------------------------------------------------------------
+# jli.dll
+
+ARGUMENT_FILE = (
+    "# options of the application\n"
+    "-Xmx1g   -Dsingle='a b'\n"
+    '-Dpath="C:\\\\Program Files\\\\app"  c:\\Program" "Files\n'
+    '"-Descaped=tab\\there"  -Dhash=a#b  # a comment after arguments\n'
+    "-Dcontinued=one\\\n"
+    "      two\n"
+    '""\n'
+    "@nested.txt\n"
+    '"an open quote ends with its line\n'
+    "last\n"
+)
+EXPANDED = ["-Xmx1g", "-Dsingle=a b", r"-Dpath=C:\Program Files\app", r"c:\Program Files", "-Descaped=tab\there",
+            "-Dhash=a#b", "-Dcontinued=onetwo", "", "@nested.txt", "an open quote ends with its line", "last"]
+
+
+def expansion(result, n):
+    return [result[f"arg{n}[{i}]"] for i in range(int(result[f"arg{n}.count"]))]
+
+
+def test_jli_expands_an_argument_file_as_the_java_command_does(wine, tmp_path):
+    jre = make_jre(tmp_path / "jre")
+    options = tmp_path / "app options.txt"
+    options.write_bytes(ARGUMENT_FILE.encode())
+    result = jli_expand(wine, jre, "-Dbefore=1", "@" + winpath(options), "@@literal", "@", "-Dafter=2")
+    assert result.returncode == 0
+    assert (result["arg0"], result["arg1"], result["arg3"], result["arg4"]) == ("null", "list", "null", "null")
+    assert expansion(result, 1) == EXPANDED
+    assert expansion(result, 2) == ["@literal"]
+    [init] = jre.records("jli-init")
+    assert (init["hasJavaArgs"], init["disableArgFile"]) == ("1", "0")
+    calls = jre.records("jli-preprocess")
+    assert [(r["arg"], r["result"]) for r in calls] == [
+        ("-Dbefore=1", "null"), ("@" + winpath(options), "list"), ("@@literal", "list"), ("@", "null"),
+        ("-Dafter=2", "null")]
+    assert calls[1]["file"] == winpath(options) and calls[1]["count"] == str(len(EXPANDED))
+    assert [r["what"] for r in jre.records("jli-free")] == ["elements", "list", "elements", "list"]
+
+
+def test_jli_stops_expanding_after_disable(wine, tmp_path):
+    jre = make_jre(tmp_path / "jre")
+    plain = tmp_path / "plain.txt"
+    plain.write_text("-Da=1\n")
+    stopping = tmp_path / "stopping.txt"
+    stopping.write_text("-Db=2 --disable-@files -Dc=3\n")
+    direct = jli_expand(wine, jre, "@" + winpath(plain), "--disable-@files", "@" + winpath(plain))
+    assert (expansion(direct, 0), direct["arg1"], direct["arg2"]) == (["-Da=1"], "null", "null")
+    from_file = jli_expand(wine, jre, "@" + winpath(stopping), "@" + winpath(plain))
+    assert (expansion(from_file, 0), from_file["arg1"]) == (["-Db=2", "--disable-@files", "-Dc=3"], "null")
+    disabled = jli_expand(wine, jre, "@" + winpath(plain), disable=True)
+    assert disabled["arg0"] == "null"
+
+
+def test_jli_missing_argument_file_ends_the_process(wine, tmp_path):
+    jre = make_jre(tmp_path / "jre")
+    missing = winpath(tmp_path / "missing.txt")
+    result = jli_expand(wine, jre, "@" + missing, "-Dnever=1")
+    assert result.returncode == 1
+    assert result["__stderr__"] == f"Error: could not open `{missing}'\r\n"
+    assert "arg0" not in result.values and "arg1" not in result.values
+    [call] = jre.records("jli-preprocess")
+    assert (call["file"], call["result"]) == (missing, "error")
+
+
+# ---------------------------------------------------------------------------------------
 # Layout and registry fixtures
 
 
@@ -302,12 +723,15 @@ def test_layouts_match_what_a_runtime_search_derives_from_a_home(tmp_path):
     assert new_jdk.jvm_dll() == new_jdk.root / "bin" / "server" / "jvm.dll" and new_jdk.jvm_dll().exists()
     assert not (new_jdk.root / "jre").exists() and not (new_jdk.root / "lib" / "tools.jar").exists()
     old_jdk = make_jdk(tmp_path / "jdk8", "1.8.0_201")
-    for part in ("bin/java.exe", "bin/javaw.exe", "jre/bin/java.exe", "jre/bin/server/jvm.dll",
+    for part in ("bin/java.exe", "bin/javaw.exe", "bin/jli.dll", "jre/bin/java.exe", "jre/bin/server/jvm.dll",
                  "jre/lib/rt.jar", "lib/tools.jar"):
         assert (old_jdk.root / part).exists(), part
     assert not (old_jdk.root / "bin" / "server").exists()
-    no_javaw = make_jre(tmp_path / "nojavaw", javaw=False, unpack200=False)
+    no_javaw = make_jre(tmp_path / "nojavaw", javaw=False, unpack200=False, jli=False)
     assert not no_javaw.javaw_exe.exists() and not (no_javaw.root / "bin" / "unpack200.exe").exists()
+    assert not no_javaw.jli_dll.exists()
+    assert jre.jli_dll == jre.root / "bin" / "jli.dll" and jre.jli_dll.exists()
+    assert old_jdk.jli_dll == old_jdk.root / "jre" / "bin" / "jli.dll" and old_jdk.jli_dll.exists()
 
 
 def test_fixture_file_time_is_the_one_the_file_search_reports(wine, tmp_path):
