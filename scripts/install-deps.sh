@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build make g++ clang libclang-rt-14-dev googletest libgtest-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 wine32:i386 qemu-user
-  python3 python3-pytest
+  python3 python3-pytest python3-pytest-xdist
   xvfb xdotool imagemagick xauth
   libtomlplusplus-dev openjdk-17-jdk-headless
 )
@@ -44,4 +44,6 @@ if [ -d /proc/sys/fs/binfmt_misc ] && [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 
     [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && echo 0 > /proc/sys/fs/binfmt_misc/qemu-i386 || true
   fi
 fi
+# An entry left enabled by an interrupted 32-bit run is switched off again.
+if [ -w /proc/sys/fs/binfmt_misc/qemu-i386 ]; then echo 0 > /proc/sys/fs/binfmt_misc/qemu-i386 || true; fi
 echo "dependencies ready"

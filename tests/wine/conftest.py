@@ -17,7 +17,11 @@ ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("BUILD_DIR", ROOT / "build"))
 DIST = Path(os.environ.get("DIST_DIR", ROOT / "dist"))
 WINE64 = "/usr/lib/wine/wine64"
-PREFIX = Path(os.environ.get("WINE_TEST_PREFIX", BUILD / "wineprefix64"))
+# Each parallel test worker gets a prefix (and so a Wine server) of its own: some tests
+# restart the server or change its locale, which must not disturb the other worker.
+_WORKER = os.environ.get("PYTEST_XDIST_WORKER", "")
+PREFIX = Path(os.environ.get("WINE_TEST_PREFIX", BUILD / "wineprefix64")).with_name(
+    Path(os.environ.get("WINE_TEST_PREFIX", BUILD / "wineprefix64")).name + (f"-{_WORKER}" if _WORKER else ""))
 
 
 def winpath(path) -> str:
@@ -30,6 +34,19 @@ def quote_argument(arg: str) -> str:
     if arg == "" or any(c in arg for c in " \t"):
         return '"' + arg + '"'
     return arg
+
+
+def _run_to_files(args, env, timeout, cwd=None, input=None):
+    """subprocess.run with the output captured in files instead of pipes. A Wine process may
+    start the prefix's system processes (the Service Control Manager, for one), which inherit
+    its output handles and outlive it; reading a pipe would then wait for their end."""
+    import tempfile
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        completed = subprocess.run(args, env=env, cwd=cwd, timeout=timeout, input=input,
+                                   stdout=out, stderr=err)
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(args, completed.returncode, out.read(), err.read())
 
 
 @dataclass
@@ -67,11 +84,10 @@ class Wine:
             process_env.update(unix_env)
         process_env["ENVRUN_COMMAND_LINE"] = command_line
         assignments = [f"{k}={'' if v is None else v}" for k, v in (env or {}).items()]
-        completed = subprocess.run(
+        completed = _run_to_files(
             [WINE64, str(self.envrun), *assignments, "--"],
             env=process_env, cwd=cwd or Path(exe).parent, timeout=timeout,
-            input=input.encode() if isinstance(input, str) else input,
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            input=input.encode() if isinstance(input, str) else input)
         return Result(completed.returncode,
                       completed.stdout.decode("utf-8", "replace"),
                       completed.stderr.decode("utf-8", "replace"))
@@ -149,3 +165,4 @@ def read_log(directory) -> str:
     logs = sorted(Path(directory).glob("qwk_nlog_*.log"))
     assert len(logs) == 1, f"expected one log file, found {logs}"
     return logs[0].read_bytes().decode("utf-8-sig")
+

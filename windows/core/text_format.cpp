@@ -217,7 +217,10 @@ std::wstring widenBytes(const char* text) {
     return text == nullptr ? std::wstring() : widenBytes(text, strlen(text));
 }
 
-bool copyBounded(wchar_t* out, size_t capacity, const wchar_t* text) {
+namespace {
+
+template <typename Char>
+bool copyBoundedText(Char* out, size_t capacity, const Char* text) {
     if (capacity == 0) return text == nullptr || *text == 0;
     size_t i = 0;
     for (; text != nullptr && text[i] != 0; ++i) {
@@ -231,16 +234,8 @@ bool copyBounded(wchar_t* out, size_t capacity, const wchar_t* text) {
     return true;
 }
 
-bool copyBounded(char* out, size_t capacity, const char* text) {
-    if (capacity == 0) return text == nullptr || *text == 0;
-    size_t i = 0;
-    for (; text != nullptr && text[i] != 0; ++i) {
-        if (i + 1 >= capacity) {
-            out[i] = 0;
-            return false;
-        }
-        out[i] = text[i];
-    }
-    out[i] = 0;
-    return true;
-}
+}  // namespace
+
+bool copyBounded(wchar_t* out, size_t capacity, const wchar_t* text) { return copyBoundedText(out, capacity, text); }
+
+bool copyBounded(char* out, size_t capacity, const char* text) { return copyBoundedText(out, capacity, text); }
