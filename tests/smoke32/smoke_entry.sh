@@ -4,6 +4,7 @@ printf 'setting 101 = Smoke\nsetting 107 = 0\n' > "$work/entry.desc"
 help_output() {
   local out
   out=$(cd "$work" && /usr/lib/wine/wine smoke.exe /help 2>/dev/null | tr -d '\r')
-  [ "$out" = "Usage: smoke.exe /install | /uninstall | /stop | /start | /status | /run | /run-redirect" ]
+  local expected="Usage: smoke.exe /install | /uninstall | /stop | /start | /status | /run | /run-redirect"
+  [ "$out" = "$expected" ] || { printf 'got: %q\n' "$out"; return 1; }
 }
 check "32-bit /help prints the usage line" help_output
