@@ -1,0 +1,87 @@
+"""What the benchmarks share: the build they measure, a Wine prefix of their own below the
+build directory, and a Wine session kept up for the whole benchmark.
+
+The Wine tests' helpers (tests/wine/conftest.py, tests/wine/runtimes.py) are reused, so a
+benchmark lays out runtimes and runs programs exactly as the tests do. BUILD_DIR and
+DIST_DIR name the build, as for the tests.
+"""
+import contextlib
+import subprocess
+import sys
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "wine"))
+
+from conftest import BUILD, DIST, WINE64, Wine  # noqa: E402
+
+EMULATION_ENTRY = Path("/proc/sys/fs/binfmt_misc/qemu-i386")
+
+
+def fail(text: str):
+    """Ends the benchmark with a non-zero exit: what it measures did not work at all."""
+    print(f"BENCHMARK FAILED: {text}", file=sys.stderr, flush=True)
+    sys.exit(1)
+
+
+def require_built(*paths: Path):
+    for path in paths:
+        if not path.exists():
+            fail(f"{path} is missing: run `make build` first")
+
+
+def bench_prefix(name: str) -> Path:
+    return BUILD / f"wineprefix-bench-{name}"
+
+
+def ensure_prefix(wine: Wine):
+    """Creates the prefix on first use (about 5 s; minutes while the i386 emulation entry is
+    enabled, because Wine then sets up the prefix's 32-bit half under emulation too)."""
+    if (wine.prefix / "system.reg").exists():
+        return
+    if EMULATION_ENTRY.exists() and EMULATION_ENTRY.read_text().startswith("enabled"):
+        print("note: the i386 emulation entry is enabled; creating the prefix takes minutes", flush=True)
+    wine.prefix.mkdir(parents=True, exist_ok=True)
+    completed = subprocess.run([WINE64, "wineboot", "-i"], env=wine.base_env(), timeout=900,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if not (wine.prefix / "system.reg").exists():
+        fail(f"wineboot could not create the prefix {wine.prefix} (exit {completed.returncode})")
+
+
+@contextlib.contextmanager
+def wine_session(name: str):
+    """A Wine object on the benchmark's own prefix, with the prefix's server and system
+    processes kept running by one idle process, so that no measured start pays for starting
+    them. They are started with their output going nowhere: system processes inherit the
+    output handles of whoever starts them, and a captured run would otherwise wait for the
+    end of a file or pipe that one of them holds open. Everything is stopped at the end."""
+    require_built(DIST / "launcher64.exe", DIST / "packer", BUILD / "win64" / "envrun.exe",
+                  BUILD / "win64" / "sleeper.exe")
+    wine = Wine(bench_prefix(name))
+    ensure_prefix(wine)
+    subprocess.run(["wineserver", "-k"], env=wine.base_env(), timeout=60)
+    keepalive = subprocess.Popen([WINE64, str(BUILD / "win64" / "sleeper.exe")], env=wine.base_env(),
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        # One Wine program run to its end makes sure the session is fully up before timing.
+        subprocess.run([WINE64, "cmd", "/c", "exit"], env=wine.base_env(), timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        yield wine
+    finally:
+        keepalive.kill()
+        keepalive.wait()
+        wine.kill_server()
+
+
+def pack(work: Path, settings: dict, name="bench.exe") -> Path:
+    """Writes a launcher configured with `settings` (id -> text) into `work`/app."""
+    app = work / "app"
+    app.mkdir(parents=True, exist_ok=True)
+    description = app / (name + ".desc")
+    description.write_text("".join(f"setting {k} = {v}\n" for k, v in settings.items()), encoding="utf-8")
+    exe = app / name
+    completed = subprocess.run([str(DIST / "packer"), str(DIST / "launcher64.exe"), str(description), str(exe)],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    if completed.returncode != 0:
+        fail(f"the packer failed: {completed.stderr.decode(errors='replace')}")
+    return exe
