@@ -37,11 +37,13 @@ win32: $(BUILD)/win32/build.ninja
 win64: $(BUILD)/win64/build.ninja
 	ninja -C $(BUILD)/win64 -j $(JOBS)
 
-# dist/ holds only what a user ships or runs: the two prebuilt launchers and the packer.
+# dist/ holds only what a user ships or runs: the two prebuilt launchers, the packer and the
+# Java-side runtime jars (built by the native build).
 build: native win32 win64
 	mkdir -p $(DIST)
 	cp $(BUILD)/win32/launcher32.exe $(BUILD)/win64/launcher64.exe $(DIST)/
 	cp $(BUILD)/native/packer $(DIST)/packer
+	cp $(BUILD)/native/java/ravel-runtime.jar $(BUILD)/native/java/qwkruntime.jar $(DIST)/
 
 unit: native
 	$(BUILD)/native/unit_tests --gtest_brief=1

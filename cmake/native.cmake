@@ -45,3 +45,15 @@ endif()
 add_executable(packer ${PACKER_SOURCES})
 target_include_directories(packer PRIVATE ${CMAKE_SOURCE_DIR}/windows ${CMAKE_SOURCE_DIR}/tools/packer)
 target_compile_options(packer PRIVATE -O2 -Wall -Wextra)
+
+# The Java-side runtime: its classes compiled for Java 8 into the two jars (one per module
+# name the launcher's module mode adds). `make build` copies them to dist/.
+get_filename_component(JDK_HOME ${JDK_INCLUDE_DIR} DIRECTORY)
+file(GLOB_RECURSE RUNTIME_JAVA_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/java/src/*.java
+     ${CMAKE_SOURCE_DIR}/java/modules/*.java)
+set(RUNTIME_JARS ${CMAKE_BINARY_DIR}/java/ravel-runtime.jar ${CMAKE_BINARY_DIR}/java/qwkruntime.jar)
+add_custom_command(OUTPUT ${RUNTIME_JARS}
+  COMMAND ${CMAKE_COMMAND} -E env RAVEL_JDK=${JDK_HOME} bash ${CMAKE_SOURCE_DIR}/java/build.sh ${CMAKE_BINARY_DIR}/java
+  DEPENDS ${RUNTIME_JAVA_SOURCES} ${CMAKE_SOURCE_DIR}/java/build.sh
+  COMMENT "Building the Java-side runtime jars")
+add_custom_target(runtime_jars ALL DEPENDS ${RUNTIME_JARS})
