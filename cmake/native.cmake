@@ -14,15 +14,19 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 target_compile_options(gtest PRIVATE ${SANITIZE_FLAGS})
 target_compile_options(gtest_main PRIVATE ${SANITIZE_FLAGS})
 
-# The packer's logic (everything but its main) is unit-tested in the same binary.
+# The packer's logic (everything but its main and its silent log) is unit-tested in the same
+# binary. It shares the launcher's version parser.
 file(GLOB PACKER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/packer/*.cpp)
 set(PACKER_LOGIC_SOURCES ${PACKER_SOURCES})
-list(FILTER PACKER_LOGIC_SOURCES EXCLUDE REGEX "/main\\.cpp$")
+list(FILTER PACKER_LOGIC_SOURCES EXCLUDE REGEX "/(main|quiet_log)\\.cpp$")
+list(APPEND PACKER_SOURCES ${CMAKE_SOURCE_DIR}/windows/jvmsearch/java_version.cpp)
 
 file(GLOB_RECURSE UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${UNIT_TEST_SOURCES} ${PACKER_LOGIC_SOURCES})
 target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/unit ${CMAKE_SOURCE_DIR}/tools/packer)
 target_link_libraries(unit_tests PRIVATE launcher_portable gtest gtest_main)
+# The packer tests compare docs/configuration.md with the generated reference.
+target_compile_definitions(unit_tests PRIVATE PACKER_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 enable_testing()
 add_test(NAME unit_tests COMMAND unit_tests)
 

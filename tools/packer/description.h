@@ -42,3 +42,7 @@ bool parseDescription(const std::string& text, const std::string& name, const st
 bool utf8ToUtf16(const std::string& text, std::u16string& out);
 // UTF-8 to single bytes: code points up to U+00FF become that byte; false for anything else.
 bool utf8ToLatin1(const std::string& text, std::string& out);
+// The reverse directions. Every byte string has a UTF-8 form; UTF-16 with a lone surrogate
+// has none, and then false is returned.
+std::string latin1ToUtf8(const std::string& bytes);
+bool utf16ToUtf8(const std::u16string& text, std::string& out);

@@ -1,27 +1,43 @@
-// packer: writes a configured launcher from a prebuilt launcher and a description.
+// packer: writes a configured launcher from a prebuilt launcher and a configuration, and reads
+// the configuration of a packed launcher back.
 //
-//   packer <prebuilt launcher.exe> <description> <output.exe>
+//   packer <prebuilt launcher.exe> <config.toml | description> <output.exe>
+//   packer inspect <packed.exe> [--files <dir>] [-o <config.toml>]
+//   packer --reference
 //
 // The block goes right after the last section's raw data; anything that followed it in the
 // input (a symbol table, the block of an earlier packing) is left out, so packing a packed
-// launcher replaces its configuration. The input file is never written.
+// launcher replaces its configuration. The input file is never written, and nothing is
+// written at all when the configuration has a mistake.
 
 #include "block_writer.h"
 #include "description.h"
+#include "inspect.h"
 #include "pe_image.h"
+#include "reference.h"
+#include "toml_config.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <system_error>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace fs = std::filesystem;
 
 namespace {
 
 int usage() {
-    fprintf(stderr, "usage: packer <prebuilt launcher.exe> <description> <output.exe>\n");
+    fprintf(stderr,
+            "usage: packer <prebuilt launcher.exe> <config.toml | description> <output.exe>\n"
+            "       packer inspect <packed.exe> [--files <dir>] [-o <config.toml>]\n"
+            "       packer --reference\n");
     return 2;
 }
 
@@ -32,66 +48,161 @@ bool readAll(const std::string& path, std::string& text) {
     return !in.bad();
 }
 
-}  // namespace
+// Written next to the target and renamed over it, so a failed write never leaves a
+// half-written file behind. `permissionsFrom` names a file whose permissions the result gets.
+bool writeReplacing(const std::string& path, const char* data1, size_t size1, const char* data2, size_t size2,
+                    const std::string& permissionsFrom) {
+    std::error_code ec;
+    std::string temporary = path + ".packing";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(data1, static_cast<std::streamsize>(size1));
+        out.write(data2, static_cast<std::streamsize>(size2));
+        out.close();
+        if (!out) {
+            fs::remove(temporary, ec);
+            return false;
+        }
+    }
+    if (!permissionsFrom.empty()) {
+        fs::file_status status = fs::status(permissionsFrom, ec);
+        if (!ec) fs::permissions(temporary, status.permissions(), ec);
+    }
+    fs::rename(temporary, path, ec);
+    if (ec) {
+        fs::remove(temporary, ec);
+        return false;
+    }
+    return true;
+}
 
-int main(int argc, char** argv) {
-    if (argc != 4) return usage();
-    const std::string launcherPath = argv[1];
-    const std::string descriptionPath = argv[2];
-    const std::string outputPath = argv[3];
+bool readImage(const std::string& path, std::string& image, uint64_t& end) {
+    if (!readAll(path, image)) {
+        fprintf(stderr, "packer: cannot read %s\n", path.c_str());
+        return false;
+    }
+    std::vector<uint8_t> bytes(image.begin(), image.end());
+    std::string error;
+    if (!findEndOfImage(bytes, end, error)) {
+        fprintf(stderr, "packer: %s: %s\n", path.c_str(), error.c_str());
+        return false;
+    }
+    return true;
+}
 
+bool readConfiguration(const std::string& path, Description& description) {
+    std::string text;
+    if (!readAll(path, text)) {
+        fprintf(stderr, "packer: cannot read %s\n", path.c_str());
+        return false;
+    }
+    std::string base = fs::path(path).parent_path().string();
+    if (base.empty()) base = ".";
+    std::string error;
+    bool ok = looksLikeToml(path, text) ? parseTomlConfig(text, path, base, description, error)
+                                        : parseDescription(text, path, base, description, error);
+    if (!ok) fprintf(stderr, "packer: %s\n", error.c_str());
+    return ok;
+}
+
+int pack(const std::string& launcherPath, const std::string& configPath, const std::string& outputPath) {
     std::error_code ec;
     if (fs::exists(outputPath, ec) && fs::equivalent(launcherPath, outputPath, ec)) {
         fprintf(stderr, "packer: the output must not be the input launcher %s\n", launcherPath.c_str());
         return 1;
     }
-
     std::string image;
-    if (!readAll(launcherPath, image)) {
-        fprintf(stderr, "packer: cannot read %s\n", launcherPath.c_str());
-        return 1;
-    }
-    std::vector<uint8_t> bytes(image.begin(), image.end());
     uint64_t end = 0;
-    std::string error;
-    if (!findEndOfImage(bytes, end, error)) {
-        fprintf(stderr, "packer: %s: %s\n", launcherPath.c_str(), error.c_str());
-        return 1;
-    }
-
-    std::string text;
-    if (!readAll(descriptionPath, text)) {
-        fprintf(stderr, "packer: cannot read %s\n", descriptionPath.c_str());
-        return 1;
-    }
     Description description;
-    std::string base = fs::path(descriptionPath).parent_path().string();
-    if (!parseDescription(text, descriptionPath, base.empty() ? "." : base, description, error)) {
-        fprintf(stderr, "packer: %s\n", error.c_str());
-        return 1;
-    }
+    if (!readImage(launcherPath, image, end) || !readConfiguration(configPath, description)) return 1;
     std::vector<uint8_t> block = buildBlock(description);
-
-    // Written next to the output and renamed over it, so a failed write never leaves a
-    // half-written launcher behind.
-    std::string temporary = outputPath + ".packing";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(image.data(), static_cast<std::streamsize>(end));
-        out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
-        out.close();
-        if (!out) {
-            fs::remove(temporary, ec);
-            fprintf(stderr, "packer: cannot write %s\n", outputPath.c_str());
-            return 1;
-        }
-    }
-    fs::permissions(temporary, fs::status(launcherPath).permissions(), ec);
-    fs::rename(temporary, outputPath, ec);
-    if (ec) {
-        fs::remove(temporary, ec);
+    if (!writeReplacing(outputPath, image.data(), static_cast<size_t>(end), reinterpret_cast<const char*>(block.data()),
+                        block.size(), launcherPath)) {
         fprintf(stderr, "packer: cannot write %s\n", outputPath.c_str());
         return 1;
     }
     return 0;
+}
+
+// The folder text for source entries: relative to the folder of the written configuration,
+// or absolute when the configuration goes to standard output and could be saved anywhere.
+std::string sourceFolder(const std::string& filesDirectory, const std::string& outputPath) {
+    std::error_code ec;
+    fs::path files = fs::absolute(filesDirectory, ec);
+    if (outputPath.empty()) return files.lexically_normal().generic_string();
+    fs::path configFolder = fs::absolute(outputPath, ec).parent_path();
+    fs::path relative = files.lexically_normal().lexically_relative(configFolder.lexically_normal());
+    return relative.empty() ? files.generic_string() : relative.generic_string();
+}
+
+bool writeIncludedFiles(const std::string& directory, const InspectOutput& output) {
+    for (const auto& [name, content] : output.files) {
+        fs::path target = fs::path(directory) / fs::path(name);
+        std::error_code ec;
+        fs::create_directories(target.parent_path(), ec);
+        std::ofstream out(target, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+        out.close();
+        if (!out) {
+            fprintf(stderr, "packer: cannot write %s\n", target.string().c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+int inspect(int argc, char** argv) {
+    std::string packedPath, filesDirectory, outputPath;
+    for (int i = 2; i < argc; ++i) {
+        if (strcmp(argv[i], "--files") == 0 && i + 1 < argc)
+            filesDirectory = argv[++i];
+        else if (strcmp(argv[i], "-o") == 0 && i + 1 < argc)
+            outputPath = argv[++i];
+        else if (packedPath.empty() && argv[i][0] != '-')
+            packedPath = argv[i];
+        else
+            return usage();
+    }
+    if (packedPath.empty()) return usage();
+
+    std::string image;
+    uint64_t end = 0;
+    if (!readImage(packedPath, image, end)) return 1;
+    std::vector<uint8_t> bytes(image.begin() + static_cast<long>(end), image.end());
+    PackedBlock block;
+    InspectOutput output;
+    std::string error;
+    std::string folder = filesDirectory.empty() ? "" : sourceFolder(filesDirectory, outputPath);
+    if (!parseBlock(bytes, block, error) || !inspectBlock(block, folder, output, error)) {
+        fprintf(stderr, "packer: %s: %s\n", packedPath.c_str(), error.c_str());
+        return 1;
+    }
+    for (const std::string& note : output.notes) fprintf(stderr, "packer: note: %s\n", note.c_str());
+    if (!filesDirectory.empty() && !writeIncludedFiles(filesDirectory, output)) return 1;
+    if (outputPath.empty()) {
+        fwrite(output.toml.data(), 1, output.toml.size(), stdout);
+        return fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (!writeReplacing(outputPath, output.toml.data(), output.toml.size(), "", 0, "")) {
+        fprintf(stderr, "packer: cannot write %s\n", outputPath.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The printed configuration is the same bytes on every platform: no CR before LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    if (argc == 2 && strcmp(argv[1], "--reference") == 0) {
+        std::string text = configurationReference();
+        fwrite(text.data(), 1, text.size(), stdout);
+        return fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (argc >= 2 && strcmp(argv[1], "inspect") == 0) return inspect(argc, argv);
+    if (argc != 4) return usage();
+    return pack(argv[1], argv[2], argv[3]);
 }
