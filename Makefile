@@ -41,7 +41,7 @@ win64: $(BUILD)/win64/build.ninja
 # Java-side runtime jars (built by the native build).
 build: native win32 win64
 	mkdir -p $(DIST)
-	cp $(BUILD)/win32/launcher32.exe $(BUILD)/win64/launcher64.exe $(DIST)/
+	cp $(BUILD)/win32/launcher32.exe $(BUILD)/win64/launcher64.exe $(BUILD)/win64/packer.exe $(DIST)/
 	cp $(BUILD)/native/packer $(DIST)/packer
 	cp $(BUILD)/native/java/ravel-runtime.jar $(BUILD)/native/java/qwkruntime.jar $(DIST)/
 

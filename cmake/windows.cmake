@@ -40,3 +40,17 @@ target_link_libraries(bordertest PRIVATE advapi32 shell32 user32 gdi32)
 
 # Stand-in Java runtime for the Wine tests (test equipment, never shipped).
 add_subdirectory(${CMAKE_SOURCE_DIR}/testruntime ${CMAKE_BINARY_DIR}/testruntime)
+
+# The packer as a Windows program too (64-bit only): the same sources as the native packer.
+# toml++ is header-only; its headers are copied into the build tree so that the cross
+# compiler sees them without the build machine's whole /usr/include.
+if(LAUNCHER_BITS EQUAL 64)
+  file(COPY /usr/include/toml++ DESTINATION ${CMAKE_BINARY_DIR}/packer_include)
+  file(GLOB WIN_PACKER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/packer/*.cpp)
+  add_executable(packer_win ${WIN_PACKER_SOURCES} ${CMAKE_SOURCE_DIR}/windows/jvmsearch/java_version.cpp)
+  set_target_properties(packer_win PROPERTIES OUTPUT_NAME "packer")
+  target_include_directories(packer_win PRIVATE ${CMAKE_SOURCE_DIR}/windows ${CMAKE_SOURCE_DIR}/tools/packer
+                             ${CMAKE_BINARY_DIR}/packer_include)
+  target_compile_options(packer_win PRIVATE -O2 -Wall -Wextra)
+  target_link_options(packer_win PRIVATE -static -s)
+endif()
