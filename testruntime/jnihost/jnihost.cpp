@@ -3,15 +3,18 @@
 // prints key=value lines (values escaped like the record file) on standard output.
 //
 //   jnihost launch <jvm.dll> [--class C] [--stack BYTES] [--args FILE] [--version V]
-//                  [--ignore 0|1] [--keep] -- [option ...]
-//       Loads the library, starts a thread (with a stack reservation of BYTES when given,
-//       as the launcher sizes its JVM thread), and on it: JNI_CreateJavaVM with the options
+//                  [--ignore 0|1] [--keep] [--preload DLL]... -- [option ...]
+//       Loads each --preload library (a benchmark loads what a real jvm.dll pulls in and
+//       the stand-in does not, user32.dll for one), then the library, starts a thread
+//       (with a stack reservation of BYTES when given, as the launcher sizes its JVM
+//       thread), and on it: JNI_CreateJavaVM with the options
 //       (ANSI code page), FindClass(C) (default com/ravel/runtime/WinLauncher), the static
 //       main, a String[] made with NewString from the arguments in FILE (UTF-8, each
 //       argument ended by a NUL byte), the call, then the exception check (its text through
 //       java.lang.Object's toString, then ExceptionDescribe), then DestroyJavaVM unless
 //       --keep. Keys: create, class, main, mainMs, exception, destroy, destroyMs,
-//       hostMainThread, vmThread.
+//       hostMainThread, vmThread, and preloadError (the system error) when a --preload
+//       library cannot be loaded.
 //   jnihost lookups <jvm.dll> <FILE> -- [option ...]
 //       Creates the VM and performs one lookup per line of FILE: "class NAME",
 //       "static CLASS NAME SIGNATURE" or "method CLASS NAME SIGNATURE". Keys per line n:
@@ -136,6 +139,7 @@ struct Launch {
     std::vector<std::u16string> arguments;
     SIZE_T stack = 0;
     bool destroy = true;
+    std::vector<std::wstring> preload;
 };
 
 bool readArguments(const wchar_t* path, std::vector<std::u16string>& arguments) {
@@ -216,9 +220,15 @@ int launchMode(int argc, wchar_t** argv) {
         else if (flag == L"--version") launch.host.version = static_cast<jint>(wcstoul(value, nullptr, 0));
         else if (flag == L"--ignore") launch.host.ignoreUnrecognized = wcstoul(value, nullptr, 10) != 0;
         else if (flag == L"--args" && !readArguments(value, launch.arguments)) return 2;
+        else if (flag == L"--preload") launch.preload.push_back(value);
     }
     for (++i; i < argc; ++i) launch.host.options.push_back(toCodePage(argv[i], CP_ACP));
     sayNumber("hostMainThread", GetCurrentThreadId());
+    for (const std::wstring& library : launch.preload) {
+        if (LoadLibraryW(library.c_str()) != nullptr) continue;
+        sayNumber("preloadError", GetLastError());
+        return 2;
+    }
     // The library is loaded before the thread is made, as the launcher does.
     if (!loadLibrary(launch.host)) return 2;
     DWORD flags = launch.stack != 0 ? STACK_SIZE_PARAM_IS_A_RESERVATION : 0;
