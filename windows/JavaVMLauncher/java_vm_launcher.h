@@ -22,15 +22,13 @@ DWORD WINAPI jvmThreadRoutine(LPVOID request);
 // left as it is). A missing launcher class or main method ends the process.
 bool createJvmAndRun(LaunchRequest& request);
 
-// Builds the main arguments and calls main; false when main threw.
-bool invokeMain(JNIEnv* env, const ArgumentList& args);
-
 // The five leading arguments from the configuration.
 LeadingArguments buildLeadingArguments();
+
+// The argument list of the launcher class's main: the leading arguments, the first launcher
+// argument, the configured arguments and the remaining launcher arguments that pass.
+std::vector<std::wstring> mainArguments(const ArgumentList& args);
 
 // For the quillwork generator: loads ".quillwork\qwkinst.dll" below the application root
 // and lets it register its natives; any failure is logged and the launch goes on.
 void loadHelperLibrary(JNIEnv* env);
-
-// Sets "ravel.moduleName" to the launcher's exact wide long path.
-void setModuleNameProperty(JNIEnv* env);

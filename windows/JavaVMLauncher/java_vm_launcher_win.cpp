@@ -1,6 +1,7 @@
 #include "JavaVMLauncher/java_vm_launcher.h"
 
 #include "JavaVMLauncher/java_calls.h"
+#include "JavaVMLauncher/jvm_run.h"
 #include "JavaVMLauncher/leading_arguments.h"
 #include "config/config_store.h"
 #include "core/fatal.h"
@@ -67,29 +68,25 @@ DWORD WINAPI jvmThreadRoutine(LPVOID request) {
 }
 
 bool createJvmAndRun(LaunchRequest& request) {
-    logLine(L"Creating JVM");
-    JavaVM* vm = nullptr;
-    JNIEnv* env = nullptr;
-    if (createJavaVM == nullptr || createJavaVM(&vm, reinterpret_cast<void**>(&env), &request.jvm.vmArgs) != JNI_OK ||
-        vm == nullptr || env == nullptr) {
-        logError(L"could not initialize JVM");
+    JvmRunSteps steps;
+    steps.generatorKind = generatorKind;
+    steps.destroyAfterMain = request.destroyAfterMain;
+    steps.launcherPath = getLauncherPathWide();
+    steps.created = [](JavaVM* vm) { javaVm = vm; };
+    steps.loadHelperLibrary = [](JNIEnv* env) { loadHelperLibrary(env); };
+    const ArgumentList& args = request.args;
+    steps.mainArguments = [&args]() { return mainArguments(args); };
+    switch (runJvm(createJavaVM, request.jvm.vmArgs, steps)) {
+    case JvmRunOutcome::LauncherClassMissing:
+        failWithMessage(1010, nullptr);
+    case JvmRunOutcome::MainMethodMissing:
+        failWithMessage(1011, nullptr);
+    case JvmRunOutcome::NotCreated:
+    case JvmRunOutcome::MainThrew:
         return false;
+    case JvmRunOutcome::Completed:
+        break;
     }
-    javaVm = vm;
-    logLine(L"JVM created");
-
-    if (getSettingInt(108) != 0) configureSplash(env);
-    loadHelperLibrary(env);
-    setModuleNameProperty(env);
-    if (!invokeMain(env, request.args)) {
-        logError(L"could not call main");
-        return false;
-    }
-    if (request.destroyAfterMain) {
-        logLine(L"dest JVM");
-        vm->DestroyJavaVM();
-    }
-    logLine(L"launch done");
     return true;
 }
 
@@ -97,21 +94,8 @@ LeadingArguments buildLeadingArguments() {
     return leadingArgumentsFromConfiguration(expandedSetting, absoluteAgainstLauncher);
 }
 
-bool invokeMain(JNIEnv* env, const ArgumentList& args) {
-    MainCallOutcome outcome = callStaticMain(env, launcherClassName(generatorKind), [&args]() {
-        return mainArgumentList(buildLeadingArguments(), args, configuredArguments(), getSettingInt(125) != 0);
-    });
-    switch (outcome) {
-    case MainCallOutcome::ClassNotFound:
-        failWithMessage(1010, nullptr);
-    case MainCallOutcome::MethodNotFound:
-        failWithMessage(1011, nullptr);
-    case MainCallOutcome::Threw:
-        return false;
-    case MainCallOutcome::Returned:
-        break;
-    }
-    return true;
+std::vector<std::wstring> mainArguments(const ArgumentList& args) {
+    return mainArgumentList(buildLeadingArguments(), args, configuredArguments(), getSettingInt(125) != 0);
 }
 
 void loadHelperLibrary(JNIEnv* env) {
@@ -132,5 +116,3 @@ void loadHelperLibrary(JNIEnv* env) {
         callInitFromLauncher(env, false);
     }
 }
-
-void setModuleNameProperty(JNIEnv* env) { setModuleNameProperty(env, getLauncherPathWide()); }
