@@ -61,3 +61,19 @@ add_custom_command(OUTPUT ${RUNTIME_JARS}
   DEPENDS ${RUNTIME_JAVA_SOURCES} ${CMAKE_SOURCE_DIR}/java/build.sh
   COMMENT "Building the Java-side runtime jars")
 add_custom_target(runtime_jars ALL DEPENDS ${RUNTIME_JARS})
+
+# The launcher's JNI code hosted by the build machine's real JVM (tests/java drives it).
+# Built without sanitizers: the JVM's own signal use and memory layout do not mix with them.
+find_library(REAL_JVM_LIBRARY jvm PATHS ${JDK_HOME}/lib/server NO_DEFAULT_PATH)
+if(REAL_JVM_LIBRARY)
+  add_library(launcher_portable_plain STATIC EXCLUDE_FROM_ALL ${LAUNCHER_PORTABLE_SOURCES})
+  target_include_directories(launcher_portable_plain PUBLIC ${CMAKE_SOURCE_DIR}/windows ${JDK_INCLUDE_DIR}
+                             ${JDK_INCLUDE_DIR}/linux)
+  target_compile_options(launcher_portable_plain PRIVATE -Wall -Wextra -g)
+  add_executable(real_jvm_host ${CMAKE_SOURCE_DIR}/tests/realjvm/real_jvm_host.cpp
+                 ${CMAKE_SOURCE_DIR}/tests/unit/support/log_capture.cpp)
+  target_include_directories(real_jvm_host PRIVATE ${CMAKE_SOURCE_DIR}/tests/unit)
+  target_compile_options(real_jvm_host PRIVATE -Wall -Wextra -g)
+  target_link_libraries(real_jvm_host PRIVATE launcher_portable_plain ${REAL_JVM_LIBRARY} pthread)
+  set_target_properties(real_jvm_host PROPERTIES BUILD_RPATH ${JDK_HOME}/lib/server)
+endif()

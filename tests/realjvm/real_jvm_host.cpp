@@ -1,0 +1,291 @@
+// Runs the launcher's own JNI code against the real JVM of the build machine: the option
+// assembly (launcher properties, class and module path, module options), the JVM arguments
+// record, and the JVM thread's sequence (creation, module-name property, splash and helper
+// calls, main with its argument array, destruction). Only what the launcher takes from
+// Windows is supplied here, by POSIX means.
+//
+// Usage: real_jvm_host DESCRIPTION [LAUNCHER ARGUMENT...]
+// The description (UTF-8) has one item per line:
+//   setting <id> = <text>    a configuration setting
+//   generator <letter>       the generator kind ("e" when absent)
+//   launcher <path>          the launcher path ("ravel.moduleName", "sun.java.command")
+//   service                  service mode ("-Xrs", "ravel.isService")
+//   noredirect               as "/run" does ("-Dquillwork.noRedir=true")
+//   helper ok|fails          the quillwork helper library registers its natives or fails
+//   keep-vm                  main returns without the JVM being destroyed
+// The launcher arguments are UTF-8 and reach the launcher code as UTF-16 units, one per
+// wchar_t, as they would on Windows.
+//
+// On the way out the launcher's log is written to standard error, one "launcher-log: " line
+// each, followed by "outcome: <name>". The exit code is 0 when the sequence completed, 1 on
+// any failure of the launch and 2 for a description it cannot use.
+
+#include "JavaVMLauncher/java_calls.h"
+#include "JavaVMLauncher/jvm_run.h"
+#include "JavaVMLauncher/leading_arguments.h"
+#include "config/config_store.h"
+#include "core/command_line.h"
+#include "launch/jvm_arguments.h"
+#include "launch/main_arguments.h"
+#include "launch/option_rules.h"
+#include "paths/path_text.h"
+#include "support/log_capture.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct HostDescription {
+    char generatorKind = 'e';
+    std::string launcherPath = "/opt/app/app.exe";
+    bool serviceMode = false;
+    bool noRedirect = false;
+    std::string helper;  // "", "ok" or "fails"
+    bool destroyAfterMain = true;
+};
+
+// UTF-8 to UTF-16 units, one unit per wchar_t (surrogate pairs for characters beyond the
+// basic plane), which is the form the launcher's wide strings have on Windows.
+std::wstring utf16FromUtf8(const std::string& text) {
+    std::wstring units;
+    for (size_t i = 0; i < text.size();) {
+        unsigned char lead = static_cast<unsigned char>(text[i]);
+        int extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+        unsigned long code = extra == 0 ? lead : lead & (0x3F >> extra);
+        for (int k = 1; k <= extra && i + k < text.size(); ++k)
+            code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        i += extra + 1;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            units.push_back(static_cast<wchar_t>(0xD800 + (code >> 10)));
+            units.push_back(static_cast<wchar_t>(0xDC00 + (code & 0x3FF)));
+        } else {
+            units.push_back(static_cast<wchar_t>(code));
+        }
+    }
+    return units;
+}
+
+std::string utf8FromUtf16(const std::wstring& units) {
+    std::string text;
+    for (size_t i = 0; i < units.size(); ++i) {
+        unsigned long code = static_cast<unsigned long>(units[i]) & 0xFFFF;
+        if (code >= 0xD800 && code < 0xDC00 && i + 1 < units.size()) {
+            code = 0x10000 + ((code - 0xD800) << 10) + ((static_cast<unsigned long>(units[++i]) & 0xFFFF) - 0xDC00);
+        }
+        if (code < 0x80) {
+            text.push_back(static_cast<char>(code));
+        } else if (code < 0x800) {
+            text.push_back(static_cast<char>(0xC0 | (code >> 6)));
+            text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else if (code < 0x10000) {
+            text.push_back(static_cast<char>(0xE0 | (code >> 12)));
+            text.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else {
+            text.push_back(static_cast<char>(0xF0 | (code >> 18)));
+            text.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+            text.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        }
+    }
+    return text;
+}
+
+bool readDescription(const char* file, HostDescription& description) {
+    std::ifstream in(file);
+    if (!in) {
+        fprintf(stderr, "cannot read %s\n", file);
+        return false;
+    }
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        size_t space = line.find(' ');
+        std::string word = line.substr(0, space);
+        std::string rest = space == std::string::npos ? std::string() : line.substr(space + 1);
+        if (word == "setting") {
+            size_t equals = rest.find(" = ");
+            if (equals == std::string::npos) equals = rest.find(" =");
+            if (equals == std::string::npos) {
+                fprintf(stderr, "bad setting line: %s\n", line.c_str());
+                return false;
+            }
+            size_t valueStart = equals + 2 < rest.size() && rest[equals + 2] == ' ' ? equals + 3 : equals + 2;
+            configStore.settings[atoi(rest.c_str())] = valueStart <= rest.size() ? rest.substr(valueStart) : "";
+        } else if (word == "generator" && !rest.empty()) {
+            description.generatorKind = rest[0];
+        } else if (word == "launcher") {
+            description.launcherPath = rest;
+        } else if (word == "service") {
+            description.serviceMode = true;
+        } else if (word == "noredirect") {
+            description.noRedirect = true;
+        } else if (word == "helper") {
+            description.helper = rest;
+        } else if (word == "keep-vm") {
+            description.destroyAfterMain = false;
+        } else {
+            fprintf(stderr, "unknown description line: %s\n", line.c_str());
+            return false;
+        }
+    }
+    configStore.settings[2001] = std::string(1, description.generatorKind);
+    return true;
+}
+
+// The file system and environment as the option assembly sees them. The launcher directory
+// is empty, so absolute POSIX paths in path entries stay as they are; the option files of
+// the launcher are not part of this check, so setting 123 stands for all of them.
+class PosixSources : public JvmArgumentSources {
+public:
+    void addConfiguredOptions(const ArgumentList&, OptionList& options, ClassPathOverrides& overrides) override {
+        std::wstring text = utf16FromUtf8(getSettingCopy(123));
+        for (const std::wstring& line : optionListLines(splitCommandLine(text)))
+            processOptionLine(line, options, overrides);
+    }
+    void addDefaultVmOptionsFile(OptionList&, ClassPathOverrides&) override {}
+    void processOptionLine(const std::wstring& line, OptionList& options, ClassPathOverrides& overrides) override {
+        OptionLine parsed = classifyOptionLine(line);
+        std::string value = utf8FromUtf16(parsed.value);
+        switch (parsed.kind) {
+        case OptionLineKind::ClassPathReplace: overrides.replacement = value; break;
+        case OptionLineKind::ClassPathPrepend: overrides.prepend = value; break;
+        case OptionLineKind::ClassPathAppend: overrides.append = value; break;
+        case OptionLineKind::IncludeOptions: break;
+        case OptionLineKind::Option: options.push_back(value); break;
+        }
+    }
+    void expandArgumentFiles(OptionList&) override {}
+    std::string expandVariables(const std::string& text) override { return text; }
+    std::string launcherDirectory() override { return std::string(); }
+    void collapseBackslashes(std::string& path) override {
+        std::vector<char> buffer(path.begin(), path.end());
+        buffer.push_back(0);
+        collapseBackslashesSingleByte(buffer.data());
+        path = buffer.data();
+    }
+    bool pathExists(const std::string& path) override {
+        struct stat info;
+        return stat(path.c_str(), &info) == 0;
+    }
+    std::vector<std::string> listFiles(const std::string& directory, const std::string& extension) override {
+        std::vector<std::string> names;
+        DIR* dir = opendir(directory.c_str());
+        if (dir == nullptr) return names;
+        std::string suffix = "." + extension;
+        while (dirent* entry = readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+                names.push_back(name);
+        }
+        closedir(dir);
+        return names;
+    }
+    std::optional<std::string> environmentVariable(const std::string& name) override {
+        const char* value = getenv(name.c_str());
+        if (value == nullptr) return std::nullopt;
+        return std::string(value);
+    }
+    std::string absolutePath(const std::string& path) override { return path; }
+};
+
+std::wstring settingWide(int id) { return utf16FromUtf8(getSettingCopy(id)); }
+
+// The launcher's argument list as its Windows shell builds it: leading arguments from the
+// configuration, the first launcher argument, setting 124 split as a command line, and the
+// remaining launcher arguments that pass. Placeholders are not expanded here.
+std::vector<std::wstring> hostMainArguments(const ArgumentList& args) {
+    LeadingArguments leading =
+        leadingArgumentsFromConfiguration(settingWide, [](const std::wstring& path) { return path; });
+    return mainArgumentList(leading, args, splitCommandLine(settingWide(124)), getSettingInt(125) != 0);
+}
+
+// The helper library's part as the launcher plays it: initFromLauncher(true) before the
+// library registers its natives, initFromLauncher(false) when that failed.
+void playHelperLibrary(JNIEnv* env, const std::string& helper) {
+    if (helper.empty()) return;
+    if (!callInitFromLauncher(env, true)) return;
+    if (helper == "fails") callInitFromLauncher(env, false);
+}
+
+const char* outcomeName(JvmRunOutcome outcome) {
+    switch (outcome) {
+    case JvmRunOutcome::Completed: return "Completed";
+    case JvmRunOutcome::NotCreated: return "NotCreated";
+    case JvmRunOutcome::LauncherClassMissing: return "LauncherClassMissing";
+    case JvmRunOutcome::MainMethodMissing: return "MainMethodMissing";
+    case JvmRunOutcome::MainThrew: return "MainThrew";
+    }
+    return "?";
+}
+
+void printLog() {
+    for (const std::wstring& line : capturedLog()) fprintf(stderr, "launcher-log: %s\n", utf8FromUtf16(line).c_str());
+    fflush(stderr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        fprintf(stderr, "usage: real_jvm_host DESCRIPTION [LAUNCHER ARGUMENT...]\n");
+        return 2;
+    }
+    HostDescription description;
+    if (!readDescription(argv[1], description)) return 2;
+    ArgumentList args;
+    for (int i = 2; i < argc; ++i) args.push_back(utf16FromUtf8(argv[i]));
+
+    LauncherPropertyInputs inputs;
+    inputs.generatorKind = description.generatorKind;
+    inputs.serviceMode = description.serviceMode;
+    inputs.launcherPath = description.launcherPath;
+    inputs.unextractedPosition = 0;
+    inputs.consoleOutputCodePage = 437;
+    JvmArgumentState state;
+    state.serviceMode = description.serviceMode;
+    state.noRedirect = description.noRedirect;
+    state.generatorKind = description.generatorKind;
+
+    PosixSources sources;
+    OptionAssembly assembly = assembleOptions(launcherProperties(inputs), args, state, sources);
+    if (assembly.missing) {
+        printLog();
+        fprintf(stderr, "outcome: MissingEntry %d %s\n", assembly.missing->messageId, assembly.missing->name.c_str());
+        return 1;
+    }
+    JvmArguments jvm;
+    fillVmArgs(jvm, assembly.options);
+
+    JvmRunSteps steps;
+    steps.generatorKind = description.generatorKind;
+    steps.destroyAfterMain = description.destroyAfterMain;
+    steps.launcherPath = utf16FromUtf8(description.launcherPath);
+    steps.loadHelperLibrary = [&description](JNIEnv* env) { playHelperLibrary(env, description.helper); };
+    steps.mainArguments = [&args]() { return hostMainArguments(args); };
+
+    // As in the launcher, the JVM gets a thread of its own rather than the process's first
+    // thread, whose stack the JVM cannot guard on Linux.
+    JvmRunOutcome outcome = JvmRunOutcome::NotCreated;
+    std::thread jvmThread([&]() { outcome = runJvm(&JNI_CreateJavaVM, jvm.vmArgs, steps); });
+    jvmThread.join();
+
+    printLog();
+    fprintf(stderr, "outcome: %s\n", outcomeName(outcome));
+    fflush(stderr);
+    // A JVM left alive after a failed main is not destroyed, as in the launcher; the process
+    // ends around it.
+    if (outcome != JvmRunOutcome::Completed) _exit(1);
+    return 0;
+}
