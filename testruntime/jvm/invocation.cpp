@@ -283,6 +283,8 @@ void recordLibraryLoad(HMODULE self) {
     watchThreadCreation();
     Record record("jvm-load");
     record.add("module", loadedModulePath);
+    // The hosting process's exact command line, for tests of the program that started it.
+    record.add("command", std::wstring(GetCommandLineW()));
     if (!appendRecord(loadedRuntime, record))
         writeStandardError("standin jvm.dll: could not write the record file\r\n");
 }
