@@ -26,6 +26,7 @@ stage() {  # stage <name> <command...>
 
 stage "native unit tests" "$BUILD_DIR/native/unit_tests" --gtest_brief=1
 stage "fuzzing" bash tests/fuzz/run.sh "$BUILD_DIR/native"
+stage "java-side runtime and real JVM" bash tests/java/run.sh
 stage "wine64 tests" bash tests/wine/run.sh
 stage "32-bit smoke" bash tests/smoke32/run.sh
 
