@@ -48,7 +48,7 @@ endif()
 # The packer is a user tool: built without sanitizers, optimised.
 add_executable(packer ${PACKER_SOURCES})
 target_include_directories(packer PRIVATE ${CMAKE_SOURCE_DIR}/windows ${CMAKE_SOURCE_DIR}/tools/packer)
-target_compile_options(packer PRIVATE -O2 -Wall -Wextra)
+target_compile_options(packer PRIVATE -O2 -Wall -Wextra -fno-exceptions)
 
 # The Java-side runtime: its classes compiled for Java 8 into the two jars (one per module
 # name the launcher's module mode adds). `make build` copies them to dist/.

@@ -55,6 +55,6 @@ if(LAUNCHER_BITS EQUAL 64)
   set_target_properties(packer_win PROPERTIES OUTPUT_NAME "packer")
   target_include_directories(packer_win PRIVATE ${CMAKE_SOURCE_DIR}/windows ${CMAKE_SOURCE_DIR}/tools/packer
                              ${CMAKE_BINARY_DIR}/packer_include)
-  target_compile_options(packer_win PRIVATE -O2 -Wall -Wextra)
+  target_compile_options(packer_win PRIVATE -O2 -Wall -Wextra -fno-exceptions)
   target_link_options(packer_win PRIVATE -static -s)
 endif()

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -41,7 +42,7 @@ public:
     bool string(std::string& s) {
         int32_t n = 0;
         if (!i32(n) || n < 0 || static_cast<uint64_t>(n) > remaining()) return false;
-        s.assign(bytes_.begin() + static_cast<long>(at_), bytes_.begin() + static_cast<long>(at_ + n));
+        s.assign(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), bytes_.begin() + static_cast<std::ptrdiff_t>(at_ + n));
         at_ += static_cast<size_t>(n);
         return true;
     }

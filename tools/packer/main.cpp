@@ -17,6 +17,7 @@
 #include "reference.h"
 #include "toml_config.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -168,7 +169,7 @@ int inspect(int argc, char** argv) {
     std::string image;
     uint64_t end = 0;
     if (!readImage(packedPath, image, end)) return 1;
-    std::vector<uint8_t> bytes(image.begin() + static_cast<long>(end), image.end());
+    std::vector<uint8_t> bytes(image.begin() + static_cast<std::ptrdiff_t>(end), image.end());
     PackedBlock block;
     InspectOutput output;
     std::string error;
