@@ -71,7 +71,7 @@ const std::vector<KeyRow> kKeys = {
 
     {121, "classpath", "entries", L, ';', EntryCheck::ClassPath,
      "Class path entries: a type letter (A archive, D directory, E environment variable, S all archives of a "
-     "directory), a required flag (1 required, 0 optional) and the name, e.g. \"A1lib\\\\app.jar\""},
+     "directory), a required flag (1 required, 0 optional) and the name, e.g. 'A1lib\\app.jar'"},
 
     {132, "modulepath", "entries", L, ';', EntryCheck::ClassPath, "Module path entries, written as class path entries"},
     {133, "modulepath", "module_mode", B, 0, NoCheck,
