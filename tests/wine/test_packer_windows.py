@@ -92,6 +92,12 @@ def test_windows_inspect_prints_what_linux_prints(wine, workspace):
     assert printed == (workspace / "linux" / "back.toml").read_bytes()
     assert b'source = "files/lib/native.dll"' in printed
     assert (workspace / "windows" / "files" / "lib" / "native.dll").read_bytes() == bytes(range(256)) * 3
+    # Printed to standard output (no folder for the files): the same text, with no CR added.
+    linux_stdout = linux_packer("inspect", workspace / "packed.exe")
+    windows_stdout = windows_packer(wine, "inspect", workspace / "packed.exe")
+    assert windows_stdout.returncode == 0, windows_stdout.stderr
+    assert windows_stdout.stdout == linux_stdout.stdout.decode("utf-8")
+    assert "# [[files]]" in windows_stdout.stdout and "\r" not in windows_stdout.stdout
     # What the Windows packer printed packs back to the very same launcher.
     again = windows_packer(wine, launcher, workspace / "windows" / "back.toml", workspace / "again.exe")
     assert again.returncode == 0, again.stderr
