@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 export DIST_DIR := $(abspath $(DIST))
 export BUILD_DIR := $(abspath $(BUILD))
 
-.PHONY: all deps build native win32 win64 unit fuzz wine smoke32 test demo clean
+.PHONY: all deps build native win32 win64 unit fuzz wine smoke32 test bench demo clean
 
 all: deps build
 
@@ -59,6 +59,10 @@ smoke32: build
 
 test: deps build
 	bash tests/run_all.sh
+
+# Benchmarks of the runtime search and of a whole run under wine64; they print figures.
+bench: build
+	bash bench/run.sh
 
 demo: deps build
 	bash demo/run.sh
