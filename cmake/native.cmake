@@ -19,7 +19,7 @@ target_compile_options(gtest_main PRIVATE ${SANITIZE_FLAGS})
 file(GLOB PACKER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/packer/*.cpp)
 set(PACKER_LOGIC_SOURCES ${PACKER_SOURCES})
 list(FILTER PACKER_LOGIC_SOURCES EXCLUDE REGEX "/(main|quiet_log)\\.cpp$")
-list(APPEND PACKER_SOURCES ${CMAKE_SOURCE_DIR}/windows/jvmsearch/java_version.cpp)
+list(APPEND PACKER_SOURCES ${CMAKE_SOURCE_DIR}/windows/jvmsearch/java_version.cpp ${CMAKE_SOURCE_DIR}/windows/core/utf8.cpp)
 
 file(GLOB_RECURSE UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${UNIT_TEST_SOURCES} ${PACKER_LOGIC_SOURCES})

@@ -25,6 +25,7 @@
 #include "JavaVMLauncher/leading_arguments.h"
 #include "config/config_store.h"
 #include "core/command_line.h"
+#include "core/utf8.h"
 #include "launch/jvm_arguments.h"
 #include "launch/main_arguments.h"
 #include "launch/option_rules.h"
@@ -83,21 +84,7 @@ std::string utf8FromUtf16(const std::wstring& units) {
         if (code >= 0xD800 && code < 0xDC00 && i + 1 < units.size()) {
             code = 0x10000 + ((code - 0xD800) << 10) + ((static_cast<unsigned long>(units[++i]) & 0xFFFF) - 0xDC00);
         }
-        if (code < 0x80) {
-            text.push_back(static_cast<char>(code));
-        } else if (code < 0x800) {
-            text.push_back(static_cast<char>(0xC0 | (code >> 6)));
-            text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else if (code < 0x10000) {
-            text.push_back(static_cast<char>(0xE0 | (code >> 12)));
-            text.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else {
-            text.push_back(static_cast<char>(0xF0 | (code >> 18)));
-            text.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-            text.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        }
+        appendUtf8(text, static_cast<uint32_t>(code));
     }
     return text;
 }

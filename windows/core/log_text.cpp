@@ -1,6 +1,7 @@
 #include "core/log_text.h"
 
 #include "core/text_format.h"
+#include "core/utf8.h"
 
 #include <cstring>
 
@@ -50,30 +51,6 @@ namespace {
 bool isHighSurrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool isLowSurrogate(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-// UTF-8 form of one code point; returns its length (at most 4).
-size_t utf8Sequence(uint32_t codePoint, char* bytes) {
-    if (codePoint < 0x80) {
-        bytes[0] = static_cast<char>(codePoint);
-        return 1;
-    }
-    if (codePoint < 0x800) {
-        bytes[0] = static_cast<char>(0xC0 | (codePoint >> 6));
-        bytes[1] = static_cast<char>(0x80 | (codePoint & 0x3F));
-        return 2;
-    }
-    if (codePoint < 0x10000) {
-        bytes[0] = static_cast<char>(0xE0 | (codePoint >> 12));
-        bytes[1] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        bytes[2] = static_cast<char>(0x80 | (codePoint & 0x3F));
-        return 3;
-    }
-    bytes[0] = static_cast<char>(0xF0 | (codePoint >> 18));
-    bytes[1] = static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-    bytes[2] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    bytes[3] = static_cast<char>(0x80 | (codePoint & 0x3F));
-    return 4;
-}
-
 }  // namespace
 
 size_t encodeLogText(const wchar_t* text, char* out, size_t capacity) {
@@ -81,7 +58,7 @@ size_t encodeLogText(const wchar_t* text, char* out, size_t capacity) {
     for (const wchar_t* p = text; p != nullptr && *p != 0; ++p) {
         uint32_t unit = static_cast<uint32_t>(*p);
         uint32_t codePoint = unit;
-        char bytes[4];
+        char bytes[kUtf8SequenceCapacity];
         size_t length;
         if (unit == L'\n') {
             bytes[0] = '\r';
