@@ -1,0 +1,379 @@
+"""The supervised run under Wine's real Service Control Manager: the service process starts a
+child copy of the launcher, which runs the stand-in Java application; a stop request reaches
+the application as one line on its standard input; the outcome is reported to the SCM.
+
+The oracles are the stand-in runtime's records (the child's exact command line and priority
+class when it loads jvm.dll, the options and main arguments of the JVM, the bytes main read
+from standard input), the SCM's state as `sc query` shows it, the diagnostic logs of the
+supervisor and the child, and the Unix process list for what is left running.
+
+Services get the environment the SCM was started with, not the one of the command that
+starts them, so the module turns the log on through the system environment in the registry
+and restarts the prefix's server around its tests. Their logs land in the user's temp folder
+of the prefix and are told apart by the launcher path in their header.
+"""
+import re
+import subprocess
+import time
+import uuid
+from pathlib import Path
+
+import pytest
+
+from conftest import BUILD, WINE64, winpath
+from runtimes import Do, JavaWorld, make_jre
+
+SYSTEM_ENVIRONMENT = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment"
+PRIORITY_KEY = "HKLM\\SOFTWARE\\brightmoor-labs\\ravel\\priority"
+# Commands of the test itself run without the log, so only the services write logs.
+NO_LOG = {"RAVEL_LOG": None, "QUILLWORK_LOG": None}
+STOPPED, STOP_PENDING, RUNNING = 1, 3, 4
+NORMAL_PRIORITY_CLASS, BELOW_NORMAL_PRIORITY_CLASS = 0x20, 0x4000
+ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061
+STAMP = re.compile(r"^\[-?\d+:-?\d+\] ")
+
+
+def service_managers(prefix: Path):
+    """Unix process ids of the Service Control Managers running for `prefix`."""
+    found = []
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            command = (entry / "cmdline").read_bytes()
+            environment = (entry / "environ").read_bytes().split(b"\0")
+        except OSError:
+            continue
+        if b"services.exe" in command.lower() and f"WINEPREFIX={prefix}".encode() in environment:
+            found.append(int(entry.name))
+    return found
+
+
+def restart_server(wine):
+    """A new server with the prefix's system processes started from one quiet command, as the
+    suite's session does it. Two commands racing to start them can leave two SCMs side by
+    side, each answering every other request; that is checked, so it cannot pass unseen."""
+    for _ in range(3):
+        wine.kill_server()
+        subprocess.run(["wineserver", "-p"], env=wine.base_env(), timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run([WINE64, "sc", "query", "RavelWarmUp"], env=wine.base_env(), timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        managers = service_managers(wine.prefix)
+        if len(managers) == 1:
+            return
+    pytest.fail(f"the prefix's server did not come up with one Service Control Manager: {managers}")
+
+
+@pytest.fixture(scope="module")
+def scm(wine):
+    """An SCM whose services log, kept alive by one ordinary Wine process for the module."""
+    wine.command("reg", "add", SYSTEM_ENVIRONMENT, "/v", "RAVEL_LOG", "/d", "yes", "/f")
+    restart_server(wine)
+    keeper = subprocess.Popen([WINE64, str(BUILD / "win64" / "sleeper.exe")], env=wine.base_env(),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    yield wine
+    keeper.kill()
+    keeper.wait()
+    wine.command("reg", "delete", SYSTEM_ENVIRONMENT, "/v", "RAVEL_LOG", "/f")
+    restart_server(wine)
+
+
+def service_temp(wine) -> Path:
+    """The temp folder of the prefix's user, which services get from the user environment."""
+    [temp] = [p for p in (wine.prefix / "drive_c" / "users").glob("*/Temp") if p.parent.name != "Public"]
+    return temp
+
+
+def strip_stamp(line):
+    return STAMP.sub("", line)
+
+
+class Service:
+    """A launcher installed as a demand-start service, in a folder whose name holds a space,
+    with a stand-in JRE beside it whose Java world runs `actions` in the launcher class's
+    main. Records and transcript share the JRE's record file."""
+
+    def __init__(self, wine, pack, directory: Path, name: str, actions):
+        self.wine = wine
+        self.name = name
+        self.dir = directory / "svc app"
+        self.dir.mkdir(parents=True)
+        settings = {101: name, 107: "0", 122: "com.example.App", 128: "Bjre"}
+        self.exe = pack("".join(f"setting {k} = {v}\n" for k, v in settings.items()),
+                        name="svc.exe", directory=self.dir)
+        self.jre = make_jre(self.dir / "jre", release={"STANDIN_TRANSCRIPT": "standin.log"})
+        self.jre.use_world(JavaWorld().main(*actions))
+
+    def admin(self, *args):
+        return self.wine.run(self.exe, list(args), env=NO_LOG)
+
+    def install(self):
+        result = self.admin("/install")
+        assert result.returncode == 0, result
+
+    def start(self, *arguments):
+        result = self.admin("/start", self.name, *arguments)
+        assert (result.returncode, result.stdout) == (0, f"Starting service '{self.name}'.\r\n")
+
+    def stop(self):
+        """The launcher's stop command, which waits until the SCM shows the service stopped."""
+        result = self.admin("/stop")
+        assert (result.returncode, result.stdout) == (
+            0, f"Stopping service '{self.name}'.\r\nService stopped\r\n"), result
+
+    def query(self):
+        """(state, Win32 exit code, service-specific exit code) as the SCM reports them."""
+        out = self.wine.command("sc", "query", self.name).stdout
+        fields = dict(re.findall(r"^\s*(STATE|WIN32_EXIT_CODE|SERVICE_EXIT_CODE)\s*:\s*(\d+)", out, re.M))
+        assert "STATE" in fields, out
+        return int(fields["STATE"]), int(fields["WIN32_EXIT_CODE"]), int(fields["SERVICE_EXIT_CODE"])
+
+    def wait_for_state(self, state, timeout=30):
+        deadline = time.monotonic() + timeout
+        while True:
+            current = self.query()
+            if current[0] == state or time.monotonic() > deadline:
+                return current
+            time.sleep(0.2)
+
+    def main_calls(self):
+        return [r for r in self.jre.records("call") if r["method"] == "main"]
+
+    def wait_for_main(self, count=1, timeout=30):
+        """Waits until main has been called `count` times over all runs of the service."""
+        deadline = time.monotonic() + timeout
+        while len(self.main_calls()) < count:
+            assert time.monotonic() < deadline, (self.jre.records(), self.logs())
+            time.sleep(0.1)
+
+    def processes(self):
+        """Unix process ids of Wine processes whose command line names this launcher."""
+        marker = winpath(self.exe).lower()
+        found = []
+        for entry in Path("/proc").iterdir():
+            if not entry.name.isdigit():
+                continue
+            try:
+                command = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode("utf-8", "replace")
+            except OSError:
+                continue
+            if marker in command.lower():
+                found.append(int(entry.name))
+        return found
+
+    def wait_until_gone(self, timeout=30):
+        deadline = time.monotonic() + timeout
+        while self.processes() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        return self.processes()
+
+    def log_files(self):
+        header = f"Started executable {winpath(self.exe)} at "
+        return [f for f in sorted(service_temp(self.wine).glob("qwk_nlog_*.log"))
+                if f.read_bytes().decode("utf-8-sig", "replace").startswith(header)]
+
+    def logs(self):
+        """(supervisor logs, child logs): each the list of lines of one process's log without
+        header and time stamps, in the order of the files."""
+        supervisors, children = [], []
+        for f in self.log_files():
+            lines = [strip_stamp(line) for line in f.read_bytes().decode("utf-8-sig").split("\r\n")[2:] if line]
+            command = next((line for line in lines if line.startswith("command line ")), "")
+            (children if command.endswith(" __qwk_restart") else supervisors).append(lines)
+        return supervisors, children
+
+    def supervisor_log(self):
+        supervisors, _ = self.logs()
+        assert len(supervisors) == 1, supervisors
+        return supervisors[0]
+
+    def remove(self):
+        self.admin("/uninstall")
+        for f in self.log_files():
+            f.unlink()
+
+
+@pytest.fixture
+def service(scm, pack, tmp_path):
+    """service(actions, name=None) -> an installed Service; uninstalled after the test."""
+    made = []
+
+    def make(actions, name=None):
+        created = Service(scm, pack, tmp_path / f"s{len(made)}", name or "RavelRun" + uuid.uuid4().hex[:8], actions)
+        made.append(created)
+        created.install()
+        return created
+    yield make
+    for created in made:
+        created.remove()
+
+
+def without_drain_lines(lines):
+    """The log without the lines of the thread that drains the child's output, which may fall
+    anywhere once the child has ended."""
+    return [line for line in lines if not line.startswith("consuming output")]
+
+
+def main_arguments(call):
+    return [call[f"arg0[{i}]"] for i in range(int(call["arg0.length"]))]
+
+
+# An application that ends when its supervisor sends the shutdown line, reading once more to
+# see what follows the line.
+READS_THE_SHUTDOWN_LINE = (Do.read_line(), Do.read_line(), Do.exit(0))
+
+
+# ---------------------------------------------------------------------------------------
+# The child and what the application receives
+
+
+def test_child_gets_the_quoted_name_the_start_arguments_and_the_service_options(service):
+    svc = service(READS_THE_SHUTDOWN_LINE, name="My App")
+    svc.start("a", "x y")
+    svc.wait_for_main()
+    assert svc.query()[0] == RUNNING
+    [load] = svc.jre.records("jvm-load")
+    # The program path holds a space (the folder), so it is quoted like the name and "x y".
+    assert load["command"] == f'"{winpath(svc.exe)}" "My App" a "x y" __qwk_restart'
+    [call] = svc.main_calls()
+    assert main_arguments(call)[5:] == ["My App", "a", "x y"]
+    [create] = svc.jre.records("jvm-create")
+    options = create.options()
+    assert "-Xrs" in options
+    assert "-Dravel.isService=true" in options
+    svc.stop()
+    supervisor = svc.supervisor_log()
+    assert "service name is 'My App'" in supervisor
+    assert "registering ConsoleCtrlHandler" in supervisor
+    [child] = svc.logs()[1]
+    assert f'command line "{winpath(svc.exe)}" "My App" a "x y" __qwk_restart' in child
+
+
+def test_stop_sends_one_line_then_end_of_input_and_reports_stopped(service):
+    svc = service(READS_THE_SHUTDOWN_LINE)
+    svc.start()
+    svc.wait_for_main()
+    svc.stop()
+    lines = [(r["hex"], r["eof"]) for r in svc.jre.records("stdin-line")]
+    assert lines == [("300a", "0"), ("", "1")]
+    assert [r["code"] for r in svc.jre.records("exit")] == ["0"]
+    assert svc.query() == (STOPPED, 0, 0)
+    supervisor = without_drain_lines(svc.supervisor_log())
+    handled = supervisor.index("control handler request 1")
+    assert supervisor[handled:handled + 4] == ["control handler request 1", "sending shutdown1 0", "shutdown sent",
+                                               "process terminated with exit code 0"]
+    assert not svc.wait_until_gone()
+
+
+def test_second_stop_while_stop_pending_leaves_the_closed_channel_alone(service):
+    # The application reads the line and its end, then takes a while before it exits, so the
+    # service stays stop pending while the second request comes.
+    svc = service((Do.read_line(), Do.read_line(), Do.sleep(3000), Do.exit(0)))
+    svc.start()
+    svc.wait_for_main()
+    first = subprocess.Popen([WINE64, "sc", "stop", svc.name], env=svc.wine.base_env(),
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    assert first.wait(timeout=60) == 0
+    assert svc.query()[0] == STOP_PENDING
+    second = svc.admin("/stop")
+    # The SCM refuses a stop control while the service is stop pending, so the handler never
+    # sees it and the launcher's stop command reports the refusal.
+    assert (second.returncode, second.stdout) == (1, "Could not stop service.\r\n")
+    assert svc.wait_for_state(STOPPED) == (STOPPED, 0, 0)
+    supervisor = svc.supervisor_log()
+    assert supervisor.count("control handler request 1") == 1
+    assert supervisor.count("sending shutdown1 0") == 1
+    assert supervisor.count("shutdown sent") == 1
+    assert not [line for line in supervisor if line.startswith("sending shutdown failed")]
+    assert "process terminated with exit code 0" in supervisor
+    assert [(r["hex"], r["eof"]) for r in svc.jre.records("stdin-line")] == [("300a", "0"), ("", "1")]
+
+
+# ---------------------------------------------------------------------------------------
+# The application ending by itself
+
+
+def test_application_ending_with_zero_is_reported_stopped(service):
+    svc = service((Do.exit(0),))
+    svc.start()
+    assert svc.wait_for_state(STOPPED) == (STOPPED, 0, 0)
+    supervisor = svc.supervisor_log()
+    assert "process terminated with exit code 0" in supervisor
+    assert "control handler request 1" not in supervisor
+    assert not svc.wait_until_gone()
+
+
+def test_application_ending_with_three_leaves_the_running_report_standing(service):
+    svc = service((Do.exit(3),))
+    svc.start()
+    svc.wait_for_main()
+    assert not svc.wait_until_gone()
+    supervisor = without_drain_lines(svc.supervisor_log())
+    terminated = supervisor.index("process terminated with exit code 3")
+    # No stopped report: the supervisor goes straight on to its end.
+    assert supervisor[terminated + 1:] == ["exiting"]
+    # The SCM keeps the last report: running, though no process of the service is left.
+    time.sleep(5)
+    assert svc.query() == (RUNNING, 0, 0)
+
+
+# ---------------------------------------------------------------------------------------
+# The child's priority class from the registry
+
+
+@pytest.fixture
+def priority_value():
+    """priority_value(service, type, data) writes the service's value under the priority key;
+    every value written is removed after the test."""
+    written = []
+
+    def write(svc, kind, data):
+        result = svc.wine.command("reg", "add", PRIORITY_KEY, "/v", svc.name, "/t", kind, "/d", data, "/f")
+        assert result.returncode == 0, result
+        written.append(svc)
+    yield write
+    for svc in written:
+        svc.wine.command("reg", "delete", PRIORITY_KEY, "/v", svc.name, "/f")
+
+
+# Wine 8 drops a priority class given to CreateProcess (the child always runs at normal
+# priority there), so the supervisor's log of the class it chose is the oracle here.
+@pytest.mark.parametrize("kind, data, logged", [
+    (None, None, None),
+    ("REG_DWORD", "0x4000", "using priority 16384"),
+    # The value's type is not looked at, only its size: eight bytes are not a priority class.
+    ("REG_QWORD", "0x4000", None),
+    ("REG_BINARY", "00400000", "using priority 16384"),
+])
+def test_child_priority_class_comes_from_a_four_byte_registry_value(service, priority_value, kind, data, logged):
+    svc = service(READS_THE_SHUTDOWN_LINE)
+    if kind is not None:
+        priority_value(svc, kind, data)
+    svc.start()
+    svc.wait_for_main()
+    svc.stop()
+    using = [line for line in svc.supervisor_log() if line.startswith("using priority")]
+    assert using == ([logged] if logged else [])
+
+
+# ---------------------------------------------------------------------------------------
+# Soak
+
+
+def test_twenty_start_stop_cycles_leave_nothing_running(service):
+    svc = service(READS_THE_SHUTDOWN_LINE)
+    for cycle in range(1, 21):
+        svc.start()
+        svc.wait_for_main(count=cycle)
+        if cycle == 1:
+            # The process check below can see the two processes of a running service.
+            assert len(svc.processes()) == 2, svc.processes()
+        svc.stop()
+        assert svc.query() == (STOPPED, 0, 0), cycle
+    assert not svc.wait_until_gone(timeout=10)
+    assert len(svc.main_calls()) == 20
+    assert len(svc.jre.records("stdin-line")) == 40
+    assert {(r["hex"], r["eof"]) for r in svc.jre.records("stdin-line")} == {("300a", "0"), ("", "1")}
+    supervisors, children = svc.logs()
+    assert (len(supervisors), len(children)) == (20, 20)
