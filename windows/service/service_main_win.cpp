@@ -141,9 +141,7 @@ void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
     currentStatus.dwCheckPoint = 0;
     currentStatus.dwWaitHint = kWaitHint;
 
-    const wchar_t* name = L"unknown";
-    if (argc >= 1 && argv[0] != nullptr && argv[0][0] != 0 && wcslen(argv[0]) < kServiceNameCapacity) name = argv[0];
-    copyBounded(serviceName, kServiceNameCapacity, name);
+    copyBounded(serviceName, kServiceNameCapacity, chooseServiceName(argc, argv, kServiceNameCapacity));
     logLine(L"service name is '%s'", serviceName);
 
     statusHandle = RegisterServiceCtrlHandlerW(serviceName, controlHandler);

@@ -2,6 +2,8 @@
 
 #include "core/commands.h"
 
+#include <cwchar>
+
 void appendQuotedPiece(std::wstring& line, const std::wstring& piece) {
     if (!line.empty()) line += L' ';
     if (piece.find(L' ') != std::wstring::npos)
@@ -42,4 +44,10 @@ std::wstring dependencyMultiString(const std::wstring& setting, size_t capacity)
     if (block.empty()) return block;
     block += L'\0';
     return block;
+}
+
+const wchar_t* chooseServiceName(unsigned long argc, wchar_t** argv, size_t capacity) {
+    if (argc < 1 || argv == nullptr || argv[0] == nullptr || argv[0][0] == 0) return L"unknown";
+    if (wcsnlen(argv[0], capacity) >= capacity) return L"unknown";
+    return argv[0];
 }

@@ -7,6 +7,11 @@
 #include <string>
 #include <vector>
 
+// The name the supervisor runs under: the first argument the Service Control Manager hands
+// to the service's main function, or "unknown" when there is none, it is empty, or it would
+// not fit `capacity` characters with its terminator (a cut name would name another service).
+const wchar_t* chooseServiceName(unsigned long argc, wchar_t** argv, size_t capacity);
+
 // Appends `piece` to `line`, enclosed in double quotes exactly when it holds a space. No
 // other escaping is done. A separating space goes in front unless `line` is empty.
 void appendQuotedPiece(std::wstring& line, const std::wstring& piece);

@@ -35,3 +35,25 @@ TEST(DependencyList, OverlongListKeepsOnlyWholeNames) {
     EXPECT_EQ(dependencyMultiString(L"abc,defg", 7), std::wstring(L"abc\0\0", 5));
     EXPECT_EQ(dependencyMultiString(L"abcdefgh", 7), L"");
 }
+
+TEST(ServiceName, FirstArgumentOrUnknown) {
+    wchar_t name[] = L"My App";
+    wchar_t empty[] = L"";
+    wchar_t* named[] = {name, nullptr};
+    wchar_t* emptyName[] = {empty};
+    wchar_t* missing[] = {nullptr};
+    EXPECT_STREQ(chooseServiceName(1, named, 6000), L"My App");
+    EXPECT_STREQ(chooseServiceName(0, named, 6000), L"unknown");
+    EXPECT_STREQ(chooseServiceName(1, emptyName, 6000), L"unknown");
+    EXPECT_STREQ(chooseServiceName(1, missing, 6000), L"unknown");
+    EXPECT_STREQ(chooseServiceName(0, nullptr, 6000), L"unknown");
+}
+
+TEST(ServiceName, NameThatDoesNotFitIsRefusedNotCut) {
+    std::wstring fits(5999, L'n');
+    std::wstring tooLong(6000, L'n');
+    wchar_t* fitting[] = {fits.data()};
+    wchar_t* overlong[] = {tooLong.data()};
+    EXPECT_EQ(chooseServiceName(1, fitting, 6000), fits.data());
+    EXPECT_STREQ(chooseServiceName(1, overlong, 6000), L"unknown");
+}
