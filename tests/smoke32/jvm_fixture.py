@@ -141,7 +141,10 @@ def cache_entry(java_exe: Path, version: str):
 
 
 def registry_file(layout: Layout) -> str:
-    javasoft = "HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft"
+    # The file is imported by the 64-bit regedit; a 32-bit program sees the machine's
+    # software keys in their 32-bit view, below Wow6432Node.
+    machine_software = "HKEY_LOCAL_MACHINE\\SOFTWARE" + ("\\Wow6432Node" if BITS == 32 else "")
+    javasoft = machine_software + "\\JavaSoft"
     ravel = "HKEY_CURRENT_USER\\SOFTWARE\\brightmoor-labs\\ravel"
     lines = ["Windows Registry Editor Version 5.00", "",
              # Leftovers of an earlier smoke in the same prefix go first.

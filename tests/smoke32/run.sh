@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Smoke stage of the 32-bit launcher under the 32-bit Wine. The 32-bit Wine loader runs only
+# Smoke stage of the 32-bit launcher under the 32-bit Wine loader. That loader runs only
 # through qemu's i386 emulation here, about a minute per process, so this stage runs a few
 # chosen checks in one prefix; everything else is covered under wine64.
 #
@@ -10,7 +10,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${BUILD_DIR:-$root/build}
 dist=${DIST_DIR:-$root/dist}
 work="$build/smoke32"
-prefix="$build/wineprefix32"
+prefix="$build/wineprefix-smoke32"
 entry=/proc/sys/fs/binfmt_misc/qemu-i386
 passed=0
 failed=0
@@ -37,40 +37,41 @@ if [ ! -e "$entry" ]; then
   echo "$passed passed, $((failed + 1)) failed"
   exit 1
 fi
-echo 1 > "$entry"
+export WINEPREFIX="$prefix" WINEDEBUG=-all
+unset DISPLAY
 trap 'WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true; echo 0 > "$entry"' EXIT
 
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
-unset DISPLAY
-# A prefix whose creation was interrupted has a system.reg but not the rest, and Wine would
-# redo its setup at every start; only a prefix marked complete is reused.
+# The 32-bit launcher runs in a 64-bit prefix, through the 32-bit Wine loader and the prefix's
+# 32-bit system libraries, as a 32-bit program runs on 64-bit Windows. The prefix's own
+# processes (wineboot, services.exe, explorer.exe ...) are then 64-bit and run natively: a
+# 32-bit prefix, whose every system process is emulated, took 10 to 25 minutes to create
+# here. The prefix is created with the emulation entry off, so wineboot does not start the
+# emulated 32-bit half of its set-up, which the launcher does not need. Only a prefix whose
+# creation completed is reused.
 ready="$prefix/.complete"
+echo 0 > "$entry"
 if [ ! -f "$ready" ]; then
-  echo "creating the 32-bit Wine prefix (a few minutes under emulation)"
   rm -rf "$prefix"
   start=$SECONDS
-  # wineboot returns once the prefix is usable; the rest of its set-up (registering the
-  # system's libraries) goes on in the background while the checks run, since waiting for
-  # it under emulation takes over twenty minutes. Mono and Gecko are not wanted.
-  WINEDLLOVERRIDES="mscoree=;mshtml=" /usr/lib/wine/wine wineboot -i >/dev/null 2>&1 || true
-  [ -f "$prefix/drive_c/windows/system32/kernel32.dll" ] ||
-    { echo "FAILED: could not create the 32-bit prefix"; exit 1; }
+  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+  wineserver -w 2>/dev/null || true
+  [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ] ||
+    { echo "FAILED: could not create the Wine prefix for the 32-bit launcher"; exit 1; }
   touch "$ready"
   echo "time: prefix creation: $((SECONDS - start)) s"
 fi
 
 rm -rf "$work" && mkdir -p "$work"
 
-# Most of a 32-bit process's minute is the start of the prefix's session (wineboot --init,
-# services.exe, plugplay.exe, winedevice.exe, explorer.exe, all emulated), which Wine repeats
-# whenever a process starts after the last one of the prefix has ended. A sleeper.exe runs in
-# the background for the whole stage, so the session starts once and the launcher processes
-# take seconds each after the first. The session's system processes inherit the standard
-# handles of the process that starts them: with the sleeper first they write nowhere.
-session_start=$(date +%s.%N)
-/usr/lib/wine/wine "$build/win32/sleeper.exe" </dev/null >/dev/null 2>&1 &
+# A sleeper.exe keeps the prefix's session up for the whole stage, so it starts once. The
+# session's system processes inherit the standard handles of the process that starts them:
+# with the sleeper first they write nowhere. Each 32-bit process still costs a minute or two
+# of emulation (about 100 s for /help here), so the stage runs few of them.
+/usr/lib/wine/wine64 "$build/win64/sleeper.exe" </dev/null >/dev/null 2>&1 &
 keepalive=$!
 trap 'kill "$keepalive" 2>/dev/null; WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true; echo 0 > "$entry"' EXIT
+sleep 2
+echo 1 > "$entry"
 
 # elapsed <label> <start>: prints how long something took since `date +%s.%N` gave <start>.
 elapsed() {

@@ -1,9 +1,9 @@
 # The 32-bit launcher finds, loads and runs a 32-bit runtime, and refuses a 64-bit jvm.dll.
 # Sourced by run.sh (variables root, build, dist, work; function check; the 32-bit prefix exported).
 #
-# Three 32-bit processes, each about a minute under emulation, so each does as much as it can
+# Two 32-bit processes (steps 2 and 3), each a minute or two under emulation, so each does as much as it can
 # (jvm_fixture.py lays out everything beforehand and checks the results afterwards):
-#   1. regedit imports one file: the Java vendor key, the version cache of both runtimes (so
+#   1. the 64-bit regedit imports one file: the Java vendor key, the version cache of both runtimes (so
 #      no java.exe -version probe has to run), TEMP/TMP and PATH of the user's environment;
 #   2. a logged /run-redirect of a launcher with one included file whose search sequence is
 #      "Y": it extracts the file, finds the stand-in runtime through the registry, loads its
@@ -11,9 +11,6 @@
 #   3. a logged /run of a launcher whose search sequence is "S" and whose only runtime, on
 #      PATH, has a 64-bit jvm.dll: the load fails and message 1016 names the bitness, 32.
 # Each process's time is printed as a "time: ..." line.
-#
-# The stage's sleeper keeps the prefix's session up, so each of these takes seconds after the
-# first (see run.sh).
 #
 # SMOKE_WINE and SMOKE_BITS (64) let the same steps be tried quickly under wine64 in a 64-bit
 # prefix while this file is being changed; run.sh sets neither.
@@ -39,8 +36,8 @@ jvm_launch() {
 
 if jvm_fixture prepare; then
   jvm_start=$(date +%s.%N)
-  "$jvm_wine" regedit /S "$(jvm_winpath "$jvm_work/registry.reg")" >"$jvm_work/regedit.out" 2>&1 || true
-  elapsed "regedit /S registry.reg (with the session start)" "$jvm_start"
+  /usr/lib/wine/wine64 regedit /S "$(jvm_winpath "$jvm_work/registry.reg")" >"$jvm_work/regedit.out" 2>&1 || true
+  elapsed "64-bit regedit /S registry.reg" "$jvm_start"
   jvm_launch run "$jvm_work/run/app" SmokeRun.exe /run-redirect "two words"
   check "32-bit log: byte-order mark, CR LF, header, [s:ms] prefixes" jvm_fixture check-log 1
   check "32-bit run extracts its included file" jvm_fixture check-extraction

@@ -3,6 +3,9 @@
 # status, stop (the child receives the line and ends, the service reports stopped) and
 # uninstall. Sourced by run.sh after smoke_jvm.sh, whose fixture laid out the service's
 # launcher and bundled runtime and imported the version cache entry of its java.exe.
+#
+# The cycle needs seven 32-bit processes (five commands, the service and its child), at a
+# minute or two each under emulation here, so it runs only when SMOKE32_SERVICE=yes.
 
 service_exe="$jvm_work/service/SmokeService.exe"
 service_step() {  # service_step <command word>: keeps the output as <word>.rc/.out/.err
@@ -14,7 +17,7 @@ service_step() {  # service_step <command word>: keeps the output as <word>.rc/.
   elapsed "SmokeService.exe /$word (exit code $rc)" "$start"
 }
 
-if [ -f "$service_exe" ]; then
+if [ "${SMOKE32_SERVICE:-}" = yes ] && [ -f "$service_exe" ]; then
   # A service left behind by an interrupted earlier stage in this prefix goes first.
   if grep -q 'Services\\\\RavelSmoke\]' "$WINEPREFIX/system.reg" 2>/dev/null; then
     service_step uninstall
