@@ -34,7 +34,7 @@ from pathlib import Path
 # benchwine puts the Wine tests' helpers on the module path.
 from benchwine import bench_prefix, ensure_prefix, fail, pack, require_built
 
-from conftest import BUILD, DIST, WINE64, Wine, winpath  # noqa: E402
+from conftest import BUILD, DIST, WINE64, Wine, service_managers, winpath  # noqa: E402
 from runtimes import Do, JavaWorld, make_jre  # noqa: E402
 
 WORK = BUILD / "bench" / "service"
@@ -44,22 +44,6 @@ NO_LOG = {"RAVEL_LOG": None, "QUILLWORK_LOG": None}
 STAMPED = re.compile(r"^\[(-?\d+):(-?\d+)\] (.*)$")
 POLL_SECONDS = 0.003
 TIMEOUT_SECONDS = 60
-
-
-def service_managers(prefix: Path):
-    """Unix process ids of the Service Control Managers running for `prefix`."""
-    found = []
-    for entry in Path("/proc").iterdir():
-        if not entry.name.isdigit():
-            continue
-        try:
-            command = (entry / "cmdline").read_bytes()
-            environment = (entry / "environ").read_bytes().split(b"\0")
-        except OSError:
-            continue
-        if b"services.exe" in command.lower() and f"WINEPREFIX={prefix}".encode() in environment:
-            found.append(int(entry.name))
-    return found
 
 
 class Session:

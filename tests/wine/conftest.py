@@ -105,6 +105,22 @@ class Wine:
         subprocess.run(["wineserver", "-k"], env=self.base_env(), timeout=60)
 
 
+def service_managers(prefix: Path):
+    """Unix process ids of the Service Control Managers running for `prefix`."""
+    found = []
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            command = (entry / "cmdline").read_bytes()
+            environment = (entry / "environ").read_bytes().split(b"\0")
+        except OSError:
+            continue
+        if b"services.exe" in command.lower() and f"WINEPREFIX={prefix}".encode() in environment:
+            found.append(int(entry.name))
+    return found
+
+
 @pytest.fixture(scope="session")
 def wine():
     for needed in (DIST / "launcher64.exe", DIST / "packer", BUILD / "win64" / "envrun.exe"):

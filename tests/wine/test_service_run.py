@@ -20,7 +20,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import BUILD, WINE64, winpath
+from conftest import BUILD, WINE64, service_managers, winpath
 from runtimes import Do, JavaWorld, make_jre
 
 SYSTEM_ENVIRONMENT = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment"
@@ -31,22 +31,6 @@ STOPPED, STOP_PENDING, RUNNING = 1, 3, 4
 NORMAL_PRIORITY_CLASS, BELOW_NORMAL_PRIORITY_CLASS = 0x20, 0x4000
 ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061
 STAMP = re.compile(r"^\[-?\d+:-?\d+\] ")
-
-
-def service_managers(prefix: Path):
-    """Unix process ids of the Service Control Managers running for `prefix`."""
-    found = []
-    for entry in Path("/proc").iterdir():
-        if not entry.name.isdigit():
-            continue
-        try:
-            command = (entry / "cmdline").read_bytes()
-            environment = (entry / "environ").read_bytes().split(b"\0")
-        except OSError:
-            continue
-        if b"services.exe" in command.lower() and f"WINEPREFIX={prefix}".encode() in environment:
-            found.append(int(entry.name))
-    return found
 
 
 def restart_server(wine):
