@@ -79,7 +79,6 @@ def lay_out():
     if completed.returncode != 0:
         sys.exit("packing failed: " + completed.stderr.strip())
     say(f"packed {EXE} from dist/launcher64.exe and demo/hello.toml")
-    return runtime
 
 
 def log_lines(temp: Path):
@@ -110,7 +109,7 @@ def main_arguments(record):
     return [record[f"arg0[{i}]"] for i in range(int(record["arg0.length"]))]
 
 
-def show_run(wine: Wine, runtime):
+def show_run(wine: Wine):
     step("run: HelloApp.exe /run \"first argument\" Grüße")
     temp = WORK / "temp"
     temp.mkdir()
@@ -224,8 +223,8 @@ def main():
     wine = Wine(PREFIX)
     keepalive = start_session(wine)
     try:
-        runtime = lay_out()
-        ok = show_run(wine, runtime)
+        lay_out()
+        ok = show_run(wine)
         ok = show_service(wine) and ok
     finally:
         keepalive.kill()

@@ -6,7 +6,6 @@ Programs are started through envrun.exe so that a test can set any environment v
 inside the Windows process (TEMP and TMP included) and give the exact command line.
 """
 import os
-import shutil
 import subprocess
 from dataclasses import dataclass
 from pathlib import Path
