@@ -39,7 +39,20 @@ if [ ! -e "$entry" ]; then
 fi
 export WINEPREFIX="$prefix" WINEDEBUG=-all
 unset DISPLAY
-trap 'WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true; echo 0 > "$entry"' EXIT
+# The clean-up must not fail itself: a failing command in an EXIT trap under `set -e` would
+# replace the stage's own exit status.
+keepalive=
+cleanup() {
+  local rc=$?
+  if [ -n "$keepalive" ]; then
+    kill -0 "$keepalive" 2>/dev/null || echo "note: the keepalive sleeper had already ended"
+    kill "$keepalive" 2>/dev/null || true
+  fi
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+  echo 0 > "$entry" 2>/dev/null || true
+  exit "$rc"
+}
+trap cleanup EXIT
 
 # The 32-bit launcher runs in a 64-bit prefix, through the 32-bit Wine loader and the prefix's
 # 32-bit system libraries, as a 32-bit program runs on 64-bit Windows. The prefix's own
@@ -69,7 +82,6 @@ rm -rf "$work" && mkdir -p "$work"
 # of emulation (about 100 s for /help here), so the stage runs few of them.
 /usr/lib/wine/wine64 "$build/win64/sleeper.exe" </dev/null >/dev/null 2>&1 &
 keepalive=$!
-trap 'kill "$keepalive" 2>/dev/null; WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true; echo 0 > "$entry"' EXIT
 sleep 2
 echo 1 > "$entry"
 
