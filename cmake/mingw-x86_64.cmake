@@ -1,4 +1,4 @@
-# Cross build of the 32-bit launcher. The -posix compiler variants are used because
+# Cross build of the 64-bit launcher. The -posix compiler variants are used because
 # GoogleTest and std::thread need the posix thread model; the launcher itself uses Win32 threads.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)

@@ -13,7 +13,26 @@ target_compile_definitions(launcher PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
   _WIN32_WINNT=0x0601 LAUNCHER_BITS=${LAUNCHER_BITS})
 target_compile_options(launcher PRIVATE -Wall -Wextra -Os -fno-exceptions)
 target_link_options(launcher PRIVATE -static -s -mconsole)
-target_link_libraries(launcher PRIVATE advapi32 shell32 user32 gdi32)
+# user32.dll is delay-loaded: most runs (and the service supervisor, and every
+# administration command) never show a window, and loading user32 makes a process a GUI
+# process and costs tens of milliseconds under Wine. It is loaded on the first call of one
+# of its functions: a message box, raising another instance's windows, the window border.
+find_library(USER32_IMPORT_LIBRARY NAMES user32 REQUIRED)
+set(USER32_DELAY_LIBRARY ${CMAKE_BINARY_DIR}/libuser32_delay.a)
+add_custom_command(OUTPUT ${USER32_DELAY_LIBRARY}
+  COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/delay_import.sh ${CMAKE_NM} ${CMAKE_DLLTOOL}
+          ${USER32_IMPORT_LIBRARY} USER32.dll ${USER32_DELAY_LIBRARY}
+  DEPENDS ${CMAKE_SOURCE_DIR}/cmake/delay_import.sh ${USER32_IMPORT_LIBRARY}
+  COMMENT "Delay-load import library for USER32.dll")
+add_custom_target(user32_delay DEPENDS ${USER32_DELAY_LIBRARY})
+# user32 functions are declared without dllimport (WINUSERAPI empty), so that calls go
+# through the library's thunks. With dllimport, code only refers to the import slots, and
+# the 32-bit GNU linker then drops the thunks as unused jump stubs, although the slots'
+# initial values point into them: every slot would stay 0 and the first call would crash.
+set(USER32_DELAY_DEFINITIONS WINUSERAPI=)
+add_dependencies(launcher user32_delay)
+target_compile_definitions(launcher PRIVATE ${USER32_DELAY_DEFINITIONS})
+target_link_libraries(launcher PRIVATE advapi32 shell32 ${USER32_DELAY_LIBRARY} gdi32)
 # The export table names exactly the window-border JNI functions (decorated on 32-bit).
 set(LAUNCHER_EXPORTS_DEF ${CMAKE_SOURCE_DIR}/windows/nativeborder/exports${LAUNCHER_BITS}.def)
 target_link_options(launcher PRIVATE ${LAUNCHER_EXPORTS_DEF})
@@ -29,6 +48,12 @@ target_link_options(sleeper PRIVATE -static)
 add_executable(measure ${CMAKE_SOURCE_DIR}/testtools/measure/measure.cpp)
 target_compile_options(measure PRIVATE -municode -Wall -Wextra)
 target_link_options(measure PRIVATE -static -municode)
+# Calls user32.dll functions through the launcher's delay-load library.
+add_executable(delaycheck ${CMAKE_SOURCE_DIR}/testtools/delaycheck/delaycheck.cpp)
+target_link_options(delaycheck PRIVATE -static)
+add_dependencies(delaycheck user32_delay)
+target_compile_definitions(delaycheck PRIVATE ${USER32_DELAY_DEFINITIONS})
+target_link_libraries(delaycheck PRIVATE ${USER32_DELAY_LIBRARY})
 add_executable(instance_peer ${CMAKE_SOURCE_DIR}/testtools/instance_peer/instance_peer.cpp)
 target_link_options(instance_peer PRIVATE -static)
 target_link_libraries(instance_peer PRIVATE advapi32 user32)

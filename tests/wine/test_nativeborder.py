@@ -46,6 +46,19 @@ def test_64_bit_launcher_exports_exactly_the_plain_jni_names():
     assert export_names("x86_64-w64-mingw32-objdump", DIST / "launcher64.exe") == expected
 
 
+def test_both_launchers_import_user32_only_through_delay_loading():
+    """A direct import would map user32.dll at every start; the launcher needs it only for
+    windows (message boxes, raising another instance, the window border)."""
+    for objdump, exe in (("i686-w64-mingw32-objdump", DIST / "launcher32.exe"),
+                         ("x86_64-w64-mingw32-objdump", DIST / "launcher64.exe")):
+        listing = subprocess.run([objdump, "-p", str(exe)], stdout=subprocess.PIPE, check=True, text=True).stdout
+        imported = [name.lower() for name in re.findall(r"DLL Name: (\S+)", listing)]
+        assert "kernel32.dll" in imported and "advapi32.dll" in imported, (exe.name, imported)
+        assert "user32.dll" not in imported, (exe.name, imported)
+        # The delay-load descriptors name the DLL in the data of the executable.
+        assert b"USER32.dll" in exe.read_bytes(), exe.name
+
+
 # --- real windows ---------------------------------------------------------------------------
 
 @pytest.fixture(scope="module")

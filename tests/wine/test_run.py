@@ -57,7 +57,7 @@ class App:
     def directory_8bit(self):
         return winpath(self.dir) + "\\"
 
-    def run(self, args=("/run-redirect",), raw=None, env=None):
+    def run(self, args=("/run-redirect",), raw=None, env=None, unix_env=None):
         self.runs += 1
         # The temp folder's name stays ASCII whatever the launcher's folder is called.
         temp = self.tmp / f"temp-{next(RUN_NUMBERS)}"
@@ -67,7 +67,7 @@ class App:
                     "RAVEL_JAVA_HOME": None, "QUILLWORK_JAVA_HOME": None, "MANPATH": None}
         full_env.update(env or {})
         started = time.monotonic()
-        result = self.wine.run(self.exe, list(args), raw=raw, env=full_env)
+        result = self.wine.run(self.exe, list(args), raw=raw, env=full_env, unix_env=unix_env)
         log = [re.sub(r"^\[-?\d+:-?\d+\] ", "", line) for line in read_log(temp).split("\r\n") if line]
         return Run(result, log, self.jre.records(), time.monotonic() - started)
 
@@ -168,6 +168,22 @@ def test_plain_run_redirect_gives_the_launcher_properties_and_an_empty_class_pat
     assert "launching program" in run.log
     assert f"vmoption count {len(options)}" in run.log
     assert f"vmoption 0: {options[0]}" in run.log
+
+
+def test_a_run_does_not_load_user32_until_it_needs_a_window(app):
+    """user32.dll is delay-loaded: a run that shows no window never maps it. Wine's loader
+    trace lists the modules every process of the prefix maps, each line headed by its
+    process id; the launcher's process is the one that maps the packed executable."""
+    a = app()
+    run = a.run(unix_env={"WINEDEBUG": "+pid,+loaddll"})
+    run.assert_clean()
+    loads = re.findall(r'^([0-9a-f]+):[0-9a-f]+:trace:loaddll:\S+ Loaded L"([^"]+)"', run.result.stderr, re.M)
+    launcher_pids = {pid for pid, name in loads if name.lower().endswith(a.exe.name.lower())}
+    assert len(launcher_pids) == 1, loads
+    loaded = [name.lower().replace("\\\\", "\\") for pid, name in loads if pid in launcher_pids]
+    assert any(name.endswith("\\jvm.dll") for name in loaded), loaded
+    assert any(name.endswith("\\advapi32.dll") for name in loaded), loaded
+    assert not any(name.endswith("\\user32.dll") for name in loaded), loaded
 
 
 def test_manpath_leaves_out_the_console_code_page_and_run_adds_no_redirection(app):

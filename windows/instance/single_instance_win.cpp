@@ -40,9 +40,9 @@ std::string computeCanonicalLauncherPath() {
     // second byte looks like a backslash or a capital letter stays intact.
     std::wstring wide = fromMultiByte(full);
     if (wide.empty()) return std::string();
+    wide = lowerCase(wide);
     std::vector<wchar_t> buffer(wide.begin(), wide.end());
     buffer.push_back(0);
-    CharLowerBuffW(buffer.data(), static_cast<DWORD>(wide.size()));
     collapseBackslashes(buffer.data());
     bool lossy = false;
     return toMultiByte(buffer.data(), lossy);

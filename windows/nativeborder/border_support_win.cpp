@@ -57,10 +57,11 @@ private:
 };
 
 void resolveEntryPoints() {
-    HMODULE user32 = GetModuleHandleA("user32.dll");
+    // Loaded for good: the support lives until the process ends. user32.dll is delay-loaded
+    // by the launcher, so it need not be loaded yet either.
+    HMODULE user32 = LoadLibraryA("user32.dll");
     support.getDpiForWindow = lookupFunction<GetDpiForWindowFunction>(user32, "GetDpiForWindow");
     support.getSystemMetricsForDpi = lookupFunction<GetSystemMetricsForDpiFunction>(user32, "GetSystemMetricsForDpi");
-    // Loaded for good: the support lives until the process ends.
     HMODULE shell32 = LoadLibraryA("shell32.dll");
     support.shAppBarMessage = lookupFunction<ShAppBarMessageFunction>(shell32, "SHAppBarMessage");
     HMODULE gdi32 = LoadLibraryA("gdi32.dll");

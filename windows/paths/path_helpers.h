@@ -21,6 +21,10 @@ std::string toMultiByte(const wchar_t* wide, bool& lossy);
 // the text cannot be converted.
 std::wstring fromMultiByte(const char* text);
 
+// `text` lower-cased with the system's locale-independent case table (the mapping path
+// comparisons use). Text the system cannot map is returned unchanged.
+std::wstring lowerCase(std::wstring text);
+
 // Collapses backslash runs in an 8-bit path (see the wide form in path_text.h) by way of the
 // wide form, so that a double-byte character whose second byte is a backslash survives. The
 // path is left as it is when the round trip would lose characters.

@@ -5,7 +5,24 @@
 #include "core/text_format.h"
 #include "paths/launcher_path.h"
 
+#include <climits>
 #include <cstring>
+
+// LCMapStringW from kernel32 rather than CharLowerBuffW, which would load user32.dll on every
+// run. Without LCMAP_LINGUISTIC_CASING the mapping is the locale-independent one that
+// CharLowerBuffW applies too, so names derived from it stay as they were.
+std::wstring lowerCase(std::wstring text) {
+    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return text;
+    const int length = static_cast<int>(text.size());
+    std::wstring lower(text.size(), L'\0');
+    int written = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_LOWERCASE, text.data(), length, &lower[0], length);
+    if (written != length) {
+        DWORD error = GetLastError();
+        logError(L"could not lower-case %s (%d)", text.c_str(), static_cast<int>(error));
+        return text;
+    }
+    return lower;
+}
 
 namespace {
 
@@ -27,10 +44,6 @@ bool fullPathOf(const std::wstring& path, std::wstring& result) {
     return true;
 }
 
-std::wstring lowerCase(std::wstring text) {
-    if (!text.empty()) CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
-    return text;
-}
 
 // The shared resolution of the wide and 8-bit forms, on the wide form.
 bool resolveAgainst(const std::wstring& directory, const std::wstring& path, bool relative, bool keepCase,
