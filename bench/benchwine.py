@@ -8,12 +8,13 @@ DIST_DIR name the build, as for the tests.
 import contextlib
 import subprocess
 import sys
+import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "wine"))
 
-from conftest import BUILD, DIST, WINE64, Wine  # noqa: E402
+from conftest import BUILD, DIST, WINE64, Wine, service_managers  # noqa: E402
 
 EMULATION_ENTRY = Path("/proc/sys/fs/binfmt_misc/qemu-i386")
 
@@ -81,6 +82,12 @@ def wine_session(name: str):
     keepalive = subprocess.Popen([WINE64, str(BUILD / "win64" / "sleeper.exe")], env=wine.base_env(),
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
+        # The keep-alive process starts the session; a second Wine program started before
+        # that session is up could start system processes of its own, so it waits for the
+        # session's Service Control Manager first.
+        deadline = time.monotonic() + 60
+        while not service_managers(wine.prefix) and time.monotonic() < deadline:
+            time.sleep(0.1)
         # One Wine program run to its end makes sure the session is fully up before timing.
         subprocess.run([WINE64, "cmd", "/c", "exit"], env=wine.base_env(), timeout=120,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
