@@ -5,11 +5,12 @@
 # it measures did not work at all, and then this script reports it and exits non-zero too.
 set -uo pipefail
 cd "$(dirname "$0")"
+. ../scripts/no-aslr.sh
 failed=()
 for bench in ./*_bench.py; do
     [ -e "$bench" ] || continue
     echo "== ${bench#./}"
-    if ! /usr/bin/python3 "$bench"; then
+    if ! no_aslr /usr/bin/python3 "$bench"; then
         failed+=("${bench#./}")
     fi
     echo

@@ -3,4 +3,5 @@
 # under wine64, directly and as a service, then on the Linux JDK through the launcher's JNI code.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-exec /usr/bin/python3 "$root/demo/demo.py" "$@"
+. "$root/scripts/no-aslr.sh"
+no_aslr /usr/bin/python3 "$root/demo/demo.py" "$@"

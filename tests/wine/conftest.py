@@ -87,9 +87,12 @@ class Wine:
             [WINE64, str(self.envrun), *assignments, "--"],
             env=process_env, cwd=cwd or Path(exe).parent, timeout=timeout,
             input=input.encode() if isinstance(input, str) else input)
-        return Result(completed.returncode,
-                      completed.stdout.decode("utf-8", "replace"),
-                      completed.stderr.decode("utf-8", "replace"))
+        result = Result(completed.returncode,
+                        completed.stdout.decode("utf-8", "replace"),
+                        completed.stderr.decode("utf-8", "replace"))
+        global last_run
+        last_run = (command_line, result)
+        return result
 
     def command(self, *args, timeout=120, encoding="cp437"):
         """Runs one of Wine's own programs (reg, sc, cmd) directly. They write to a pipe in
@@ -175,9 +178,28 @@ def pack(tmp_path):
     return _pack
 
 
+# The command line and result of the latest Wine.run of this test process, shown when a
+# log that run should have written is missing.
+last_run = None
+
+
+def describe_last_run() -> str:
+    if last_run is None:
+        return "no launcher run yet"
+    command_line, result = last_run
+    return (f"last run: {command_line}\nexit code {result.returncode}\n"
+            f"stdout: {result.stdout!r}\nstderr: {result.stderr!r}")
+
+
+def _listing(directory) -> str:
+    folder = Path(directory)
+    return str(sorted(p.name for p in folder.iterdir())) if folder.is_dir() else "nothing: there is no such folder"
+
+
 def read_log(directory) -> str:
     """The text of the single log file in `directory` (UTF-8 with byte-order mark)."""
     logs = sorted(Path(directory).glob("qwk_nlog_*.log"))
-    assert len(logs) == 1, f"expected one log file, found {logs}"
+    assert len(logs) == 1, (f"expected one log file, found {logs}; the folder holds "
+                            f"{_listing(directory)}\n{describe_last_run()}")
     return logs[0].read_bytes().decode("utf-8-sig")
 

@@ -11,4 +11,5 @@ if [ -w "$entry" ]; then echo 0 > "$entry" || true; fi
 # one worker, so a module-wide display or server setting is not disturbed by another file.
 workers=()
 /usr/bin/python3 -c 'import xdist' 2>/dev/null && workers=(-n "${WINE_TEST_WORKERS:-2}" --dist loadfile)
-exec /usr/bin/python3 -m pytest -q -p no:cacheprovider "${workers[@]}" "$@" .
+. ../../scripts/no-aslr.sh
+no_aslr /usr/bin/python3 -m pytest -q -p no:cacheprovider "${workers[@]}" "$@" .
