@@ -6,6 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 export BUILD_DIR=${BUILD_DIR:-$root/build}
 export DIST_DIR=${DIST_DIR:-$root/dist}
+. scripts/no-aslr.sh
 passed=0
 failed=0
 failures=()
@@ -28,7 +29,7 @@ stage "native unit tests" "$BUILD_DIR/native/unit_tests" --gtest_brief=1
 stage "fuzzing" bash tests/fuzz/run.sh "$BUILD_DIR/native"
 stage "java-side runtime and real JVM" bash tests/java/run.sh
 stage "wine64 tests" bash tests/wine/run.sh
-stage "32-bit smoke" bash tests/smoke32/run.sh
+stage "32-bit smoke" no_aslr bash tests/smoke32/run.sh
 
 [ "${#failures[@]}" -eq 0 ] || echo "failed stages: ${failures[*]}"
 echo "stages: $passed passed, $failed failed"
