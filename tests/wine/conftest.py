@@ -48,6 +48,11 @@ def _run_to_files(args, env, timeout, cwd=None, input=None):
         return subprocess.CompletedProcess(args, completed.returncode, out.read(), err.read())
 
 
+# The command line and result of the latest Wine.run of this test process, shown when a
+# log that run should have written is missing.
+last_run = None
+
+
 @dataclass
 class Result:
     returncode: int
@@ -176,11 +181,6 @@ def pack(tmp_path):
         assert completed.returncode == 0, completed.stderr.decode()
         return out
     return _pack
-
-
-# The command line and result of the latest Wine.run of this test process, shown when a
-# log that run should have written is missing.
-last_run = None
 
 
 def describe_last_run() -> str:
