@@ -26,11 +26,38 @@ for p in "${packages[@]}"; do
   fi
 done
 
+# Packages that could not be installed are listed here, one a line, so that the test stage
+# that needs one can name it instead of failing obscurely. The file is rewritten every run.
+state_dir=${BUILD_DIR:-build}
+mkdir -p "$state_dir"
+unavailable="$state_dir/unavailable-packages"
+: > "$unavailable"
+
+# A mirror in the middle of a sync serves an index whose size does not match its Release
+# file; apt-get update then exits non-zero although every other index is fine. Try a few
+# times with a pause, then go on with what was fetched.
+update_indexes() {
+  local attempt
+  for attempt in 1 2 3; do
+    if apt-get update -qq; then return 0; fi
+    echo "note: package index update failed (attempt $attempt of 3)" >&2
+    [ "$attempt" = 3 ] || sleep 10
+  done
+  echo "note: going on with the indexes that could be fetched" >&2
+}
+
 if [ "${#missing[@]}" -gt 0 ] || [ "$need_i386" = 1 ]; then
   echo "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  update_indexes
+  if ! apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+    # One package that cannot be installed (a lagging architecture's libraries, say) must not
+    # keep the rest from being installed: retry them one by one.
+    for p in "${missing[@]}"; do
+      apt-get install -y -qq --no-install-recommends "$p" >/dev/null 2>&1 ||
+        { echo "$p" >> "$unavailable"; echo "WARNING: could not install $p" >&2; }
+    done
+  fi
 fi
 
 # The 32-bit Wine loader is an i386 Linux binary, which this kernel only runs through qemu.
@@ -46,4 +73,8 @@ if [ -d /proc/sys/fs/binfmt_misc ] && [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 
 fi
 # An entry left enabled by an interrupted 32-bit run is switched off again.
 if [ -w /proc/sys/fs/binfmt_misc/qemu-i386 ]; then echo 0 > /proc/sys/fs/binfmt_misc/qemu-i386 || true; fi
-echo "dependencies ready"
+if [ -s "$unavailable" ]; then
+  echo "dependencies ready, except: $(tr '\n' ' ' < "$unavailable")(the stages that need them will fail)"
+else
+  echo "dependencies ready"
+fi
