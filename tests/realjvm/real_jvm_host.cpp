@@ -29,7 +29,7 @@
 #include "launch/jvm_arguments.h"
 #include "launch/main_arguments.h"
 #include "launch/option_rules.h"
-#include "paths/path_text.h"
+#include "paths/path_helpers_rules.h"
 #include "support/log_capture.h"
 
 #include <dirent.h>

@@ -1,7 +1,7 @@
 // The Win32 side of extraction: real files for the portable rules, and the fatal messages
 // for the outcomes that end the run.
 
-#include "config/extraction.h"
+#include "config/extraction_rules.h"
 
 #include "config/block_reader.h"
 #include "config/launcher_file.h"

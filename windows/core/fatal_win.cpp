@@ -3,7 +3,7 @@
 #include "config/config_store.h"
 #include "config/extraction.h"
 #include "core/log.h"
-#include "core/message_text.h"
+#include "core/fatal_rules.h"
 #include "core/presentation.h"
 
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "core/log.h"
 
 #include "core/handles.h"
-#include "core/log_text.h"
+#include "core/log_rules.h"
 #include "core/text_format.h"
 #include "paths/temp_directory.h"
 

@@ -3,10 +3,10 @@
 #include "config/config_store.h"
 #include "core/log.h"
 #include "core/text_format.h"
-#include "jvmsearch/java_check_text.h"
+#include "jvmsearch/java_check_rules.h"
 #include "jvmsearch/probe.h"
 #include "jvmsearch/version_cache.h"
-#include "jvmsearch/version_cache_text.h"
+#include "jvmsearch/version_cache_rules.h"
 #include "paths/path_helpers.h"
 
 #include <cstring>

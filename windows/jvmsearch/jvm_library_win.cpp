@@ -3,7 +3,7 @@
 #include "config/config_store.h"
 #include "core/log.h"
 #include "core/text_format.h"
-#include "jvmsearch/jvm_library_text.h"
+#include "jvmsearch/jvm_library_rules.h"
 #include "paths/expand_variables.h"
 #include "paths/path_helpers.h"
 

@@ -4,7 +4,7 @@
 
 #include "core/platform.h"
 #include "jvmsearch/java_candidate.h"
-#include "jvmsearch/jvm_search_text.h"
+#include "jvmsearch/jvm_search_rules.h"
 
 #include <cstddef>
 

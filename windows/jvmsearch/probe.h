@@ -9,7 +9,7 @@
 #include <string>
 
 // Runs `exe -version` with the Java options variables hidden from it, bounded by
-// kProbeTimeoutMs (probe_text.h) in all; on success the banner's version is in `version`
+// kProbeTimeoutMs (probe_rules.h) in all; on success the banner's version is in `version`
 // (`capacity` bytes). A non-zero exit code stores the marker version "1.0.0" in the cache;
 // a java.exe still running at the end of the bound is terminated.
 bool probeJavaVersion(const char* exe, const FILETIME& lastWriteTime, char* version, size_t capacity);

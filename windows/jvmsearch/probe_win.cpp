@@ -4,9 +4,9 @@
 #include "core/log.h"
 #include "core/text_format.h"
 #include "jvmsearch/java_version.h"
-#include "jvmsearch/probe_text.h"
+#include "jvmsearch/probe_rules.h"
 #include "jvmsearch/version_cache.h"
-#include "jvmsearch/version_cache_text.h"
+#include "jvmsearch/version_cache_rules.h"
 
 #include <vector>
 

@@ -5,7 +5,7 @@
 #include "core/log.h"
 #include "core/text_format.h"
 #include "jvmsearch/java_check.h"
-#include "jvmsearch/runtime_lookup_text.h"
+#include "jvmsearch/runtime_lookup_rules.h"
 #include "jvmsearch/unpack_jre.h"
 #include "jvmsearch/version_cache.h"
 #include "paths/path_helpers.h"

@@ -4,7 +4,7 @@
 #include "core/handles.h"
 #include "core/log.h"
 #include "core/platform.h"
-#include "jvmsearch/unpack_jre_text.h"
+#include "jvmsearch/unpack_jre_rules.h"
 #include "paths/path_helpers.h"
 
 #include <string>

@@ -1,7 +1,7 @@
 #include "jvmsearch/version_cache.h"
 
 #include "core/handles.h"
-#include "jvmsearch/version_cache_text.h"
+#include "jvmsearch/version_cache_rules.h"
 
 #include <climits>
 #include <cstring>

@@ -2,7 +2,7 @@
 
 #include "config/config_store.h"
 #include "core/log.h"
-#include "paths/path_text.h"
+#include "paths/path_helpers_rules.h"
 
 #include <algorithm>
 #include <utility>

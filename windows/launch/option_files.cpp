@@ -5,7 +5,7 @@
 #include "core/log.h"
 #include "core/text_format.h"
 #include "launch/main_arguments.h"
-#include "paths/path_text.h"
+#include "paths/path_helpers_rules.h"
 #include "paths/selected_java.h"
 
 #include <algorithm>

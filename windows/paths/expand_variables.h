@@ -1,5 +1,5 @@
 // Expansion of launcher placeholders and environment variables in a configured text, with
-// the values of this process. See expansion.h for the order and the capacity rule.
+// the values of this process. See expand_variables_rules.h for the order and the capacity rule.
 #pragma once
 
 #include <cstddef>

@@ -3,7 +3,7 @@
 #include "config/extraction.h"
 #include "core/platform.h"
 #include "core/text_format.h"
-#include "paths/expansion.h"
+#include "paths/expand_variables_rules.h"
 #include "paths/launcher_path.h"
 #include "paths/selected_java.h"
 #include "paths/temp_directory.h"

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/platform.h"
-#include "paths/path_text.h"
+#include "paths/path_helpers_rules.h"
 
 #include <cstddef>
 #include <string>
@@ -25,7 +25,7 @@ std::wstring fromMultiByte(const char* text);
 // comparisons use). Text the system cannot map is returned unchanged.
 std::wstring lowerCase(std::wstring text);
 
-// Collapses backslash runs in an 8-bit path (see the wide form in path_text.h) by way of the
+// Collapses backslash runs in an 8-bit path (see the wide form in path_helpers_rules.h) by way of the
 // wide form, so that a double-byte character whose second byte is a backslash survives. The
 // path is left as it is when the round trip would lose characters.
 void collapseBackslashes(char* path);

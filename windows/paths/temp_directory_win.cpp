@@ -5,7 +5,7 @@
 #include "core/log.h"
 #include "core/platform.h"
 #include "core/text_format.h"
-#include "paths/temp_choice.h"
+#include "paths/temp_directory_rules.h"
 
 #include <cstdlib>
 #include <ctime>

@@ -9,7 +9,7 @@
 #include "core/launcher_state.h"
 #include "core/text_format.h"
 #include "paths/launcher_path.h"
-#include "service/service_text.h"
+#include "service/service_commands_rules.h"
 
 #include <vector>
 

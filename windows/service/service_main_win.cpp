@@ -9,7 +9,7 @@
 #include "core/launcher_state.h"
 #include "core/log.h"
 #include "core/text_format.h"
-#include "service/service_text.h"
+#include "service/service_main_rules.h"
 
 #include <cstdio>
 #include <cwchar>

@@ -1,7 +1,7 @@
 #include "launch/jvm_arguments.h"
 
 #include "config/config_store.h"
-#include "paths/path_text.h"
+#include "paths/path_helpers_rules.h"
 #include "support/log_capture.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "paths/selected_java.h"
 
-#include "paths/expansion.h"
+#include "paths/expand_variables_rules.h"
 #include "support/log_capture.h"
 
 #include <gtest/gtest.h>

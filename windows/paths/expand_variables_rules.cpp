@@ -1,4 +1,4 @@
-#include "paths/expansion.h"
+#include "paths/expand_variables_rules.h"
 
 #include "core/log.h"
 #include "core/text_format.h"

@@ -2,7 +2,7 @@
 
 #include "config/config_store.h"
 #include "core/log.h"
-#include "jvmsearch/java_check_text.h"
+#include "jvmsearch/java_check_rules.h"
 
 #include <string>
 #include <vector>

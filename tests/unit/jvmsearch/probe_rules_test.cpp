@@ -1,4 +1,4 @@
-#include "jvmsearch/probe_text.h"
+#include "jvmsearch/probe_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "paths/temp_choice.h"
+#include "paths/temp_directory_rules.h"
 
 #include "support/log_capture.h"
 

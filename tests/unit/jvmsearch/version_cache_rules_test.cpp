@@ -1,4 +1,4 @@
-#include "jvmsearch/version_cache_text.h"
+#include "jvmsearch/version_cache_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "config/extraction.h"
+#include "config/extraction_rules.h"
 
 #include "config/block_format.h"
 #include "config/block_reader.h"

@@ -1,4 +1,4 @@
-#include "jvmsearch/runtime_lookup_text.h"
+#include "jvmsearch/runtime_lookup_rules.h"
 
 #include "jvmsearch/java_version.h"
 

@@ -1,5 +1,5 @@
 #include "jvmsearch/java_check.h"
-#include "jvmsearch/java_check_text.h"
+#include "jvmsearch/java_check_rules.h"
 
 #include "config/config_store.h"
 #include "support/log_capture.h"

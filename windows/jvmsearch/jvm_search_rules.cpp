@@ -1,4 +1,4 @@
-#include "jvmsearch/jvm_search_text.h"
+#include "jvmsearch/jvm_search_rules.h"
 
 const wchar_t kPreferredLocationFile[] = L"\\.quillwork\\pref_jre.cfg";
 const wchar_t kInstallerLocationFile[] = L"\\.quillwork\\inst_jre.cfg";

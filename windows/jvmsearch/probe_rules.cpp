@@ -1,4 +1,4 @@
-#include "jvmsearch/probe_text.h"
+#include "jvmsearch/probe_rules.h"
 
 std::string probeCommandLine(const std::string& exePath) { return "\"" + exePath + "\" -version"; }
 

@@ -1,4 +1,4 @@
-#include "jvmsearch/jvm_library_text.h"
+#include "jvmsearch/jvm_library_rules.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "paths/path_text.h"
+#include "paths/path_helpers_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/message_text.h"
+#include "core/fatal_rules.h"
 
 #include "core/text_format.h"
 

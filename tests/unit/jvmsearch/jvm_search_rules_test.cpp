@@ -1,4 +1,4 @@
-#include "jvmsearch/jvm_search_text.h"
+#include "jvmsearch/jvm_search_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "jvmsearch/unpack_jre_text.h"
+#include "jvmsearch/unpack_jre_rules.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/log_text.h"
+#include "core/log_rules.h"
 
 #include "core/text_format.h"
 #include "core/utf8.h"

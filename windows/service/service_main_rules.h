@@ -1,6 +1,5 @@
-// Texts the service side composes: the child's command line and the dependency list the
-// Service Control Manager expects. Kept apart from the SCM so their rules can be checked
-// on their own.
+// Texts the supervisor composes: its service name and the child's command line. Kept apart
+// from the Service Control Manager so their rules can be checked on their own.
 #pragma once
 
 #include <cstddef>
@@ -22,9 +21,3 @@ void appendQuotedPiece(std::wstring& line, const std::wstring& piece);
 // started with a cut command line.
 bool buildChildCommandLine(const std::vector<std::wstring>& ownWords, const std::wstring& serviceName,
                            const std::vector<std::wstring>& startArguments, size_t capacity, std::wstring& line);
-
-// The multi-string form of a comma-separated dependency setting: each non-empty piece
-// followed by a NUL, and one more NUL at the end. Empty when the setting names nothing.
-// Pieces keep their spaces. A list that would not fit `capacity` characters keeps the
-// dependencies that fit whole, so no name is ever cut.
-std::wstring dependencyMultiString(const std::wstring& setting, size_t capacity);
