@@ -14,7 +14,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "wine"))
 
-from conftest import BUILD, DIST, WINE64, Wine, service_managers  # noqa: E402
+from conftest import BUILD, DIST, WINE64, Wine, launcher_description, service_managers  # noqa: E402
 
 EMULATION_ENTRY = Path("/proc/sys/fs/binfmt_misc/qemu-i386")
 
@@ -103,7 +103,7 @@ def pack(work: Path, settings: dict, name="bench.exe") -> Path:
     app = work / "app"
     app.mkdir(parents=True, exist_ok=True)
     description = app / (name + ".desc")
-    description.write_text("".join(f"setting {k} = {v}\n" for k, v in settings.items()), encoding="utf-8")
+    description.write_text(launcher_description(settings), encoding="utf-8")
     exe = app / name
     completed = subprocess.run([str(DIST / "packer"), str(DIST / "launcher64.exe"), str(description), str(exe)],
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)

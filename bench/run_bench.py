@@ -36,13 +36,12 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from benchwine import BUILD, fail, pack, require_built, wine_session  # noqa: E402
-from conftest import Wine, read_log, winpath  # noqa: E402
+from conftest import Wine, read_log, stamped_log_lines, winpath  # noqa: E402
 from runtimes import JNIHOST, RAVEL_LAUNCHER, make_jre  # noqa: E402
 
 WORK = BUILD / "bench" / "run"
 MEASURE = BUILD / "win64" / "measure.exe"
 GOAL_RATIO = 1.10
-LOG_LINE = re.compile(r"^\[(-?\d+):(-?\d+)\] (.*)$")
 MEASURE_LINE = re.compile(r"^measure\.(\w+)=(.*)$")
 
 
@@ -153,23 +152,13 @@ def peak_memory(wine: Wine, subject: Subject, env: dict, runs: int):
     return max(r["peakWorkingSet"] for r in sampled), max(r["peakPagefile"] for r in sampled)
 
 
-def stamped_lines(log_text: str):
-    """(ms since logging started, text) of every time-stamped log line."""
-    out = []
-    for line in log_text.split("\r\n"):
-        match = LOG_LINE.match(line)
-        if match:
-            out.append((int(match.group(1)) * 1000 + int(match.group(2)), match.group(3)))
-    return out
-
-
 def time_profile(logged_runs, count: int):
     """Where the launcher's time goes, from several logged runs whose lines are the same:
     the median wall time, the median span from the first to the last log line, and the
     `count` largest median steps between consecutive lines as (ms, line before, line after)
     in log order. One run on a loaded machine can show a step that is only a pause; the
     median over runs shows the steps every run takes."""
-    runs = [stamped_lines(text) for _, text in logged_runs]
+    runs = [stamped_log_lines(text) for _, text in logged_runs]
     shape = [text for _, text in runs[0]]
     if len(shape) < 2 or any([text for _, text in run] != shape for run in runs[1:]):
         fail("the logged runs do not log the same lines; no profile can be made")

@@ -32,13 +32,12 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from benchwine import BUILD, fail, pack, wine_session  # noqa: E402
-from conftest import Wine, read_log, winpath  # noqa: E402
+from conftest import NO_JAVA_HOMES, Wine, logged_env, read_log, stamped_log_lines, winpath  # noqa: E402
 from runtimes import RuntimeRegistry, make_jre  # noqa: E402
 
 WORK = BUILD / "bench" / "search"
 MINIMUM = "17"
 GOOD_VERSION = "17.0.2"
-PREFIX_LINE = re.compile(r"^\[(-?\d+):(-?\d+)\] (.*)$")
 CHECK_LINE = re.compile(r"^checkJavaExe \((.*), \[out\], \d+, \d+, \d+\)$")
 
 
@@ -91,12 +90,7 @@ def search_figures(log_text: str):
     log holds no search that ended with a loaded JVM library."""
     start = end = None
     examined = set()
-    for line in log_text.split("\r\n"):
-        match = PREFIX_LINE.match(line)
-        if not match:
-            continue
-        elapsed = int(match.group(1)) * 1000 + int(match.group(2))
-        text = match.group(3)
+    for elapsed, text in stamped_log_lines(log_text):
         if text == "Searching for a JVM":
             start = elapsed
         elif text == "Loading of JVM-DLL successful":
@@ -113,8 +107,7 @@ def run_once(wine: Wine, layout: Layout, name: str):
     temp = WORK / f"temp-{name}"
     temp.mkdir()
     layout.clear_records()
-    env = {"RAVEL_LOG": "yes", "QUILLWORK_LOG": None, "TEMP": winpath(temp), "TMP": winpath(temp),
-           "RAVEL_JAVA_HOME": None, "QUILLWORK_JAVA_HOME": None}
+    env = {**logged_env(temp), "QUILLWORK_LOG": None, **NO_JAVA_HOMES}
     started = time.monotonic()
     result = wine.run(layout.exe, ["/run"], env=env, timeout=600)
     seconds = time.monotonic() - started

@@ -34,14 +34,14 @@ from pathlib import Path
 # benchwine puts the Wine tests' helpers on the module path.
 from benchwine import bench_prefix, ensure_prefix, fail, pack, require_built
 
-from conftest import BUILD, DIST, WINE64, Wine, service_managers, winpath  # noqa: E402
+from conftest import (BUILD, DIST, WINE64, Wine, logs_of, service_managers, stamped_log_lines,  # noqa: E402
+                      winpath)
 from runtimes import Do, JavaWorld, make_jre  # noqa: E402
 
 WORK = BUILD / "bench" / "service"
 NAME = "RavelBenchService"
 SYSTEM_ENVIRONMENT = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment"
 NO_LOG = {"RAVEL_LOG": None, "QUILLWORK_LOG": None}
-STAMPED = re.compile(r"^\[(-?\d+):(-?\d+)\] (.*)$")
 POLL_SECONDS = 0.003
 TIMEOUT_SECONDS = 60
 
@@ -169,19 +169,12 @@ class BenchService:
 
     def logs(self):
         """(milliseconds, text) of every line of each log of this launcher, oldest log first."""
-        header = f"Started executable {winpath(self.exe)} at "
-        found = []
-        for log in sorted(self.temp.glob("qwk_nlog_*.log"), key=lambda p: int(p.stem.rsplit("_", 1)[1])):
-            text = log.read_bytes().decode("utf-8-sig", "replace")
-            if text.startswith(header):
-                found.append([(int(m[1]) * 1000 + int(m[2]), m[3]) for m in map(STAMPED.match, text.split("\r\n")) if m])
-        return found
+        return [stamped_log_lines(log.read_bytes().decode("utf-8-sig", "replace"))
+                for log in logs_of(self.exe, self.temp)]
 
     def remove_logs(self):
-        header = f"Started executable {winpath(self.exe)} at "
-        for log in self.temp.glob("qwk_nlog_*.log"):
-            if log.read_bytes().decode("utf-8-sig", "replace").startswith(header):
-                log.unlink()
+        for log in logs_of(self.exe, self.temp):
+            log.unlink()
 
     def remove(self):
         self.wine.run(self.exe, ["/uninstall"], env=NO_LOG)

@@ -4,9 +4,17 @@ Every test gets a `wine` object that runs Windows programs in the suite's Wine p
 `pack` function that writes a configured launcher from a description with the packer.
 Programs are started through envrun.exe so that a test can set any environment variable
 inside the Windows process (TEMP and TMP included) and give the exact command line.
+
+Below them: reading the diagnostic log back (the log file of a folder, its lines without
+the time prefix, its lines with the time in milliseconds), a launcher whose every run is
+logged into a folder of its own, a private Xvfb display for tests of real windows, and a
+look at the running Linux processes (every Wine process is one).
 """
 import os
+import re
+import shutil
 import subprocess
+from contextlib import contextmanager
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -65,32 +73,42 @@ class Wine:
         self.prefix = prefix
         self.envrun = BUILD / "win64" / "envrun.exe"
 
-    def base_env(self):
+    def base_env(self, display=None):
+        """Wine's own environment for the suite's prefix; without an X `display` (":N") Wine
+        has none, so a message box returns at once instead of waiting for a user."""
         env = dict(os.environ)
         env["WINEPREFIX"] = str(self.prefix)
         env["WINEDEBUG"] = "-all"
         env.pop("DISPLAY", None)
+        if display:
+            env["DISPLAY"] = display
         env.setdefault("LC_ALL", "C.UTF-8")
         return env
 
-    def run(self, exe, args=(), raw=None, env=None, cwd=None, timeout=120, input=None, unix_env=None):
-        """Runs `exe` with `args` (quoted as needed) or the exact `raw` argument text.
+    def envrun_command(self, exe, args=(), raw=None, env=None, unix_env=None):
+        """(argument vector, Unix environment) that start `exe` through envrun.exe with `args`
+        (quoted as needed) or the exact `raw` argument text.
 
         `env` holds variables set inside the Windows process (value None removes one);
         `unix_env` adds variables to Wine's own environment (for example LC_ALL).
-        Returns the exit code and the decoded standard output and error.
         """
-        exe_win = winpath(exe)
         tail = raw if raw is not None else " ".join(quote_argument(a) for a in args)
-        command_line = quote_argument(exe_win) + (" " + tail if tail else "")
+        command_line = quote_argument(winpath(exe)) + (" " + tail if tail else "")
         process_env = self.base_env()
         if unix_env:
             process_env.update(unix_env)
         process_env["ENVRUN_COMMAND_LINE"] = command_line
         assignments = [f"{k}={'' if v is None else v}" for k, v in (env or {}).items()]
+        return [WINE64, str(self.envrun), *assignments, "--"], process_env
+
+    def run(self, exe, args=(), raw=None, env=None, cwd=None, timeout=120, input=None, unix_env=None):
+        """Runs `exe` as envrun_command describes and waits for its end.
+        Returns the exit code and the decoded standard output and error.
+        """
+        argv, process_env = self.envrun_command(exe, args, raw, env, unix_env)
+        command_line = process_env["ENVRUN_COMMAND_LINE"]
         completed = _run_to_files(
-            [WINE64, str(self.envrun), *assignments, "--"],
-            env=process_env, cwd=cwd or Path(exe).parent, timeout=timeout,
+            argv, env=process_env, cwd=cwd or Path(exe).parent, timeout=timeout,
             input=input.encode() if isinstance(input, str) else input)
         result = Result(completed.returncode,
                         completed.stdout.decode("utf-8", "replace"),
@@ -110,22 +128,6 @@ class Wine:
 
     def kill_server(self):
         subprocess.run(["wineserver", "-k"], env=self.base_env(), timeout=60)
-
-
-def service_managers(prefix: Path):
-    """Unix process ids of the Service Control Managers running for `prefix`."""
-    found = []
-    for entry in Path("/proc").iterdir():
-        if not entry.name.isdigit():
-            continue
-        try:
-            command = (entry / "cmdline").read_bytes()
-            environment = (entry / "environ").read_bytes().split(b"\0")
-        except OSError:
-            continue
-        if b"services.exe" in command.lower() and f"WINEPREFIX={prefix}".encode() in environment:
-            found.append(int(entry.name))
-    return found
 
 
 @pytest.fixture(scope="session")
@@ -183,6 +185,8 @@ def pack(tmp_path):
     return _pack
 
 
+# --- the diagnostic log ----------------------------------------------------------------------
+
 def describe_last_run() -> str:
     if last_run is None:
         return "no launcher run yet"
@@ -203,3 +207,149 @@ def read_log(directory) -> str:
                             f"{_listing(directory)}\n{describe_last_run()}")
     return logs[0].read_bytes().decode("utf-8-sig")
 
+
+def logs_of(exe, directory):
+    """The log files in `directory` whose header names `exe`, lowest number (oldest) first: a
+    folder that several launchers log into, as the services' temp folder is, holds logs of each."""
+    header = f"Started executable {winpath(exe)} at "
+    numbered = sorted(Path(directory).glob("qwk_nlog_*.log"), key=lambda p: int(p.stem.rsplit("_", 1)[1]))
+    return [f for f in numbered if f.read_bytes().decode("utf-8-sig", "replace").startswith(header)]
+
+
+# The "[s:ms] " prefix of every line after the header: seconds and milliseconds since the
+# log started. test_log checks the exact form; readers here only need to take it off.
+LOG_STAMP = re.compile(r"^\[(-?\d+):(-?\d+)\] ")
+# "Started executable <path> at <time>", then an empty line: the time text brings its own
+# line feed.
+LOG_HEADER_LINES = 2
+
+
+def _body_lines(text):
+    return text.split("\r\n")[LOG_HEADER_LINES:]
+
+
+def log_lines(text):
+    """The log's lines without their "[s:ms] " prefixes (the header and empty lines dropped)."""
+    return [LOG_STAMP.sub("", line) for line in _body_lines(text) if line]
+
+
+def stamped_log_lines(text):
+    """(milliseconds since the log started, line without its prefix) for every line after the
+    header that has the prefix."""
+    result = []
+    for line in _body_lines(text):
+        match = LOG_STAMP.match(line)
+        if match:
+            result.append((int(match[1]) * 1000 + int(match[2]), line[match.end():]))
+    return result
+
+
+def temp_env(temp):
+    """Variables that make `temp` the temp directory of a run, and so the log's folder."""
+    return {"TEMP": winpath(temp), "TMP": winpath(temp)}
+
+
+def logged_env(temp):
+    """Variables that switch the log on and make `temp` the temp directory of a run."""
+    return {"RAVEL_LOG": "yes", **temp_env(temp)}
+
+
+# The two environment homes name runtimes of their own; tests that are not about them hide
+# them, so that a variable set on the machine adds no candidate.
+NO_JAVA_HOMES = {"RAVEL_JAVA_HOME": None, "QUILLWORK_JAVA_HOME": None}
+
+
+def launcher_description(settings, messages=None) -> str:
+    """The packer's lines for `settings` and `messages` (id -> text), in their order."""
+    text = "".join(f"setting {k} = {v}\n" for k, v in settings.items())
+    return text + "".join(f"message {k} = {v}\n" for k, v in (messages or {}).items())
+
+
+class LoggedLauncher:
+    """A launcher packed from `settings` and `messages` into `directory/<folder>`. Every run
+    gets a new folder `directory/log<n>` as its temp directory and logs there, so its log is
+    the only one in that folder."""
+
+    def __init__(self, wine, pack, directory: Path, settings: dict, messages=None, folder="app"):
+        self.wine = wine
+        self.directory = directory
+        self.app = directory / folder
+        self.exe = pack(launcher_description(settings, messages), directory=self.app)
+        self.runs = 0
+
+    def new_log_folder(self) -> Path:
+        self.runs += 1
+        temp = self.directory / f"log{self.runs}"
+        temp.mkdir(parents=True)
+        return temp
+
+    def run_logged(self, args=("/run",), env=None, **options):
+        """(result, log text) of one run to its end. `env` adds to (or, with None, removes
+        from) the variables that switch the log on; `options` go to Wine.run."""
+        temp = self.new_log_folder()
+        result = self.wine.run(self.exe, list(args), env={**logged_env(temp), **(env or {})}, **options)
+        return result, read_log(temp)
+
+
+# --- real windows ----------------------------------------------------------------------------
+
+@contextmanager
+def xvfb_display(wine, tools=("Xvfb",), programs=()):
+    """A private Xvfb display (":N") for the block. The Wine server is restarted on entry and
+    on exit, so that no Wine process of the prefix keeps a connection to an earlier (or no)
+    display. Fails at once when one of `tools` is not installed or one of `programs` is not
+    built."""
+    for tool in tools:
+        if shutil.which(tool) is None:
+            pytest.fail(f"{tool} is missing: run scripts/install-deps.sh")
+    for program in programs:
+        if not program.exists():
+            pytest.fail(f"{program} is missing: run `make build` first")
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24",
+                               "-nolisten", "tcp"], pass_fds=(write_end,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    number = b""
+    while not number.endswith(b"\n"):
+        chunk = os.read(read_end, 16)
+        assert chunk, "Xvfb did not report its display"
+        number += chunk
+    os.close(read_end)
+    wine.kill_server()
+    try:
+        yield ":" + number.decode().strip()
+    finally:
+        wine.kill_server()
+        server.terminate()
+        server.wait(timeout=30)
+
+
+# --- running processes -----------------------------------------------------------------------
+
+def linux_processes(read):
+    """{process id: read(its /proc folder)} of the running Linux processes (every Wine process
+    is one) for which `read` gives something other than None. A process that ends while it
+    is read, or whose files may not be read, is passed over."""
+    found = {}
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            value = read(entry)
+        except OSError:
+            continue
+        if value is not None:
+            found[int(entry.name)] = value
+    return found
+
+
+def service_managers(prefix: Path):
+    """Unix process ids of the Service Control Managers running for `prefix`."""
+    def manager_of_prefix(entry):
+        command = (entry / "cmdline").read_bytes()
+        environment = (entry / "environ").read_bytes().split(b"\0")
+        if b"services.exe" in command.lower() and f"WINEPREFIX={prefix}".encode() in environment:
+            return True
+        return None
+    return list(linux_processes(manager_of_prefix))

@@ -13,7 +13,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import read_log, winpath
+from conftest import logged_env, read_log, temp_env, winpath
 
 BASE = "setting 101 = ExtractTest\nsetting 107 = 0\nmessage 1009 = Extraction failed: {0}\n"
 
@@ -48,10 +48,7 @@ def make_launcher(pack, tmp_path, files, extra=""):
 
 def run(wine, exe, temp, log=False):
     temp.mkdir(exist_ok=True)
-    env = {"TEMP": winpath(temp), "TMP": winpath(temp)}
-    if log:
-        env["RAVEL_LOG"] = "yes"
-    return wine.run(exe, ["/run"], env=env)
+    return wine.run(exe, ["/run"], env=logged_env(temp) if log else temp_env(temp))
 
 
 def extraction_directories(temp):

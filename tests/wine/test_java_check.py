@@ -9,41 +9,24 @@ from pathlib import Path
 
 import pytest
 
-from conftest import read_log, winpath
+from conftest import NO_JAVA_HOMES, LoggedLauncher, linux_processes, log_lines, winpath
 from runtimes import (REG_BINARY, REG_SZ, filetime_of, make_jre, runtime_registry,  # noqa: F401
                       version_cache_key)
 
 PROBE_BOUND_SECONDS = 60
 
 
-class Launcher:
-    """A packed launcher whose runs are logged, each run into a log folder of its own."""
+class Launcher(LoggedLauncher):
+    """A packed console launcher in `directory/app`; each `/run` logs into a folder of its own."""
 
     def __init__(self, wine, pack, directory: Path, settings: dict):
-        self.wine = wine
-        self.directory = directory
-        lines = {101: "JavaCheckTest", 107: "0"}
-        lines.update(settings)
-        description = "".join(f"setting {k} = {v}\n" for k, v in lines.items())
-        description += "message 1016 = no runtime {0}\nmessage 1019 = cannot load {0}\n"
-        self.exe = pack(description, directory=directory / "app")
-        self.runs = 0
+        super().__init__(wine, pack, directory, {101: "JavaCheckTest", 107: "0", **settings},
+                         messages={1016: "no runtime {0}", 1019: "cannot load {0}"})
 
     def run(self, env=None, timeout=120):
-        self.runs += 1
-        temp = self.directory / f"log{self.runs}"
-        temp.mkdir(parents=True)
-        # The two fixed environment homes would add candidates of their own.
-        full_env = {"RAVEL_LOG": "yes", "TEMP": winpath(temp), "TMP": winpath(temp),
-                    "RAVEL_JAVA_HOME": None, "QUILLWORK_JAVA_HOME": None}
-        full_env.update(env or {})
-        result = self.wine.run(self.exe, ["/run"], env=full_env, timeout=timeout)
-        return result, log_lines(read_log(temp))
-
-
-def log_lines(text):
-    """The log's lines without their "[s:ms] " prefixes (the header is dropped)."""
-    return [re.sub(r"^\[-?\d+:-?\d+\] ", "", line) for line in text.split("\r\n")[2:] if line]
+        """(result, log lines without their time prefix)."""
+        result, log = self.run_logged(env={**NO_JAVA_HOMES, **(env or {})}, timeout=timeout)
+        return result, log_lines(log)
 
 
 def normalised(path) -> str:
@@ -285,16 +268,11 @@ def test_hanging_java_is_given_up_after_the_bound_and_terminated(wine, pack, tmp
 
 def processes_in(directory: Path):
     """Command lines of the Linux processes whose current directory is `directory`."""
-    found = []
-    for entry in Path("/proc").iterdir():
-        if not entry.name.isdigit():
-            continue
-        try:
-            if Path(os.readlink(entry / "cwd")) == directory.resolve():
-                found.append((entry / "cmdline").read_bytes().replace(b"\0", b" ").decode("utf-8", "replace"))
-        except OSError:
-            continue
-    return found
+    def command_line_if_inside(entry):
+        if Path(os.readlink(entry / "cwd")) == directory.resolve():
+            return (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode("utf-8", "replace")
+        return None
+    return list(linux_processes(command_line_if_inside).values())
 
 
 # ---------------------------------------------------------------------------------------

@@ -3,12 +3,11 @@ none can be used: the preferred and installer location files, the configured sea
 sequence with its version-blind fallback pass, the two environment variables, and the
 message for how the last candidate was found. The log is the oracle for the order; the
 stand-in jvm.dll's record file shows which runtime was loaded."""
-import re
 from pathlib import Path
 
 import pytest
 
-from conftest import read_log, winpath
+from conftest import NO_JAVA_HOMES, LoggedLauncher, log_lines, winpath
 from runtimes import make_jdk, make_jre, runtime_registry  # noqa: F401
 
 MESSAGES = {
@@ -19,31 +18,16 @@ MESSAGES = {
 }
 
 
-class Launcher:
+class Launcher(LoggedLauncher):
     """A packed console launcher in `directory/app`; each `/run` logs into a folder of its own."""
 
     def __init__(self, wine, pack, directory: Path, settings: dict):
-        self.wine = wine
-        self.directory = directory
-        self.app = directory / "app"
-        lines = {101: "SearchTest", 107: "0"}
-        lines.update(settings)
-        description = "".join(f"setting {k} = {v}\n" for k, v in lines.items())
-        description += "".join(f"message {k} = {v}\n" for k, v in MESSAGES.items())
-        self.exe = pack(description, directory=self.app)
-        self.runs = 0
+        super().__init__(wine, pack, directory, {101: "SearchTest", 107: "0", **settings}, messages=MESSAGES)
 
     def run(self, env=None):
         """(result, log lines without their time prefix)."""
-        self.runs += 1
-        temp = self.directory / f"log{self.runs}"
-        temp.mkdir(parents=True)
-        full_env = {"RAVEL_LOG": "yes", "QUILLWORK_LOG": None, "TEMP": winpath(temp), "TMP": winpath(temp),
-                    "RAVEL_JAVA_HOME": None, "QUILLWORK_JAVA_HOME": None}
-        full_env.update(env or {})
-        result = self.wine.run(self.exe, ["/run"], env=full_env)
-        lines = [re.sub(r"^\[-?\d+:-?\d+\] ", "", line) for line in read_log(temp).split("\r\n") if line]
-        return result, lines
+        result, log = self.run_logged(env={"QUILLWORK_LOG": None, **NO_JAVA_HOMES, **(env or {})})
+        return result, log_lines(log)
 
     def write_location_file(self, name, line):
         folder = self.app / ".quillwork"

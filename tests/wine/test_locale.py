@@ -6,7 +6,7 @@ each case restarts the server under the locale it needs (and again afterwards, s
 rest of the suite runs under the default locale)."""
 import pytest
 
-from conftest import read_log, winpath
+from conftest import logged_env, read_log, winpath
 
 LAUNCHER = """setting 101 = LocaleTest
 setting 107 = 0
@@ -54,7 +54,7 @@ def fatal_launcher(pack, tmp_path):
 def test_ui_language_selects_the_messages(wine, fatal_launcher, tmp_path, unix_locale, chosen, text):
     temp = tmp_path / "temp"
     temp.mkdir()
-    env = {"TEMP": winpath(temp), "TMP": winpath(temp), "RAVEL_LOG": "yes", "QUILLWORK_LOG": None}
+    env = {**logged_env(temp), "QUILLWORK_LOG": None}
     locale_env = {"LC_ALL": unix_locale, "LANG": unix_locale}
     wine.kill_server()
     try:

@@ -5,7 +5,7 @@ import re
 
 import pytest
 
-from conftest import read_log, winpath
+from conftest import read_log, temp_env, winpath
 
 BASIC = "setting 101 = LogTest\nsetting 107 = 0\n"
 LINE = re.compile(r"^\[(0|-?[1-9]\d*):(0|-?[1-9]\d{0,2})\] ")
@@ -13,7 +13,7 @@ LINE = re.compile(r"^\[(0|-?[1-9]\d*):(0|-?[1-9]\d{0,2})\] ")
 
 def log_env(temp, ravel="yes", quillwork=None):
     temp.mkdir(parents=True, exist_ok=True)
-    return {"TEMP": winpath(temp), "TMP": winpath(temp), "RAVEL_LOG": ravel, "QUILLWORK_LOG": quillwork}
+    return {**temp_env(temp), "RAVEL_LOG": ravel, "QUILLWORK_LOG": quillwork}
 
 
 def log_files(directory):

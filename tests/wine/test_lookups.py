@@ -8,33 +8,23 @@ from pathlib import Path
 
 import pytest
 
-from conftest import read_log, winpath
+from conftest import NO_JAVA_HOMES, LoggedLauncher, log_lines, winpath
 from runtimes import make_jdk, make_jre, runtime_registry  # noqa: F401
+from test_jvm_search import exe_of, load_attempts
 
 APP_ID = "com.example.lookup"
 
 
-class Launcher:
-    """A packed launcher whose runs are logged, each run into a log folder of its own."""
+class Launcher(LoggedLauncher):
+    """A packed console launcher in `directory/app`; each `/run` logs into a folder of its own."""
 
     def __init__(self, wine, pack, directory: Path, settings: dict):
-        self.wine = wine
-        self.directory = directory
-        lines = {101: "LookupTest", 107: "0"}
-        lines.update(settings)
-        description = "".join(f"setting {k} = {v}\n" for k, v in lines.items())
-        self.exe = pack(description, directory=directory / "app")
-        self.runs = 0
+        super().__init__(wine, pack, directory, {101: "LookupTest", 107: "0", **settings})
 
     def run(self, env=None):
-        self.runs += 1
-        temp = self.directory / f"log{self.runs}"
-        temp.mkdir(parents=True)
-        full_env = {"RAVEL_LOG": "yes", "TEMP": winpath(temp), "TMP": winpath(temp),
-                    "RAVEL_JAVA_HOME": None, "QUILLWORK_JAVA_HOME": None}
-        full_env.update(env or {})
-        self.wine.run(self.exe, ["/run"], env=full_env)
-        return [re.sub(r"^\[-?\d+:-?\d+\] ", "", line) for line in read_log(temp).split("\r\n")[2:] if line]
+        """The log lines of the run, without their time prefix."""
+        _, log = self.run_logged(env={**NO_JAVA_HOMES, **(env or {})})
+        return log_lines(log)
 
 
 def normalised(path) -> str:
@@ -44,17 +34,6 @@ def normalised(path) -> str:
 def checked(lines):
     """The executables handed to checkJavaExe, in order, lower-cased."""
     return [m.group(1).lower() for line in lines if (m := re.match(r"checkJavaExe \((.*), \[out\], ", line))]
-
-
-def loaded(lines):
-    """The executables whose JVM library the search tried to load, in order."""
-    return [line[len("Trying to load JVM-DLL from "):] for line in lines
-            if line.startswith("Trying to load JVM-DLL from ")]
-
-
-def exe_of(runtime) -> str:
-    """The normalised executable a home's lookup ends with (bin\\java.exe of a plain JRE)."""
-    return normalised(runtime.java_exe)
 
 
 # ---------------------------------------------------------------------------------------
@@ -68,7 +47,7 @@ def test_current_version_of_the_jdk_key_wins_when_newer(wine, pack, tmp_path, ru
     lines = Launcher(wine, pack, tmp_path, {128: "Y"}).run()
     assert checked(lines)[0] == exe_of(jdk11)
     assert f"found sun {exe_of(jdk11)} 11.0.2" in lines
-    assert loaded(lines)[0] == exe_of(jdk11)
+    assert load_attempts(lines)[0] == exe_of(jdk11)
 
 
 def test_equal_current_versions_choose_the_jre_key(wine, pack, tmp_path, runtime_registry):
@@ -124,7 +103,7 @@ def test_located_runtime_of_the_machine_wins_unless_the_users_is_newer(wine, pac
     assert sorted(checked(lines)) == sorted(exe_of(r) for r in runtimes.values())
     expected = runtimes[winner]
     assert f"found located {exe_of(expected)} {expected.version}" in lines
-    assert loaded(lines)[0] == exe_of(expected)
+    assert load_attempts(lines)[0] == exe_of(expected)
 
 
 def test_newest_located_entry_of_one_hive_wins(wine, pack, tmp_path, runtime_registry):
@@ -156,7 +135,7 @@ def test_shared_runtimes_consider_both_kinds_of_entries(wine, pack, tmp_path, ru
     lines = Launcher(wine, pack, tmp_path, {128: "Y", 167: "acme"}).run()
     assert "Sharing key: acme" in lines
     assert sorted(checked(lines)) == sorted([exe_of(outside), exe_of(inside)])
-    assert loaded(lines) == [exe_of(inside)]
+    assert load_attempts(lines) == [exe_of(inside)]
 
 
 def test_without_a_sharing_key_shared_runtimes_are_not_read(wine, pack, tmp_path, runtime_registry):
@@ -191,10 +170,10 @@ def test_settings_165_and_168_choose_which_runtimes_count(wine, pack, tmp_path, 
     lines = Launcher(wine, pack, tmp_path, {128: "Y", **settings}).run()
     assert sorted(checked(lines)) == sorted(exe_of(public_and_private[name]) for name in consulted)
     if winner is None:
-        assert loaded(lines) == []
+        assert load_attempts(lines) == []
         assert not any(line.startswith(("found sun", "found located")) for line in lines)
     else:
-        assert loaded(lines)[0] == exe_of(public_and_private[winner])
+        assert load_attempts(lines)[0] == exe_of(public_and_private[winner])
 
 
 def test_equal_vendor_and_located_versions_choose_the_located_runtime(wine, pack, tmp_path, runtime_registry):
@@ -204,7 +183,7 @@ def test_equal_vendor_and_located_versions_choose_the_located_runtime(wine, pack
     lines = Launcher(wine, pack, tmp_path, {128: "Y"}).run()
     assert f"found sun {exe_of(vendor)} 17.0.2" in lines
     assert f"found located {exe_of(located)} 17.0.2" in lines
-    assert loaded(lines)[0] == exe_of(located)
+    assert load_attempts(lines)[0] == exe_of(located)
 
 
 # ---------------------------------------------------------------------------------------
@@ -262,7 +241,7 @@ def test_environment_home_written_with_forward_slashes_is_accepted(wine, pack, t
     lines = Launcher(wine, pack, tmp_path, {128: "EMY_JDK"}).run(env={"MY_JDK": forward})
     assert checked(lines) == [exe_of(jdk)]
     assert "checkJavaExe returning 1" in lines
-    assert loaded(lines) == [exe_of(jdk)]
+    assert load_attempts(lines) == [exe_of(jdk)]
 
 
 def test_unset_environment_variable_yields_no_candidate(wine, pack, tmp_path, runtime_registry):
@@ -275,7 +254,7 @@ def test_java_on_the_search_path(wine, pack, tmp_path, runtime_registry):
     path = winpath(jre.root / "bin") + ";C:\\windows\\system32;C:\\windows"
     lines = Launcher(wine, pack, tmp_path, {128: "S"}).run(env={"PATH": path})
     assert checked(lines) == [exe_of(jre)]
-    assert loaded(lines) == [exe_of(jre)]
+    assert load_attempts(lines) == [exe_of(jre)]
 
 
 def test_jdk_required_needs_the_tools_archive(wine, pack, tmp_path, runtime_registry):

@@ -13,10 +13,11 @@ import select
 import shutil
 import subprocess
 import time
+from contextlib import contextmanager
 
 import pytest
 
-from conftest import DIST, WINE64, quote_argument, read_log, winpath
+from conftest import DIST, read_log, temp_env, winpath, xvfb_display
 
 TITLE = "Quillwork Fehlerbericht"
 BASE_MESSAGES = f"message 1000 = {TITLE}\nmessage 1009 = Extraction failed: {{0}}\n"
@@ -34,27 +35,18 @@ def fatal_launcher(pack, directory, kind="0", messages=BASE_MESSAGES, name="app.
     return exe
 
 
-def launch_command(wine, exe, args, env, unix_env=None):
-    """The argument vector and Unix environment that start `exe` through envrun, as wine.run does."""
-    process_env = wine.base_env()
-    process_env.update(unix_env or {})
-    process_env["ENVRUN_COMMAND_LINE"] = " ".join(quote_argument(a) for a in [winpath(exe), *args])
-    assignments = [f"{k}={'' if v is None else v}" for k, v in env.items()]
-    return [WINE64, str(wine.envrun), *assignments, "--"], process_env
-
-
 def run_bytes(wine, exe, args, env, unix_env=None):
     """Runs like wine.run but keeps standard output and error as bytes, since the launcher
     writes them in the ANSI code page rather than UTF-8."""
-    argv, process_env = launch_command(wine, exe, args, env, unix_env)
+    argv, process_env = wine.envrun_command(exe, args, env=env, unix_env=unix_env)
     return subprocess.run(argv, env=process_env, cwd=exe.parent, timeout=120,
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
 
-def temp_env(temp, log=False):
+def unlogged_env(temp):
+    """`temp` (created) as the temp directory of a run, with the log off."""
     temp.mkdir(parents=True, exist_ok=True)
-    return {"TEMP": winpath(temp), "TMP": winpath(temp),
-            "RAVEL_LOG": "yes" if log else None, "QUILLWORK_LOG": None}
+    return {**temp_env(temp), "RAVEL_LOG": None, "QUILLWORK_LOG": None}
 
 
 def short_name(wine, parent, long_name):
@@ -68,7 +60,7 @@ def short_name(wine, parent, long_name):
 @pytest.mark.parametrize("kind", ["0", "2", "4", None])
 def test_console_kinds_write_the_text_to_standard_error_with_a_line_feed(wine, pack, tmp_path, kind):
     exe = fatal_launcher(pack, tmp_path / "app", kind=kind)
-    result = run_bytes(wine, exe, ["/run"], temp_env(tmp_path / "temp"))
+    result = run_bytes(wine, exe, ["/run"], unlogged_env(tmp_path / "temp"))
     assert result.returncode == 1
     assert result.stdout == b""
     assert result.stderr == b"Extraction failed: 16\r\n"
@@ -78,7 +70,7 @@ def run_on_terminal(wine, exe, args, env):
     """Runs with standard input and output on a pseudo-terminal, which Wine turns into a real
     console; returns the exit code, what reached the terminal (terminal control sequences
     removed) and standard error."""
-    argv, process_env = launch_command(wine, exe, args, env)
+    argv, process_env = wine.envrun_command(exe, args, env=env)
     master, slave = pty.openpty()
     process = subprocess.Popen(argv, env=process_env, cwd=exe.parent, stdin=slave, stdout=slave,
                                stderr=subprocess.PIPE)
@@ -101,7 +93,7 @@ def run_on_terminal(wine, exe, args, env):
 
 def test_on_a_real_console_the_text_goes_to_standard_output_without_a_line_feed(wine, pack, tmp_path):
     exe = fatal_launcher(pack, tmp_path / "app")
-    code, shown, error = run_on_terminal(wine, exe, ["/run"], temp_env(tmp_path / "temp"))
+    code, shown, error = run_on_terminal(wine, exe, ["/run"], unlogged_env(tmp_path / "temp"))
     assert code == 1
     assert shown == b"Extraction failed: 16"
     assert error == b""
@@ -110,7 +102,7 @@ def test_on_a_real_console_the_text_goes_to_standard_output_without_a_line_feed(
 @pytest.mark.parametrize("kind", ["1", "5"])
 def test_message_box_kinds_write_nothing_to_the_console(wine, pack, tmp_path, kind):
     exe = fatal_launcher(pack, tmp_path / "app", kind=kind)
-    result = run_bytes(wine, exe, ["/run"], temp_env(tmp_path / "temp"))
+    result = run_bytes(wine, exe, ["/run"], unlogged_env(tmp_path / "temp"))
     assert result.returncode == 1
     assert (result.stdout, result.stderr) == (b"", b"")
 
@@ -120,7 +112,7 @@ def test_damaged_block_is_shown_in_a_box_even_for_a_console_application(wine, pa
     # Without its last word (the count of locale sections) the block fails to read before
     # setting 107 takes effect.
     exe.write_bytes(exe.read_bytes()[:-4])
-    result = run_bytes(wine, exe, ["/help"], temp_env(tmp_path / "temp"))
+    result = run_bytes(wine, exe, ["/help"], unlogged_env(tmp_path / "temp"))
     assert result.returncode == 1
     assert (result.stdout, result.stderr) == (b"", b"")
 
@@ -145,7 +137,7 @@ def test_with_the_log_on_the_text_ends_with_the_long_log_path(wine, pack, tmp_pa
 def test_text_is_written_in_the_ansi_code_page(wine, pack, tmp_path):
     messages = f"message 1000 = {TITLE}\nmessage 1009 = Gr\u00f6\u00dfe {{0}} \u65e5\u672c\n"
     exe = fatal_launcher(pack, tmp_path / "app", messages=messages)
-    result = run_bytes(wine, exe, ["/run"], temp_env(tmp_path / "temp"))
+    result = run_bytes(wine, exe, ["/run"], unlogged_env(tmp_path / "temp"))
     # Code page 1252 has the German letters; characters it lacks become "?".
     assert result.stderr == b"Gr\xf6\xdfe 16 ??\r\n"
 
@@ -153,19 +145,19 @@ def test_text_is_written_in_the_ansi_code_page(wine, pack, tmp_path):
 def test_only_the_first_placeholder_takes_the_argument(wine, pack, tmp_path):
     messages = "message 1009 = Cannot extract {0} ({0})\n"
     exe = fatal_launcher(pack, tmp_path / "app", messages=messages)
-    result = run_bytes(wine, exe, ["/run"], temp_env(tmp_path / "temp"))
+    result = run_bytes(wine, exe, ["/run"], unlogged_env(tmp_path / "temp"))
     assert result.stderr == b"Cannot extract 16 ({0})\r\n"
 
 
 def test_text_may_come_from_a_setting_of_the_same_id(wine, pack, tmp_path):
     exe = fatal_launcher(pack, tmp_path / "app", messages="setting 1009 = From the settings: {0}\n")
-    result = run_bytes(wine, exe, ["/run"], temp_env(tmp_path / "temp"))
+    result = run_bytes(wine, exe, ["/run"], unlogged_env(tmp_path / "temp"))
     assert result.stderr == b"From the settings: 16\r\n"
 
 
 def test_missing_message_shows_an_empty_text(wine, pack, tmp_path):
     exe = fatal_launcher(pack, tmp_path / "app", messages="")
-    result = run_bytes(wine, exe, ["/run"], temp_env(tmp_path / "temp"))
+    result = run_bytes(wine, exe, ["/run"], unlogged_env(tmp_path / "temp"))
     assert result.returncode == 1
     assert result.stderr == b"\r\n"
 
@@ -174,29 +166,9 @@ def test_missing_message_shows_an_empty_text(wine, pack, tmp_path):
 
 @pytest.fixture
 def display(wine):
-    """A private Xvfb display; the Wine server is restarted around it so that no Wine process
-    of the prefix keeps a connection to an earlier (or no) display."""
-    for tool in ("Xvfb", "xdotool", "import"):
-        if shutil.which(tool) is None:
-            pytest.fail(f"{tool} is missing: run scripts/install-deps.sh")
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24",
-                               "-nolisten", "tcp"], pass_fds=(write_end,),
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read_end, 16)
-        assert chunk, "Xvfb did not report its display"
-        number += chunk
-    os.close(read_end)
-    wine.kill_server()
-    try:
-        yield ":" + number.decode().strip()
-    finally:
-        wine.kill_server()
-        server.terminate()
-        server.wait(timeout=30)
+    """A private Xvfb display for one test, with the tools that find, photograph and close a box."""
+    with xvfb_display(wine, tools=("Xvfb", "xdotool", "import")) as name:
+        yield name
 
 
 def x_tool(display, *args):
@@ -229,11 +201,17 @@ def count_error_red_pixels(display, shot):
                if pixels[i] > 180 and pixels[i + 1] < 90 and pixels[i + 2] < 90)
 
 
-def start_in_display(wine, display, exe, args, env):
-    argv, process_env = launch_command(wine, exe, args, env)
-    process_env["DISPLAY"] = display
-    return subprocess.Popen(argv, env=process_env, cwd=exe.parent,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+@contextmanager
+def started_in_display(wine, display, exe, args, env):
+    """The launcher running on `display` for the block; killed at its end if still running."""
+    argv, process_env = wine.envrun_command(exe, args, env=env, unix_env={"DISPLAY": display})
+    process = subprocess.Popen(argv, env=process_env, cwd=exe.parent,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    try:
+        yield process
+    finally:
+        if process.poll() is None:
+            process.kill()
 
 
 def close_with_return(display, process, windows):
@@ -246,15 +224,11 @@ def close_with_return(display, process, windows):
 
 def test_message_box_has_the_configured_title_and_the_error_icon(wine, pack, tmp_path, display):
     exe = fatal_launcher(pack, tmp_path / "app", kind="1")
-    process = start_in_display(wine, display, exe, ["/run"], temp_env(tmp_path / "temp"))
-    try:
+    with started_in_display(wine, display, exe, ["/run"], unlogged_env(tmp_path / "temp")) as process:
         windows = wait_for_windows(display, process, "--name", f"^{TITLE}$")
         assert x_tool(display, "xdotool", "getwindowname", windows[0]).strip() == TITLE
         assert count_error_red_pixels(display, tmp_path / "box.png") > 100
         code, out, err = close_with_return(display, process, windows)
-    finally:
-        if process.poll() is None:
-            process.kill()
     assert code == 1
     assert (out, err) == (b"", b"")
 
@@ -262,8 +236,7 @@ def test_message_box_has_the_configured_title_and_the_error_icon(wine, pack, tmp
 def test_launcher_without_a_block_shows_its_error_in_an_untitled_box(wine, tmp_path, display):
     bare = tmp_path / "bare.exe"
     shutil.copy(DIST / "launcher64.exe", bare)
-    process = start_in_display(wine, display, bare, ["/help"], temp_env(tmp_path / "temp"))
-    try:
+    with started_in_display(wine, display, bare, ["/help"], unlogged_env(tmp_path / "temp")) as process:
         # With no configuration there is no message 1000: the box has an empty title and is
         # found by its program's window class instead.
         candidates = wait_for_windows(display, process, "--classname", r"^bare\.exe$")
@@ -274,8 +247,5 @@ def test_launcher_without_a_block_shows_its_error_in_an_untitled_box(wine, tmp_p
         assert all(x_tool(display, "xdotool", "getwindowname", w).strip() == "" for w in boxes)
         assert count_error_red_pixels(display, tmp_path / "bare.png") > 100
         code, out, err = close_with_return(display, process, boxes)
-    finally:
-        if process.poll() is None:
-            process.kill()
     assert code == 1
     assert (out, err) == (b"", b"")

@@ -9,12 +9,11 @@ with objdump against the exact names the JVM looks up.
 """
 import os
 import re
-import shutil
 import subprocess
 
 import pytest
 
-from conftest import BUILD, DIST, WINE64
+from conftest import BUILD, DIST, WINE64, xvfb_display
 
 BORDERTEST = BUILD / "win64" / "bordertest.exe"
 PREFIX_CLASS = "Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_"
@@ -65,44 +64,17 @@ def test_both_launchers_import_user32_only_through_delay_loading():
 def display(wine):
     """A private Xvfb display for this module; the Wine server is restarted around it so that
     no Wine process of the prefix keeps a connection to another display."""
-    for tool in ("Xvfb", "import"):
-        if shutil.which(tool) is None:
-            pytest.fail(f"{tool} is missing: run scripts/install-deps.sh")
-    if not BORDERTEST.exists():
-        pytest.fail(f"{BORDERTEST} is missing: run `make build` first")
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24",
-                               "-nolisten", "tcp"], pass_fds=(write_end,),
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read_end, 16)
-        assert chunk, "Xvfb did not report its display"
-        number += chunk
-    os.close(read_end)
-    wine.kill_server()
-    # Without a window manager Wine would still leave the caption area of a frame with a
-    # caption style to the (missing) manager's decoration, outside its X window; drawing the
-    # non-client area itself puts the whole frame on the screen, as on Windows.
-    wine.command("reg", "add", r"HKCU\Software\Wine\AppDefaults\bordertest.exe\X11 Driver",
-                 "/v", "Decorated", "/d", "N", "/f")
-    try:
-        yield ":" + number.decode().strip()
-    finally:
-        wine.kill_server()
-        server.terminate()
-        server.wait(timeout=30)
-
-
-def display_env(wine, display):
-    env = wine.base_env()
-    env["DISPLAY"] = display
-    return env
+    with xvfb_display(wine, tools=("Xvfb", "import"), programs=(BORDERTEST,)) as name:
+        # Without a window manager Wine would still leave the caption area of a frame with a
+        # caption style to the (missing) manager's decoration, outside its X window; drawing the
+        # non-client area itself puts the whole frame on the screen, as on Windows.
+        wine.command("reg", "add", r"HKCU\Software\Wine\AppDefaults\bordertest.exe\X11 Driver",
+                     "/v", "Decorated", "/d", "N", "/f")
+        yield name
 
 
 def run_scenario(wine, display, name):
-    completed = subprocess.run([WINE64, str(BORDERTEST), name], env=display_env(wine, display),
+    completed = subprocess.run([WINE64, str(BORDERTEST), name], env=wine.base_env(display),
                                cwd=BORDERTEST.parent, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                timeout=180)
     out = completed.stdout.decode("utf-8", "replace")
@@ -246,7 +218,7 @@ def pixel_at(shot, x, y):
 
 
 def test_frame_on_screen_shows_the_last_background_colour(wine, display, tmp_path):
-    process = subprocess.Popen([WINE64, str(BORDERTEST), "show-background"], env=display_env(wine, display),
+    process = subprocess.Popen([WINE64, str(BORDERTEST), "show-background"], env=wine.base_env(display),
                                cwd=BORDERTEST.parent, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                stderr=subprocess.DEVNULL)
     try:

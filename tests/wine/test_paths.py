@@ -5,7 +5,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import read_log, winpath
+from conftest import logged_env, read_log, winpath
 
 BASIC = "setting 101 = PathsTest\nsetting 107 = 0\n"
 USAGE = "Usage: {}.exe /install | /uninstall | /stop | /start | /status | /run | /run-redirect"
@@ -18,9 +18,7 @@ def with_workdir(value: str) -> str:
 def logged_run(wine, exe, temp: Path, extra_env=None, args=("/help",)):
     """Runs `exe` with the log on and TEMP/TMP at `temp`; returns the result."""
     temp.mkdir(parents=True, exist_ok=True)
-    env = {"RAVEL_LOG": "yes", "TEMP": winpath(temp), "TMP": winpath(temp)}
-    env.update(extra_env or {})
-    return wine.run(exe, list(args), env=env)
+    return wine.run(exe, list(args), env={**logged_env(temp), **(extra_env or {})})
 
 
 def workdir_lines(log: str):

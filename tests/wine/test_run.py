@@ -12,7 +12,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import read_log, winpath
+from conftest import NO_JAVA_HOMES, launcher_description, log_lines, logged_env, read_log, winpath
 from runtimes import make_jre
 
 LAUNCHER_CLASS = "com/ravel/runtime/WinLauncher"
@@ -38,8 +38,7 @@ class App:
         self.dir.mkdir(parents=True, exist_ok=True)
         lines = {101: "RunTest", 107: "0", 122: "com.example.App", 128: "Bjre"}
         lines.update(settings or {})
-        description = "".join(f"setting {k} = {v}\n" for k, v in lines.items())
-        description += "".join(f"message {k} = {v}\n" for k, v in MESSAGES.items())
+        description = launcher_description(lines, MESSAGES)
         for relative, content in (files or {}).items():
             source = self.dir / ("src_" + relative.replace("\\", "_"))
             source.write_bytes(content)
@@ -63,13 +62,10 @@ class App:
         temp = self.tmp / f"temp-{next(RUN_NUMBERS)}"
         temp.mkdir()
         self.jre.clear_records()
-        full_env = {"RAVEL_LOG": "yes", "QUILLWORK_LOG": None, "TEMP": winpath(temp), "TMP": winpath(temp),
-                    "RAVEL_JAVA_HOME": None, "QUILLWORK_JAVA_HOME": None, "MANPATH": None}
-        full_env.update(env or {})
+        full_env = {**logged_env(temp), "QUILLWORK_LOG": None, **NO_JAVA_HOMES, "MANPATH": None, **(env or {})}
         started = time.monotonic()
         result = self.wine.run(self.exe, list(args), raw=raw, env=full_env, unix_env=unix_env)
-        log = [re.sub(r"^\[-?\d+:-?\d+\] ", "", line) for line in read_log(temp).split("\r\n") if line]
-        return Run(result, log, self.jre.records(), time.monotonic() - started)
+        return Run(result, log_lines(read_log(temp)), self.jre.records(), time.monotonic() - started)
 
 
 class Run:

@@ -20,7 +20,8 @@ from pathlib import Path
 
 import pytest
 
-from conftest import BUILD, WINE64, service_managers, winpath
+from conftest import (BUILD, WINE64, launcher_description, linux_processes, log_lines, logs_of, service_managers,
+                      winpath)
 from runtimes import Do, JavaWorld, make_jre
 
 SYSTEM_ENVIRONMENT = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment"
@@ -30,7 +31,6 @@ NO_LOG = {"RAVEL_LOG": None, "QUILLWORK_LOG": None}
 STOPPED, STOP_PENDING, RUNNING = 1, 3, 4
 NORMAL_PRIORITY_CLASS, BELOW_NORMAL_PRIORITY_CLASS = 0x20, 0x4000
 ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061
-STAMP = re.compile(r"^\[-?\d+:-?\d+\] ")
 
 
 def restart_server(wine):
@@ -69,10 +69,6 @@ def service_temp(wine) -> Path:
     return temp
 
 
-def strip_stamp(line):
-    return STAMP.sub("", line)
-
-
 class Service:
     """A launcher installed as a demand-start service, in a folder whose name holds a space,
     with a stand-in JRE beside it whose Java world runs `actions` in the launcher class's
@@ -84,8 +80,7 @@ class Service:
         self.dir = directory / "svc app"
         self.dir.mkdir(parents=True)
         settings = {101: name, 107: "0", 122: "com.example.App", 128: "Bjre"}
-        self.exe = pack("".join(f"setting {k} = {v}\n" for k, v in settings.items()),
-                        name="svc.exe", directory=self.dir)
+        self.exe = pack(launcher_description(settings), name="svc.exe", directory=self.dir)
         self.jre = make_jre(self.dir / "jre", release={"STANDIN_TRANSCRIPT": "standin.log"})
         self.jre.use_world(JavaWorld().main(*actions))
 
@@ -143,17 +138,11 @@ class Service:
         """{Unix process id: arguments} of the running Wine processes of this launcher (Wine
         shows a process's Windows command line, split, as its Unix one)."""
         program = winpath(self.exe).lower()
-        found = {}
-        for entry in Path("/proc").iterdir():
-            if not entry.name.isdigit():
-                continue
-            try:
-                words = (entry / "cmdline").read_bytes().decode("utf-8", "replace").split("\0")
-            except OSError:
-                continue
-            if words[0].lower() == program:
-                found[int(entry.name)] = [word for word in words[1:] if word]
-        return found
+
+        def arguments_of_this_launcher(entry):
+            words = (entry / "cmdline").read_bytes().decode("utf-8", "replace").split("\0")
+            return [word for word in words[1:] if word] if words[0].lower() == program else None
+        return linux_processes(arguments_of_this_launcher)
 
     def service_processes(self):
         """The roles of the running processes of the service: "supervisor" (started without
@@ -174,16 +163,14 @@ class Service:
         return self.processes()
 
     def log_files(self):
-        header = f"Started executable {winpath(self.exe)} at "
-        return [f for f in sorted(service_temp(self.wine).glob("qwk_nlog_*.log"))
-                if f.read_bytes().decode("utf-8-sig", "replace").startswith(header)]
+        return logs_of(self.exe, service_temp(self.wine))
 
     def logs(self):
         """(supervisor logs, child logs): each the list of lines of one process's log without
         header and time stamps, in the order of the files."""
         supervisors, children = [], []
         for f in self.log_files():
-            lines = [strip_stamp(line) for line in f.read_bytes().decode("utf-8-sig").split("\r\n")[2:] if line]
+            lines = log_lines(f.read_bytes().decode("utf-8-sig"))
             command = next((line for line in lines if line.startswith("command line ")), "")
             (children if command.endswith(" __qwk_restart") else supervisors).append(lines)
         return supervisors, children

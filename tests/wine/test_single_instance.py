@@ -6,37 +6,20 @@ The first instance is the launcher itself where it can be: it passes the guard a
 blocks while the stand-in java.exe it probes hangs, holding its semaphore. The window tests
 use instance_peer.exe (testtools/instance_peer), which holds the semaphore, records its id and
 shows a real window under a private Xvfb display, as a running application would."""
-import os
 import re
-import shutil
 import subprocess
 import time
 from pathlib import Path
 
 import pytest
 
-from conftest import BUILD, WINE64, quote_argument, read_log, winpath
+from conftest import (BUILD, WINE64, LoggedLauncher, log_lines, logged_env, read_log, stamped_log_lines, winpath,
+                      xvfb_display)
 from runtimes import make_jre, runtime_registry  # noqa: F401
 
 PEER = BUILD / "win64" / "instance_peer.exe"
 PIDS_KEY = "HKCU\\SOFTWARE\\brightmoor-labs\\ravel\\pids"
 NAME_LINE = re.compile(r"semaphore name (.*), code (\d+), value ([0-9A-F]{16})$")
-STAMP = re.compile(r"^\[(-?\d+):(-?\d+)\] ")
-
-
-def log_lines(text):
-    """The log's lines without their "[s:ms] " prefixes (the header is dropped)."""
-    return [STAMP.sub("", line) for line in text.split("\r\n")[2:] if line]
-
-
-def stamped_lines(text):
-    """(milliseconds since the log started, line) for every line after the header."""
-    result = []
-    for line in text.split("\r\n")[2:]:
-        match = STAMP.match(line)
-        if match:
-            result.append((int(match[1]) * 1000 + int(match[2]), line[match.end():]))
-    return result
 
 
 def semaphore_lines(lines):
@@ -51,39 +34,24 @@ def sanitized(exe) -> str:
     return canonical(exe).replace("\\", "_").replace(" ", "_")
 
 
-class GuardedLauncher:
-    """A packed launcher that finds `jre`; each run logs into a folder of its own."""
+class GuardedLauncher(LoggedLauncher):
+    """A packed launcher in `directory/My App` that finds `jre`; each run logs into a folder
+    of its own."""
 
     def __init__(self, wine, pack, directory: Path, jre, settings=None):
-        self.wine = wine
-        self.directory = directory
-        lines = {101: "GuardTest", 128: "A" + winpath(jre.root)}
-        lines.update(settings or {})
-        self.exe = pack("".join(f"setting {k} = {v}\n" for k, v in lines.items()), directory=directory / "My App")
-        self.runs = 0
-
-    def _temp(self):
-        self.runs += 1
-        temp = self.directory / f"log{self.runs}"
-        temp.mkdir(parents=True)
-        return temp
-
-    def _env(self, temp):
-        return {"RAVEL_LOG": "yes", "TEMP": winpath(temp), "TMP": winpath(temp)}
+        super().__init__(wine, pack, directory, {101: "GuardTest", 128: "A" + winpath(jre.root), **(settings or {})},
+                         folder="My App")
 
     def run(self, unix_env=None):
         """Runs to the end: (exit code, log text)."""
-        temp = self._temp()
-        result = self.wine.run(self.exe, ["/run"], env=self._env(temp), unix_env=unix_env)
-        return result.returncode, read_log(temp)
+        result, log = self.run_logged(unix_env=unix_env)
+        return result.returncode, log
 
     def start(self):
         """Starts a run in the background: (process, log folder)."""
-        temp = self._temp()
-        env = self.wine.base_env()
-        env["ENVRUN_COMMAND_LINE"] = quote_argument(winpath(self.exe)) + " /run"
-        assignments = [f"{k}={v}" for k, v in self._env(temp).items()]
-        process = subprocess.Popen([WINE64, str(self.wine.envrun), *assignments, "--"], env=env, cwd=self.exe.parent,
+        temp = self.new_log_folder()
+        argv, env = self.wine.envrun_command(self.exe, ["/run"], env=logged_env(temp))
+        process = subprocess.Popen(argv, env=env, cwd=self.exe.parent,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return process, temp
 
@@ -242,7 +210,7 @@ def test_different_executables_never_share_a_name_or_an_id(wine, pack, tmp_path,
 
 
 def time_between(log_text, first_prefix, second_prefix):
-    stamps = stamped_lines(log_text)
+    stamps = stamped_log_lines(log_text)
     start = next(ms for ms, line in stamps if line.startswith(first_prefix))
     end = next(ms for ms, line in stamps if line.startswith(second_prefix))
     return end - start
@@ -255,11 +223,8 @@ class Peer:
     printed before "ready"."""
 
     def __init__(self, wine, *args, display=None):
-        env = wine.base_env()
-        if display:
-            env["DISPLAY"] = display
-        self.process = subprocess.Popen([WINE64, str(PEER), *args], env=env, stdout=subprocess.PIPE,
-                                        stderr=subprocess.DEVNULL, text=True)
+        self.process = subprocess.Popen([WINE64, str(PEER), *args], env=wine.base_env(display),
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.values = {}
         for line in self.process.stdout:
             line = line.strip()
@@ -276,38 +241,16 @@ class Peer:
 
 
 def query_window(wine, display, title):
-    env = wine.base_env()
-    env["DISPLAY"] = display
-    completed = subprocess.run([WINE64, str(PEER), "--query", title], env=env, stdout=subprocess.PIPE,
-                               stderr=subprocess.DEVNULL, text=True, timeout=60)
+    completed = subprocess.run([WINE64, str(PEER), "--query", title], env=wine.base_env(display),
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, timeout=60)
     return dict(line.strip().partition("=")[::2] for line in completed.stdout.splitlines() if "=" in line)
 
 
 @pytest.fixture
 def display(wine):
-    """A private Xvfb display; the Wine server is restarted around it so that no Wine process
-    of the prefix keeps a connection to an earlier (or no) display."""
-    if shutil.which("Xvfb") is None:
-        pytest.fail("Xvfb is missing: run scripts/install-deps.sh")
-    if not PEER.exists():
-        pytest.fail(f"{PEER} is missing: run `make build` first")
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp"],
-                              pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read_end, 16)
-        assert chunk, "Xvfb did not report its display"
-        number += chunk
-    os.close(read_end)
-    wine.kill_server()
-    try:
-        yield ":" + number.decode().strip()
-    finally:
-        wine.kill_server()
-        server.terminate()
-        server.wait(timeout=30)
+    """A private Xvfb display for one test, with instance_peer.exe built."""
+    with xvfb_display(wine, programs=(PEER,)) as name:
+        yield name
 
 
 def window_run(wine, pack, tmp_path, display, raise_windows, minimized, title):

@@ -2,10 +2,9 @@
 is checked: the runtime's own unpack200.exe is run once per missing JAR, the user sees one
 progress line, the packed files are deleted, and a missing unpack200.exe ends the launcher
 with its configured message."""
-import re
 from pathlib import Path
 
-from conftest import read_log, winpath
+from conftest import LoggedLauncher, log_lines, winpath
 from runtimes import jar_bytes, make_jre, runtime_registry  # noqa: F401
 
 UNPACK_FAILED = "Cannot prepare the Java runtime"
@@ -13,14 +12,10 @@ NOTICE = "Preparing JRE ...\n"
 
 
 def run_launcher(wine, pack, directory: Path, home: Path, kind="0"):
-    description = (f"setting 101 = UnpackTest\nsetting 107 = {kind}\nsetting 128 = A{winpath(home)}\n"
-                   f"message 1021 = {UNPACK_FAILED}\n")
-    exe = pack(description, directory=directory / "app")
-    temp = directory / "log"
-    temp.mkdir(parents=True)
-    result = wine.run(exe, ["/run"], env={"RAVEL_LOG": "yes", "TEMP": winpath(temp), "TMP": winpath(temp)})
-    lines = [re.sub(r"^\[-?\d+:-?\d+\] ", "", line) for line in read_log(temp).split("\r\n")[2:] if line]
-    return result, lines
+    launcher = LoggedLauncher(wine, pack, directory, {101: "UnpackTest", 107: kind, 128: f"A{winpath(home)}"},
+                              messages={1021: UNPACK_FAILED})
+    result, log = launcher.run_logged()
+    return result, log_lines(log)
 
 
 def unpack_starts(runtime):

@@ -7,28 +7,18 @@ from pathlib import Path
 
 import pytest
 
-from conftest import read_log, winpath
+from conftest import LoggedLauncher, log_lines, winpath
 from runtimes import make_jre, standin_file
 
 
-def log_lines(text):
-    """The log's lines without their "[s:ms] " prefixes (the header is dropped)."""
-    return [re.sub(r"^\[-?\d+:-?\d+\] ", "", line) for line in text.split("\r\n")[2:] if line]
-
-
-class VmLauncher:
+class VmLauncher(LoggedLauncher):
     """A launcher beside which VM-options files are written; every run is logged into a
     folder of its own and returns the options the stand-in JVM was created with."""
 
     def __init__(self, wine, pack, directory: Path, jre, settings=None):
-        self.wine = wine
+        super().__init__(wine, pack, directory,
+                         {101: "VmOptionsTest", 128: "A" + winpath(jre.root), 166: "1", **(settings or {})})
         self.jre = jre
-        self.directory = directory
-        self.app = directory / "app"
-        lines = {101: "VmOptionsTest", 128: "A" + winpath(jre.root), 166: "1"}
-        lines.update(settings or {})
-        self.exe = pack("".join(f"setting {k} = {v}\n" for k, v in lines.items()), directory=self.app)
-        self.runs = 0
 
     def write(self, relative, text):
         path = self.app / relative
@@ -37,14 +27,9 @@ class VmLauncher:
         return path
 
     def run(self, args=(), env=None):
-        self.runs += 1
-        temp = self.directory / f"log{self.runs}"
-        temp.mkdir(parents=True)
         self.jre.clear_records()
-        full_env = {"RAVEL_LOG": "yes", "TEMP": winpath(temp), "TMP": winpath(temp)}
-        full_env.update(env or {})
-        result = self.wine.run(self.exe, ["/run", *args], env=full_env)
-        lines = log_lines(read_log(temp))
+        _, log = self.run_logged(["/run", *args], env=env)
+        lines = log_lines(log)
         created = self.jre.records("jvm-create")
         assert len(created) == 1, f"expected one JVM creation, log:\n" + "\n".join(lines)
         return created[0].options(), lines
