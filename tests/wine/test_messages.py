@@ -17,7 +17,7 @@ from contextlib import contextmanager
 
 import pytest
 
-from conftest import DIST, read_log, temp_env, winpath, xvfb_display
+from conftest import DIST, read_log, winpath, xvfb_display
 
 TITLE = "Quillwork Fehlerbericht"
 BASE_MESSAGES = f"message 1000 = {TITLE}\nmessage 1009 = Extraction failed: {{0}}\n"
@@ -43,10 +43,10 @@ def run_bytes(wine, exe, args, env, unix_env=None):
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
 
-def unlogged_env(temp):
-    """`temp` (created) as the temp directory of a run, with the log off."""
+def temp_env(temp, log=False):
     temp.mkdir(parents=True, exist_ok=True)
-    return {**temp_env(temp), "RAVEL_LOG": None, "QUILLWORK_LOG": None}
+    return {"TEMP": winpath(temp), "TMP": winpath(temp),
+            "RAVEL_LOG": "yes" if log else None, "QUILLWORK_LOG": None}
 
 
 def short_name(wine, parent, long_name):
@@ -60,7 +60,7 @@ def short_name(wine, parent, long_name):
 @pytest.mark.parametrize("kind", ["0", "2", "4", None])
 def test_console_kinds_write_the_text_to_standard_error_with_a_line_feed(wine, pack, tmp_path, kind):
     exe = fatal_launcher(pack, tmp_path / "app", kind=kind)
-    result = run_bytes(wine, exe, ["/run"], unlogged_env(tmp_path / "temp"))
+    result = run_bytes(wine, exe, ["/run"], temp_env(tmp_path / "temp"))
     assert result.returncode == 1
     assert result.stdout == b""
     assert result.stderr == b"Extraction failed: 16\r\n"
@@ -93,7 +93,7 @@ def run_on_terminal(wine, exe, args, env):
 
 def test_on_a_real_console_the_text_goes_to_standard_output_without_a_line_feed(wine, pack, tmp_path):
     exe = fatal_launcher(pack, tmp_path / "app")
-    code, shown, error = run_on_terminal(wine, exe, ["/run"], unlogged_env(tmp_path / "temp"))
+    code, shown, error = run_on_terminal(wine, exe, ["/run"], temp_env(tmp_path / "temp"))
     assert code == 1
     assert shown == b"Extraction failed: 16"
     assert error == b""
@@ -102,7 +102,7 @@ def test_on_a_real_console_the_text_goes_to_standard_output_without_a_line_feed(
 @pytest.mark.parametrize("kind", ["1", "5"])
 def test_message_box_kinds_write_nothing_to_the_console(wine, pack, tmp_path, kind):
     exe = fatal_launcher(pack, tmp_path / "app", kind=kind)
-    result = run_bytes(wine, exe, ["/run"], unlogged_env(tmp_path / "temp"))
+    result = run_bytes(wine, exe, ["/run"], temp_env(tmp_path / "temp"))
     assert result.returncode == 1
     assert (result.stdout, result.stderr) == (b"", b"")
 
@@ -112,7 +112,7 @@ def test_damaged_block_is_shown_in_a_box_even_for_a_console_application(wine, pa
     # Without its last word (the count of locale sections) the block fails to read before
     # setting 107 takes effect.
     exe.write_bytes(exe.read_bytes()[:-4])
-    result = run_bytes(wine, exe, ["/help"], unlogged_env(tmp_path / "temp"))
+    result = run_bytes(wine, exe, ["/help"], temp_env(tmp_path / "temp"))
     assert result.returncode == 1
     assert (result.stdout, result.stderr) == (b"", b"")
 
@@ -137,7 +137,7 @@ def test_with_the_log_on_the_text_ends_with_the_long_log_path(wine, pack, tmp_pa
 def test_text_is_written_in_the_ansi_code_page(wine, pack, tmp_path):
     messages = f"message 1000 = {TITLE}\nmessage 1009 = Gr\u00f6\u00dfe {{0}} \u65e5\u672c\n"
     exe = fatal_launcher(pack, tmp_path / "app", messages=messages)
-    result = run_bytes(wine, exe, ["/run"], unlogged_env(tmp_path / "temp"))
+    result = run_bytes(wine, exe, ["/run"], temp_env(tmp_path / "temp"))
     # Code page 1252 has the German letters; characters it lacks become "?".
     assert result.stderr == b"Gr\xf6\xdfe 16 ??\r\n"
 
@@ -145,19 +145,19 @@ def test_text_is_written_in_the_ansi_code_page(wine, pack, tmp_path):
 def test_only_the_first_placeholder_takes_the_argument(wine, pack, tmp_path):
     messages = "message 1009 = Cannot extract {0} ({0})\n"
     exe = fatal_launcher(pack, tmp_path / "app", messages=messages)
-    result = run_bytes(wine, exe, ["/run"], unlogged_env(tmp_path / "temp"))
+    result = run_bytes(wine, exe, ["/run"], temp_env(tmp_path / "temp"))
     assert result.stderr == b"Cannot extract 16 ({0})\r\n"
 
 
 def test_text_may_come_from_a_setting_of_the_same_id(wine, pack, tmp_path):
     exe = fatal_launcher(pack, tmp_path / "app", messages="setting 1009 = From the settings: {0}\n")
-    result = run_bytes(wine, exe, ["/run"], unlogged_env(tmp_path / "temp"))
+    result = run_bytes(wine, exe, ["/run"], temp_env(tmp_path / "temp"))
     assert result.stderr == b"From the settings: 16\r\n"
 
 
 def test_missing_message_shows_an_empty_text(wine, pack, tmp_path):
     exe = fatal_launcher(pack, tmp_path / "app", messages="")
-    result = run_bytes(wine, exe, ["/run"], unlogged_env(tmp_path / "temp"))
+    result = run_bytes(wine, exe, ["/run"], temp_env(tmp_path / "temp"))
     assert result.returncode == 1
     assert result.stderr == b"\r\n"
 
@@ -224,7 +224,7 @@ def close_with_return(display, process, windows):
 
 def test_message_box_has_the_configured_title_and_the_error_icon(wine, pack, tmp_path, display):
     exe = fatal_launcher(pack, tmp_path / "app", kind="1")
-    with started_in_display(wine, display, exe, ["/run"], unlogged_env(tmp_path / "temp")) as process:
+    with started_in_display(wine, display, exe, ["/run"], temp_env(tmp_path / "temp")) as process:
         windows = wait_for_windows(display, process, "--name", f"^{TITLE}$")
         assert x_tool(display, "xdotool", "getwindowname", windows[0]).strip() == TITLE
         assert count_error_red_pixels(display, tmp_path / "box.png") > 100
@@ -236,7 +236,7 @@ def test_message_box_has_the_configured_title_and_the_error_icon(wine, pack, tmp
 def test_launcher_without_a_block_shows_its_error_in_an_untitled_box(wine, tmp_path, display):
     bare = tmp_path / "bare.exe"
     shutil.copy(DIST / "launcher64.exe", bare)
-    with started_in_display(wine, display, bare, ["/help"], unlogged_env(tmp_path / "temp")) as process:
+    with started_in_display(wine, display, bare, ["/help"], temp_env(tmp_path / "temp")) as process:
         # With no configuration there is no message 1000: the box has an empty title and is
         # found by its program's window class instead.
         candidates = wait_for_windows(display, process, "--classname", r"^bare\.exe$")
