@@ -79,7 +79,8 @@ struct SearchLookups {
     // when the file cannot be opened or holds no line.
     virtual bool readLocationFile(const wchar_t* name, char* line, size_t capacity) = 0;
     // Placeholders and environment variables of `text` (a buffer of `capacity` bytes)
-    // expanded in place; false when the result had to be cut.
+    // expanded in place; false when the result had to be cut. The launcher's expansion does
+    // not return when no temp directory can be found (message 1015).
     virtual bool expand(char* text, size_t capacity) = 0;
 
     virtual bool checkJavaHome(const char* home, JavaCandidate& found, const VersionBounds& bounds,
