@@ -26,7 +26,7 @@ JvmRunOutcome invokeMain(JNIEnv* env, const JvmRunSteps& steps) {
 
 }  // namespace
 
-JvmRunOutcome runJvm(CreateJvmFunction create, JavaVMInitArgs& vmArgs, const JvmRunSteps& steps) {
+JvmRunOutcome runJvm(CreateJavaVMFunction create, JavaVMInitArgs& vmArgs, const JvmRunSteps& steps) {
     logLine(L"Creating JVM");
     JavaVM* vm = nullptr;
     JNIEnv* env = nullptr;

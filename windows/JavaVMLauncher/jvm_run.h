@@ -4,14 +4,13 @@
 // JvmRunSteps, so the same sequence runs in the launcher and against a real JVM in tests.
 #pragma once
 
+#include "jvmsearch/create_java_vm.h"
+
 #include <jni.h>
 
 #include <functional>
 #include <string>
 #include <vector>
-
-// JNI_CreateJavaVM as the runtime library exports it.
-using CreateJvmFunction = jint(JNICALL*)(JavaVM** vm, void** env, void* args);
 
 struct JvmRunSteps {
     char generatorKind = 0;        // picks the launcher class and the helper steps
@@ -35,4 +34,4 @@ enum class JvmRunOutcome {
 
 // Runs the whole sequence and logs each step. The two "missing" outcomes return at once,
 // before any later step, so the caller can end the process with their message.
-JvmRunOutcome runJvm(CreateJvmFunction create, JavaVMInitArgs& vmArgs, const JvmRunSteps& steps);
+JvmRunOutcome runJvm(CreateJavaVMFunction create, JavaVMInitArgs& vmArgs, const JvmRunSteps& steps);
