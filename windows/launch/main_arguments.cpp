@@ -28,10 +28,6 @@ std::vector<std::wstring> mainArgumentList(const LeadingArguments& leading, cons
     return list;
 }
 
-std::wstring jvmOptionFromArgument(const std::wstring& argument) {
-    return startsWith(argument, L"-J") ? argument.substr(2) : std::wstring();
-}
-
 std::wstring lastLocaleArgument(const std::vector<std::wstring>& launcherArgs) {
     std::wstring last;
     for (const std::wstring& a : launcherArgs)

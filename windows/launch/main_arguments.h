@@ -26,8 +26,5 @@ bool passesToMain(const std::wstring& argument, bool jOptionsEnabled);
 std::vector<std::wstring> mainArgumentList(const LeadingArguments& leading, const std::vector<std::wstring>& launcherArgs,
                                            const std::vector<std::wstring>& configuredArgs, bool jOptionsEnabled);
 
-// The option a "-J" launcher argument becomes, or an empty text for other arguments.
-std::wstring jvmOptionFromArgument(const std::wstring& argument);
-
 // The last "-Dsun.locale.formatasdefault=" argument, or empty when there is none.
 std::wstring lastLocaleArgument(const std::vector<std::wstring>& launcherArgs);

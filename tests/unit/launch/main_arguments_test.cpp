@@ -32,9 +32,7 @@ TEST(MainArguments, JvmAndLocaleArgumentsAreKeptFromMain) {
     EXPECT_EQ(first.back(), L"-J-first");
 }
 
-TEST(MainArguments, JOptionsAndLocaleArgument) {
-    EXPECT_EQ(jvmOptionFromArgument(L"-J-Xmx1g"), L"-Xmx1g");
-    EXPECT_EQ(jvmOptionFromArgument(L"-Xmx1g"), L"");
+TEST(MainArguments, TheLastLocaleArgumentCounts) {
     EXPECT_EQ(lastLocaleArgument({L"-Dsun.locale.formatasdefault=true", L"a", L"-Dsun.locale.formatasdefault=false"}),
               L"-Dsun.locale.formatasdefault=false");
     EXPECT_EQ(lastLocaleArgument({L"a"}), L"");
