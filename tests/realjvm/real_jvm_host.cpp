@@ -27,7 +27,7 @@
 #include "core/command_line.h"
 #include "core/utf8.h"
 #include "launch/jvm_arguments.h"
-#include "launch/main_arguments.h"
+#include "JavaVMLauncher/main_arguments.h"
 #include "launch/option_rules.h"
 #include "paths/path_helpers_rules.h"
 #include "support/log_capture.h"

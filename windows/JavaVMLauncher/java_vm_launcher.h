@@ -3,12 +3,20 @@
 // destroys the JVM, which waits for the application's non-daemon threads.
 #pragma once
 
+#include "JavaVMLauncher/jvm_run.h"
+#include "JavaVMLauncher/main_arguments.h"
 #include "core/command_line.h"
 #include "core/platform.h"
-#include "launch/jvm_arguments.h"
-#include "launch/main_arguments.h"
 
 #include <jni.h>
+
+// What the JVM thread receives: the launcher arguments, the JVM arguments and whether the
+// JVM is destroyed once main has returned.
+struct LaunchRequest {
+    ArgumentList args;
+    JvmArguments jvm;
+    bool destroyAfterMain = true;
+};
 
 // The created JVM. Written on the JVM thread once JNI_CreateJavaVM succeeded; nothing else
 // reads it while that thread runs.

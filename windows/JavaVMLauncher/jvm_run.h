@@ -1,7 +1,8 @@
-// The order of one JVM's life on the JVM thread: create it, prepare the Java side, call the
-// launcher class's main and destroy it. Portable: what depends on the process (the helper
-// library, the launcher path, the argument list, keeping the VM pointer) comes in through
-// JvmRunSteps, so the same sequence runs in the launcher and against a real JVM in tests.
+// The order of one JVM's life on the JVM thread: create it from its arguments record, prepare
+// the Java side, call the launcher class's main and destroy it. Portable: what depends on the
+// process (the helper library, the launcher path, the argument list, keeping the VM pointer)
+// comes in through JvmRunSteps, so the same sequence runs in the launcher and against a real
+// JVM in tests.
 #pragma once
 
 #include "jvmsearch/create_java_vm.h"
@@ -11,6 +12,23 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+// The options and the record JNI_CreateJavaVM reads: 8-bit options in the file-system code
+// page, in their final order. The record points into `options` and `vmOptions`, so a filled
+// JvmArguments is not copied or moved.
+struct JvmArguments {
+    std::vector<std::string> options;
+    std::vector<JavaVMOption> vmOptions;
+    JavaVMInitArgs vmArgs{};
+
+    JvmArguments() = default;
+    JvmArguments(const JvmArguments&) = delete;
+    JvmArguments& operator=(const JvmArguments&) = delete;
+};
+
+// Takes the options, fills the record (JNI 1.2, unrecognised options ignored) and logs the
+// final list.
+void fillVmArgs(JvmArguments& arguments, std::vector<std::string> options);
 
 struct JvmRunSteps {
     char generatorKind = 0;        // picks the launcher class and the helper steps

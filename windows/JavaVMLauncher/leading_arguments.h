@@ -3,7 +3,7 @@
 // directory come in as functions, so the rules can be checked without a file system.
 #pragma once
 
-#include "launch/main_arguments.h"
+#include "JavaVMLauncher/main_arguments.h"
 
 #include <functional>
 #include <string>

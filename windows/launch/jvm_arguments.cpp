@@ -223,21 +223,3 @@ OptionAssembly assembleOptions(const std::vector<std::string>& launcherPropertie
     removeEmptyOptions(options);
     return result;
 }
-
-void fillVmArgs(JvmArguments& arguments, OptionList options) {
-    arguments.options = std::move(options);
-    arguments.vmOptions.clear();
-    for (std::string& option : arguments.options) {
-        JavaVMOption vmOption;
-        vmOption.optionString = &option[0];
-        vmOption.extraInfo = nullptr;
-        arguments.vmOptions.push_back(vmOption);
-    }
-    arguments.vmArgs.version = JNI_VERSION_1_2;
-    arguments.vmArgs.nOptions = static_cast<jint>(arguments.vmOptions.size());
-    arguments.vmArgs.options = arguments.vmOptions.empty() ? nullptr : arguments.vmOptions.data();
-    arguments.vmArgs.ignoreUnrecognized = JNI_TRUE;
-    logLine(L"vmoption count %d", static_cast<int>(arguments.options.size()));
-    for (size_t i = 0; i < arguments.options.size(); ++i)
-        logLine(L"vmoption %d: %S", static_cast<int>(i), arguments.options[i].c_str());
-}

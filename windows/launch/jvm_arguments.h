@@ -7,11 +7,10 @@
 // implements for the real launcher and the unit tests fake.
 #pragma once
 
+#include "JavaVMLauncher/jvm_run.h"
 #include "core/command_line.h"
 #include "launch/option_rules.h"
 #include "launch/vm_options.h"
-
-#include <jni.h>
 
 #include <cstdint>
 #include <optional>
@@ -99,30 +98,6 @@ struct OptionAssembly {
 };
 OptionAssembly assembleOptions(const std::vector<std::string>& launcherProperties, const ArgumentList& args,
                                const JvmArgumentState& state, JvmArgumentSources& sources);
-
-// The options and the record JNI_CreateJavaVM reads. The record points into `options` and
-// `vmOptions`, so a filled JvmArguments is not copied or moved.
-struct JvmArguments {
-    OptionList options;
-    std::vector<JavaVMOption> vmOptions;
-    JavaVMInitArgs vmArgs{};
-
-    JvmArguments() = default;
-    JvmArguments(const JvmArguments&) = delete;
-    JvmArguments& operator=(const JvmArguments&) = delete;
-};
-
-// Takes the options, fills the record (JNI 1.2, unrecognised options ignored) and logs the
-// final list.
-void fillVmArgs(JvmArguments& arguments, OptionList options);
-
-// What the JVM thread receives: the launcher arguments, the JVM arguments and whether the
-// JVM is destroyed once main has returned.
-struct LaunchRequest {
-    ArgumentList args;
-    JvmArguments jvm;
-    bool destroyAfterMain = true;
-};
 
 // ---------------------------------------------------------------------------------------
 // Win32 shell (jvm_arguments_win.cpp).

@@ -4,7 +4,7 @@
 #include "config/user_locale.h"
 #include "core/log.h"
 #include "core/text_format.h"
-#include "launch/main_arguments.h"
+#include "JavaVMLauncher/main_arguments.h"
 #include "paths/path_helpers_rules.h"
 #include "paths/selected_java.h"
 

@@ -75,3 +75,18 @@ TEST_F(JvmRunTest, NoRuntimeFunctionAtAll) {
 }
 
 }  // namespace
+
+TEST(FillVmArgs, RecordPointsAtTheOptionsInOrder) {
+    clearCapturedLog();
+    JvmArguments arguments;
+    fillVmArgs(arguments, {"-Da=1", "-Xss1m", "-Djava.class.path=C:\\x.jar"});
+    EXPECT_EQ(arguments.vmArgs.version, 0x00010002);
+    EXPECT_EQ(arguments.vmArgs.ignoreUnrecognized, JNI_TRUE);
+    ASSERT_EQ(arguments.vmArgs.nOptions, 3);
+    EXPECT_STREQ(arguments.vmArgs.options[0].optionString, "-Da=1");
+    EXPECT_STREQ(arguments.vmArgs.options[2].optionString, "-Djava.class.path=C:\\x.jar");
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(arguments.vmArgs.options[i].extraInfo, nullptr);
+    EXPECT_EQ(capturedLog(), (std::vector<std::wstring>{L"vmoption count 3", L"vmoption 0: -Da=1",
+                                                         L"vmoption 1: -Xss1m",
+                                                         L"vmoption 2: -Djava.class.path=C:\\x.jar"}));
+}

@@ -1,4 +1,4 @@
-#include "launch/main_arguments.h"
+#include "JavaVMLauncher/main_arguments.h"
 
 namespace {
 
