@@ -11,10 +11,6 @@ namespace {
 
 const char kClassPathPrefix[] = "-Djava.class.path=";
 
-bool startsWith(const std::string& text, const char* prefix) {
-    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
-}
-
 bool endsWith(const std::string& text, char c) { return !text.empty() && text.back() == c; }
 
 std::string property(const char* name, const std::string& value) { return std::string("-D") + name + "=" + value; }
@@ -160,17 +156,19 @@ std::optional<MissingEntry> addPathEntries(int settingId, std::string& pathText,
 }
 
 OptionAssembly assembleOptions(const std::vector<std::string>& launcherProperties, const ArgumentList& args,
-                               const JvmArgumentState& state, JvmArgumentSources& sources) {
+                               const JvmArgumentState& state, JvmArgumentSources& sources,
+                               OptionFileSystem& optionFiles) {
     OptionAssembly result;
     OptionList& options = result.options;
     ClassPathOverrides overrides;
     options = launcherProperties;
 
-    sources.addConfiguredOptions(args, options, overrides);
-    if (getSettingInt(166) != 0) sources.addDefaultVmOptionsFile(options, overrides);
+    OptionFileReader reader(optionFiles);
+    reader.addConfigured(args, options, overrides);
+    if (getSettingInt(166) != 0) reader.readDefaultFile(options, overrides);
     if (getSettingInt(125) != 0) {
         for (const std::wstring& arg : args)
-            if (arg.compare(0, 2, L"-J") == 0) sources.processOptionLine(arg.substr(2), options, overrides);
+            if (arg.compare(0, 2, L"-J") == 0) reader.processLine(nullptr, arg.substr(2), options, overrides);
     }
 
     bool moduleMode = getSettingInt(133) != 0;
@@ -214,10 +212,8 @@ OptionAssembly assembleOptions(const std::vector<std::string>& launcherPropertie
     if (state.noRedirect) options.push_back("-Dquillwork.noRedir=true");
 
     joinModuleOptions(options);
-    bool hasArgumentFile =
-        std::any_of(options.begin(), options.end(), [](const std::string& o) { return startsWith(o, "@"); });
-    if (hasArgumentFile) {
-        sources.expandArgumentFiles(options);
+    if (hasArgumentFileOption(options)) {
+        optionFiles.expandArgumentFiles(options);
         joinModuleOptions(options);
     }
     removeEmptyOptions(options);

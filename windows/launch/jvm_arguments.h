@@ -2,15 +2,17 @@
 // of the VM-options syntax, the class path and module path built from typed entries, the
 // module options and the service and redirection switches, in one fixed order.
 //
-// The assembly is portable: what it needs from the process (files, environment, expansion,
-// the VM-options sources) comes through JvmArgumentSources, which jvm_arguments_win.cpp
-// implements for the real launcher and the unit tests fake.
+// The assembly is portable: it reads the VM-options sources itself through option_files.h,
+// and what it needs from the process (the environment, files and paths of the class and
+// module path entries, and the VM-options files through an OptionFileSystem) comes in
+// through interfaces that jvm_arguments_win.cpp and vm_options_win.cpp implement for the
+// real launcher and the unit tests fake.
 #pragma once
 
 #include "JavaVMLauncher/jvm_run.h"
 #include "core/command_line.h"
+#include "launch/option_files.h"
 #include "launch/option_rules.h"
-#include "launch/vm_options.h"
 
 #include <cstdint>
 #include <optional>
@@ -45,17 +47,10 @@ struct JvmArgumentState {
     std::string extractionDirectory;
 };
 
-// What the assembly asks of the process. Paths and options are 8-bit in the file-system
-// code page.
+// What the path entries ask of the process. Paths are 8-bit in the file-system code page.
 class JvmArgumentSources {
 public:
     virtual ~JvmArgumentSources() = default;
-
-    // The option sources of the VM-options syntax.
-    virtual void addConfiguredOptions(const ArgumentList& args, OptionList& options, ClassPathOverrides& overrides) = 0;
-    virtual void addDefaultVmOptionsFile(OptionList& options, ClassPathOverrides& overrides) = 0;
-    virtual void processOptionLine(const std::wstring& line, OptionList& options, ClassPathOverrides& overrides) = 0;
-    virtual void expandArgumentFiles(OptionList& options) = 0;
 
     // Launcher placeholders and environment variables expanded in 8-bit text.
     virtual std::string expandVariables(const std::string& text) = 0;
@@ -97,7 +92,8 @@ struct OptionAssembly {
     std::optional<MissingEntry> missing;
 };
 OptionAssembly assembleOptions(const std::vector<std::string>& launcherProperties, const ArgumentList& args,
-                               const JvmArgumentState& state, JvmArgumentSources& sources);
+                               const JvmArgumentState& state, JvmArgumentSources& sources,
+                               OptionFileSystem& optionFiles);
 
 // ---------------------------------------------------------------------------------------
 // Win32 shell (jvm_arguments_win.cpp).

@@ -65,6 +65,12 @@ void OptionFileReader::readFile(const wchar_t* fileName, FILE* file, OptionList&
     fclose(file);
 }
 
+void OptionFileReader::readDefaultFile(OptionList& options, ClassPathOverrides& overrides) {
+    FILE* file = system_.openDefaultFile();
+    logLine(L"default vmoptions file: %p", static_cast<void*>(file));
+    readFile(nullptr, file, options, overrides);
+}
+
 void OptionFileReader::processLine(const wchar_t* fileName, const std::wstring& line, OptionList& options,
                                    ClassPathOverrides& overrides) {
     OptionLine parsed = classifyOptionLine(line);

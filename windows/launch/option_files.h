@@ -1,13 +1,15 @@
 // The rules of the VM-options sources, apart from the file system and the code page: how a
 // file is read line by line, what an option line does (includes, class path overrides, plain
 // options), how configured option strings and the locale arguments become lines, and how
-// Java argument files replace "@file" options. vm_options_win.cpp gives these rules the real
-// files, expansion and code page; the unit tests give them files held in memory.
+// Java argument files replace "@file" options. The sources are the VM-options file beside the
+// launcher and the files it includes, the configured option strings (setting 123 and the
+// version-specific entries), the locale options, and Java argument files. vm_options_win.cpp
+// gives these rules the real files, expansion and code page; the unit tests give them files
+// held in memory.
 #pragma once
 
 #include "core/command_line.h"
 #include "launch/option_rules.h"
-#include "launch/vm_options.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -15,6 +17,9 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+// The ordered 8-bit JVM options, in the file-system code page.
+using OptionList = std::vector<std::string>;
 
 // Sizes of the texts option lines pass through.
 constexpr size_t kOptionLinePieceBytes = 30000;   // one read of a file line, terminator included
@@ -39,6 +44,12 @@ public:
     virtual std::string toOptionText(const std::wstring& text) = 0;
     // The launcher directory (the wide long form), ending in a backslash.
     virtual std::wstring launcherDirectory() = 0;
+    // Opens the VM-options file beside the launcher for reading in text mode; nullptr when
+    // there is none.
+    virtual FILE* openDefaultFile() = 0;
+    // Replaces the "@file" options by what the selected runtime makes of them; the list is
+    // left as it is when the runtime cannot do it. Called only when some option is one.
+    virtual void expandArgumentFiles(OptionList& options) = 0;
 };
 
 // Reads option files and interprets option lines against one OptionFileSystem. It keeps the
@@ -48,10 +59,20 @@ class OptionFileReader {
 public:
     explicit OptionFileReader(OptionFileSystem& system) : system_(system) {}
 
+    // Reads an opened file to its end and closes it. `fileName` is the file's full path, or
+    // nullptr for the default file (relative includes then resolve against the launcher
+    // directory). A file that is already being read (an include cycle) is not read again.
     void readFile(const wchar_t* fileName, FILE* file, OptionList& options, ClassPathOverrides& overrides);
+    // The VM-options file beside the launcher, when there is one.
+    void readDefaultFile(OptionList& options, ClassPathOverrides& overrides);
+    // One option line (already trimmed and expanded).
     void processLine(const wchar_t* fileName, const std::wstring& line, OptionList& options,
                      ClassPathOverrides& overrides);
+    // Each element of a split option string as a line, "-include-options" joined with its
+    // operand.
     void processList(const ArgumentList& list, OptionList& options, ClassPathOverrides& overrides);
+    // Setting 123, then the first matching version-specific entry, then the locale options
+    // derived from the launcher arguments.
     void addConfigured(const ArgumentList& launcherArgs, OptionList& options, ClassPathOverrides& overrides);
 
 private:

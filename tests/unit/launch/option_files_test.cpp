@@ -73,8 +73,13 @@ public:
 
     std::wstring launcherDirectory() override { return directory; }
 
-    // Opens a file the way the default file is opened before it is handed to readFile.
-    FILE* openDefault(const std::wstring& path) { return openText(path); }
+    // The default file is the one held under this name, when there is one.
+    FILE* openDefaultFile() override { return openText(defaultFile); }
+    std::wstring defaultFile = L"C:\\app\\app.vmoptions";
+
+    // Argument files are the option assembly's concern (jvm_arguments_test.cpp); the reader
+    // must never ask for them.
+    void expandArgumentFiles(OptionList&) override { ADD_FAILURE() << "the reader expanded argument files"; }
 
 private:
     std::map<FILE*, std::wstring> names_;
@@ -106,8 +111,18 @@ protected:
 
 TEST_F(OptionFiles, LinesAreTrimmedAndCommentLinesSkipped) {
     files.files[L"C:\\app\\app.vmoptions"] = "  -Xmx512m  \r\n# -Xmx1g\r\n\r\n   \n\t-Da=b c\t\n-Xmx1g # big\n-Dlast";
-    reader.readFile(nullptr, files.openDefault(L"C:\\app\\app.vmoptions"), options, overrides);
+    reader.readDefaultFile(options, overrides);
     EXPECT_EQ(options, (Strings{"-Xmx512m", "-Da=b c", "-Xmx1g # big", "-Dlast"}));
+    EXPECT_EQ(files.opened, WStrings{L"C:\\app\\app.vmoptions"});
+    EXPECT_TRUE(logContains(L"default vmoptions file: "));
+    EXPECT_FALSE(logContains(L"default vmoptions file: 0000000000000000"));
+}
+
+TEST_F(OptionFiles, NoDefaultFileAddsNothing) {
+    reader.readDefaultFile(options, overrides);
+    EXPECT_TRUE(options.empty());
+    EXPECT_EQ(files.opened, WStrings{L"C:\\app\\app.vmoptions"});
+    EXPECT_TRUE(logContains(L"default vmoptions file: 0000000000000000"));
 }
 
 TEST_F(OptionFiles, ALineLongerThanOnePieceBecomesSeveralOptions) {
@@ -159,7 +174,7 @@ TEST_F(OptionFiles, RelativeIncludesResolveAgainstTheIncludingFile) {
 TEST_F(OptionFiles, IncludesWithoutAFileResolveAgainstTheLauncherDirectory) {
     files.files[L"C:\\app\\common.vmoptions"] = "-Dcommon\n";
     files.files[L"C:\\app\\app.vmoptions"] = "-include-options common.vmoptions\n";
-    reader.readFile(nullptr, files.openDefault(L"C:\\app\\app.vmoptions"), options, overrides);
+    reader.readDefaultFile(options, overrides);
     reader.processLine(nullptr, L"-include-options common.vmoptions", options, overrides);
     reader.processList({L"-include-options", L"common.vmoptions"}, options, overrides);
     EXPECT_EQ(options, (Strings{"-Dcommon", "-Dcommon", "-Dcommon"}));
@@ -224,7 +239,7 @@ TEST_F(OptionFiles, AnIncludeCycleThroughOtherFilesIsReadOnce) {
 
 TEST_F(OptionFiles, TheDefaultFileIncludingItselfIsReadOnce) {
     files.files[L"C:\\app\\app.vmoptions"] = "-Dd\n-include-options app.vmoptions\n";
-    reader.readFile(nullptr, files.openDefault(L"C:\\app\\app.vmoptions"), options, overrides);
+    reader.readDefaultFile(options, overrides);
     EXPECT_EQ(options, (Strings{"-Dd"}));
     EXPECT_TRUE(logContains(L"already being read"));
 }
