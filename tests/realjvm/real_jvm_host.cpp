@@ -22,13 +22,11 @@
 // any failure of the launch and 2 for a description it cannot use.
 
 #include "JavaVMLauncher/java_calls.h"
-#include "JavaVMLauncher/jvm_run.h"
-#include "JavaVMLauncher/leading_arguments.h"
-#include "JavaVMLauncher/main_arguments.h"
+#include "JavaVMLauncher/java_vm_launcher_rules.h"
 #include "config/config_store.h"
 #include "core/command_line.h"
 #include "core/utf8.h"
-#include "launch/jvm_arguments.h"
+#include "launch/jvm_arguments_rules.h"
 #include "paths/path_helpers_rules.h"
 #include "support/log_capture.h"
 

@@ -1,10 +1,13 @@
 // The JVM thread: creates the JVM from the assembled arguments, prepares the Java side
 // (splash texts, helper library, module-name property), calls the launcher class's main and
 // destroys the JVM, which waits for the application's non-daemon threads.
+//
+// This header is what the launch calls; java_vm_launcher_win.cpp implements it with the
+// process's configuration, launcher path and helper library around the portable sequence of
+// java_vm_launcher_rules.h.
 #pragma once
 
-#include "JavaVMLauncher/jvm_run.h"
-#include "JavaVMLauncher/main_arguments.h"
+#include "JavaVMLauncher/java_vm_launcher_rules.h"
 #include "core/command_line.h"
 #include "core/platform.h"
 

@@ -1,11 +1,11 @@
 // The VM-options sources as this process has them: the files through the C runtime's wide
 // opening, the launcher's variable expansion, the file-system code page, the launcher
 // directory, the default file beside the launcher and the runtime's jli.dll for Java
-// argument files. The option assembly reads every source through option_files.h over one
-// ProcessOptionFiles.
+// argument files. The option assembly reads every source with the portable reader of
+// vm_options_rules.h over one ProcessOptionFiles.
 #pragma once
 
-#include "launch/option_files.h"
+#include "launch/vm_options_rules.h"
 
 #include <cstdio>
 #include <string>

@@ -1,10 +1,11 @@
-#include "launch/jvm_arguments.h"
+#include "launch/jvm_arguments_rules.h"
 
 #include "config/config_store.h"
 #include "core/log.h"
 #include "paths/path_helpers_rules.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <utility>
 
 namespace {
@@ -218,4 +219,48 @@ OptionAssembly assembleOptions(const std::vector<std::string>& launcherPropertie
     }
     removeEmptyOptions(options);
     return result;
+}
+
+bool isModuleOption(const std::string& option) {
+    static const char* const kModuleOptions[] = {"--upgrade-module-path", "--add-modules", "--limit-modules",
+                                                 "--add-exports", "--add-opens", "--add-reads", "--patch-module"};
+    for (const char* name : kModuleOptions)
+        if (option == name) return true;
+    return false;
+}
+
+void joinModuleOptions(std::vector<std::string>& options) {
+    for (size_t i = 0; i + 1 < options.size(); ++i) {
+        if (isModuleOption(options[i])) {
+            options[i] += "=" + options[i + 1];
+            options.erase(options.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        }
+    }
+}
+
+ModuleOptions moduleOptions(bool moduleMode, const std::string& mainClass, const std::string& runtimeModule) {
+    ModuleOptions result;
+    std::string modules;
+    if (moduleMode) {
+        std::string text = mainClass;
+        size_t slash = text.find('/');
+        if (slash != std::string::npos) {
+            size_t lastDot = text.rfind('.');
+            if (lastDot != std::string::npos && lastDot > slash) {
+                std::string modulePackage = text.substr(0, lastDot);
+                result.addOpens = "--add-opens=" + modulePackage + "=" + runtimeModule;
+            }
+            text = text.substr(0, slash);
+        }
+        modules = text + ",";
+    }
+    result.addModules = "--add-modules=" + modules + runtimeModule;
+    return result;
+}
+
+void removeEmptyOptions(std::vector<std::string>& options) {
+    std::vector<std::string> kept;
+    for (std::string& o : options)
+        if (!o.empty()) kept.push_back(std::move(o));
+    options.swap(kept);
 }

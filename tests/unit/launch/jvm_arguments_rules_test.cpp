@@ -1,4 +1,4 @@
-#include "launch/jvm_arguments.h"
+#include "launch/jvm_arguments_rules.h"
 
 #include "config/config_store.h"
 #include "paths/path_helpers_rules.h"
@@ -407,4 +407,28 @@ TEST_F(JvmArgumentsTest, ArgumentFilesOnlyWhenAnOptionStartsWithAt) {
     configured({"-Da=@b"});
     optionFiles.argumentFiles["-Da=@b"] = {"never"};
     EXPECT_EQ(assembled(), (Strings{"-Da=@b", "-Djava.class.path="}));
+}
+
+TEST(ModuleOptions, JoinedWithTheFollowingElement) {
+    Strings options{"--add-exports", "java.base/sun.nio=ALL-UNNAMED", "-Xmx1g", "--add-opens"};
+    joinModuleOptions(options);
+    EXPECT_EQ(options, (Strings{"--add-exports=java.base/sun.nio=ALL-UNNAMED", "-Xmx1g", "--add-opens"}));
+    Strings twice{"--add-modules", "--add-modules", "x"};
+    joinModuleOptions(twice);
+    EXPECT_EQ(twice, (Strings{"--add-modules=--add-modules", "x"}));
+    EXPECT_FALSE(isModuleOption("--add-modules=a"));
+}
+
+TEST(ModuleOptions, AddOpensAndAddModulesForTheMainClass) {
+    ModuleOptions m = moduleOptions(true, "app/com.example.Main", "com.ravel.runtime");
+    EXPECT_EQ(m.addOpens, "--add-opens=app/com.example=com.ravel.runtime");
+    EXPECT_EQ(m.addModules, "--add-modules=app,com.ravel.runtime");
+    m = moduleOptions(false, "app/com.example.Main", "com.ravel.runtime");
+    EXPECT_EQ(m.addOpens, "");
+    EXPECT_EQ(m.addModules, "--add-modules=com.ravel.runtime");
+    m = moduleOptions(true, "app/Main", "com.quillwork.runtime");
+    EXPECT_EQ(m.addOpens, "");
+    EXPECT_EQ(m.addModules, "--add-modules=app,com.quillwork.runtime");
+    m = moduleOptions(true, "com.example.Main", "com.ravel.runtime");  // no module given
+    EXPECT_EQ(m.addModules, "--add-modules=com.example.Main,com.ravel.runtime");
 }

@@ -1,4 +1,4 @@
-#include "launch/option_files.h"
+#include "launch/vm_options_rules.h"
 
 #include "config/config_store.h"
 #include "config/user_locale.h"
@@ -77,7 +77,7 @@ public:
     FILE* openDefaultFile() override { return openText(defaultFile); }
     std::wstring defaultFile = L"C:\\app\\app.vmoptions";
 
-    // Argument files are the option assembly's concern (jvm_arguments_test.cpp); the reader
+    // Argument files are the option assembly's concern (jvm_arguments_rules_test.cpp); the reader
     // must never ask for them.
     void expandArgumentFiles(OptionList&) override { ADD_FAILURE() << "the reader expanded argument files"; }
 
@@ -369,4 +369,64 @@ TEST(ArgumentFiles, AnswersReplaceTheirOptionAndNoAnswerKeepsIt) {
     EXPECT_EQ(asked, options);  // every option, once, in order
     EXPECT_TRUE(hasArgumentFileOption(options));
     EXPECT_FALSE(hasArgumentFileOption({"-Xa", "-D@x", ""}));
+}
+
+TEST(OptionLines, KeywordsIncludeTheirSpaceAndTakeTheRestVerbatim) {
+    EXPECT_EQ(classifyOptionLine(L"-classpath a.jar").kind, OptionLineKind::ClassPathReplace);
+    EXPECT_EQ(classifyOptionLine(L"-classpath a.jar").value, L"a.jar");
+    EXPECT_EQ(classifyOptionLine(L"-classpath/a lib\\x.jar").kind, OptionLineKind::ClassPathAppend);
+    EXPECT_EQ(classifyOptionLine(L"-classpath/a lib\\x.jar").value, L"lib\\x.jar");
+    EXPECT_EQ(classifyOptionLine(L"-classpath/p  \"q\" ").value, L" \"q\" ");
+    EXPECT_EQ(classifyOptionLine(L"-include-options common.vmoptions").kind, OptionLineKind::IncludeOptions);
+    EXPECT_EQ(classifyOptionLine(L"-include-options common.vmoptions").value, L"common.vmoptions");
+    // Without the space they are plain options.
+    EXPECT_EQ(classifyOptionLine(L"-classpath").kind, OptionLineKind::Option);
+    EXPECT_EQ(classifyOptionLine(L"-include-options").kind, OptionLineKind::Option);
+    EXPECT_EQ(classifyOptionLine(L"-Classpath a").kind, OptionLineKind::Option);
+    EXPECT_EQ(classifyOptionLine(L"-Xmx1g # big").value, L"-Xmx1g # big");
+}
+
+TEST(OptionLines, TrimmingAndComments) {
+    EXPECT_EQ(trimOptionLine("  -Xmx512m  \r\n"), "-Xmx512m");
+    EXPECT_EQ(trimOptionLine("\t-Da=b c\t\n"), "-Da=b c");
+    EXPECT_TRUE(isIgnoredOptionLine(trimOptionLine("   \r\n")));
+    EXPECT_TRUE(isIgnoredOptionLine(trimOptionLine("# -Xmx1g")));
+    EXPECT_FALSE(isIgnoredOptionLine(trimOptionLine("-Xmx1g # big")));
+}
+
+TEST(OptionLines, SplitListJoinsOnlyIncludeWithItsOperand) {
+    EXPECT_EQ(optionListLines({L"-Xmx1g", L"-include-options", L"my file.vmoptions", L"-classpath", L"a.jar"}),
+              (WStrings{L"-Xmx1g", L"-include-options my file.vmoptions", L"-classpath", L"a.jar"}));
+    EXPECT_EQ(optionListLines({L"-include-options"}), (WStrings{L"-include-options"}));
+}
+
+TEST(Wildcard, WholeTextCaseSensitive) {
+    EXPECT_TRUE(matchWildcard(std::string("*1.8*"), std::string("1.8.0_301")));
+    EXPECT_TRUE(matchWildcard(std::string("1.?.0*"), std::string("1.8.0_301")));
+    EXPECT_FALSE(matchWildcard(std::string("1.8"), std::string("1.8.0")));
+    EXPECT_TRUE(matchWildcard(std::string("**"), std::string("")));
+    EXPECT_FALSE(matchWildcard(std::string("?"), std::string("")));
+    EXPECT_TRUE(matchWildcard(std::string("a*b*c"), std::string("aXbYbZc")));
+    EXPECT_FALSE(matchWildcard(std::string("a*b*c"), std::string("aXbYbZ")));
+    EXPECT_FALSE(matchWildcard(std::string("*EA*"), std::string("17-ea")));
+    EXPECT_TRUE(matchWildcard(L"*-ea", L"17-ea"));
+}
+
+TEST(VersionConditions, RangesUseTheMajorVersion) {
+    EXPECT_EQ(majorJavaVersion("1.8.0_301"), 8);
+    EXPECT_EQ(majorJavaVersion("11.0.2"), 11);
+    EXPECT_EQ(majorJavaVersion("1"), 1);
+    EXPECT_EQ(majorJavaVersion(""), -1);
+    EXPECT_FALSE(versionConditionMatches("9-11", "1.8.0_301"));
+    EXPECT_TRUE(versionConditionMatches("1-8", "1.8.0_301"));
+    EXPECT_TRUE(versionConditionMatches("9-11", "11.0.2"));
+    EXPECT_FALSE(versionConditionMatches("11-", "17.0.2"));  // max is atoi("") = 0
+    EXPECT_TRUE(versionConditionMatches("*1.8*", "1.8.0_301"));
+    clearCapturedLog();
+    EXPECT_FALSE(versionConditionMatches("11", "11"));
+    EXPECT_TRUE(logContains(L"ERROR: expected dash"));
+    clearCapturedLog();
+    versionConditionMatches("9-11", "11.0.2");
+    EXPECT_TRUE(logContains(L"checking min 9 max 11 with 11"));
+    EXPECT_TRUE(logContains(L"checking version 9 1"));
 }

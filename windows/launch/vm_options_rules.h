@@ -1,15 +1,15 @@
-// The rules of the VM-options sources, apart from the file system and the code page: how a
-// file is read line by line, what an option line does (includes, class path overrides, plain
-// options), how configured option strings and the locale arguments become lines, and how
-// Java argument files replace "@file" options. The sources are the VM-options file beside the
-// launcher and the files it includes, the configured option strings (setting 123 and the
-// version-specific entries), the locale options, and Java argument files. vm_options_win.cpp
-// gives these rules the real files, expansion and code page; the unit tests give them files
-// held in memory.
+// The portable decisions of the VM-options sources, apart from the file system and the code
+// page: the line syntax (keywords, class path overrides, trimming and comments, split option
+// strings, version-specific conditions), how a file is read line by line and its includes
+// followed, how configured option strings and the locale arguments become lines, and how
+// Java argument files replace "@file" options. The sources are the VM-options file beside
+// the launcher and the files it includes, the configured option strings (setting 123 and the
+// version-specific entries), the locale options, the -J arguments and Java argument files.
+// vm_options_win.cpp gives these rules the real files, expansion and code page; the unit
+// tests give them files held in memory.
 #pragma once
 
 #include "core/command_line.h"
-#include "launch/option_rules.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -17,6 +17,53 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+// ---------------------------------------------------------------------------------------
+// The line syntax.
+
+// Class path values set by option lines; the last line of each kind wins.
+struct ClassPathOverrides {
+    std::string replacement;  // "-classpath "
+    std::string prepend;      // "-classpath/p "
+    std::string append;       // "-classpath/a "
+};
+
+// What one option line asks for.
+enum class OptionLineKind { IncludeOptions, ClassPathReplace, ClassPathPrepend, ClassPathAppend, Option };
+
+struct OptionLine {
+    OptionLineKind kind;
+    std::wstring value;  // the rest after the keyword (verbatim), or the whole line
+};
+
+// Classifies a line by its case-sensitive keyword, each including its single space.
+OptionLine classifyOptionLine(const std::wstring& line);
+
+// The elements of a split option string as lines: "-include-options" followed by another
+// element is joined with it into one line; everything else stands alone.
+std::vector<std::wstring> optionListLines(const std::vector<std::wstring>& elements);
+
+// Trailing CR/LF, then leading and trailing white space (as isspace classifies it) removed.
+std::string trimOptionLine(const std::string& line);
+
+// True for lines that carry no option: empty, or a comment starting with "#".
+bool isIgnoredOptionLine(const std::string& trimmed);
+
+// Whole-text, case-sensitive wildcard match: "?" one character, "*" any run.
+bool matchWildcard(const wchar_t* pattern, const wchar_t* text);
+bool matchWildcard(const std::string& pattern, const std::string& text);
+
+// The major Java version: the first number, or the second when the first is 1 (1.8.0 → 8);
+// -1 for a text without numbers.
+int majorJavaVersion(const std::string& versionText);
+
+// One version-specific condition against a version: "*pattern" matches by wildcard against
+// the version text; "min-max" compares the major version with atoi of both sides. A
+// condition of neither form never matches; `logLine`s follow the launcher's wording.
+bool versionConditionMatches(const std::string& condition, const std::string& versionText);
+
+// ---------------------------------------------------------------------------------------
+// Reading the sources.
 
 // The ordered 8-bit JVM options, in the file-system code page.
 using OptionList = std::vector<std::string>;

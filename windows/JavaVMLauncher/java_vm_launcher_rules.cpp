@@ -1,4 +1,4 @@
-#include "JavaVMLauncher/jvm_run.h"
+#include "JavaVMLauncher/java_vm_launcher_rules.h"
 
 #include "JavaVMLauncher/java_calls.h"
 #include "config/config_store.h"
@@ -7,6 +7,19 @@
 #include <utility>
 
 namespace {
+
+constexpr size_t kMainClassCapacity = 6000;
+const wchar_t kLocaleArgument[] = L"-Dsun.locale.formatasdefault=";
+
+std::wstring configuredPath(int enabledId, int pathId, const ExpandedSetting& expandedSetting,
+                            const MakeAbsolute& makeAbsolute) {
+    if (getSettingInt(enabledId) == 0) return std::wstring();
+    return resolveLeadingPath(expandedSetting(pathId), makeAbsolute);
+}
+
+bool startsWith(const std::wstring& text, const std::wstring& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
 
 JvmRunOutcome invokeMain(JNIEnv* env, const JvmRunSteps& steps) {
     auto arguments = [&steps]() {
@@ -72,4 +85,49 @@ JvmRunOutcome runJvm(CreateJavaVMFunction create, JavaVMInitArgs& vmArgs, const 
     }
     logLine(L"launch done");
     return JvmRunOutcome::Completed;
+}
+
+std::wstring resolveLeadingPath(const std::wstring& expanded, const MakeAbsolute& makeAbsolute) {
+    if (!expanded.empty() && expanded[0] == L'$') return expanded;
+    return makeAbsolute(expanded);
+}
+
+LeadingArguments leadingArgumentsFromConfiguration(const ExpandedSetting& expandedSetting,
+                                                   const MakeAbsolute& makeAbsolute) {
+    LeadingArguments leading;
+    leading.windowed = getSettingInt(107) == 1;
+    std::vector<wchar_t> mainClass(kMainClassCapacity);
+    getSettingWide(122, mainClass.data(), mainClass.size());
+    leading.mainClass = (getSettingInt(133) != 0 ? L"/" : L"") + std::wstring(mainClass.data());
+    leading.firstPath = configuredPath(102, 103, expandedSetting, makeAbsolute);
+    leading.secondPath = configuredPath(104, 105, expandedSetting, makeAbsolute);
+    leading.fifthFlag = getSettingInt(106) != 0;
+    return leading;
+}
+
+std::vector<std::wstring> leadingArgumentList(const LeadingArguments& leading) {
+    return {leading.windowed ? L"true" : L"false", leading.mainClass, leading.firstPath, leading.secondPath,
+            leading.fifthFlag ? L"true" : L"false"};
+}
+
+bool passesToMain(const std::wstring& argument, bool jOptionsEnabled) {
+    if (jOptionsEnabled && startsWith(argument, L"-J")) return false;
+    return !startsWith(argument, kLocaleArgument);
+}
+
+std::vector<std::wstring> mainArgumentList(const LeadingArguments& leading, const std::vector<std::wstring>& launcherArgs,
+                                           const std::vector<std::wstring>& configuredArgs, bool jOptionsEnabled) {
+    std::vector<std::wstring> list = leadingArgumentList(leading);
+    if (!launcherArgs.empty()) list.push_back(launcherArgs.front());
+    list.insert(list.end(), configuredArgs.begin(), configuredArgs.end());
+    for (size_t i = 1; i < launcherArgs.size(); ++i)
+        if (passesToMain(launcherArgs[i], jOptionsEnabled)) list.push_back(launcherArgs[i]);
+    return list;
+}
+
+std::wstring lastLocaleArgument(const std::vector<std::wstring>& launcherArgs) {
+    std::wstring last;
+    for (const std::wstring& a : launcherArgs)
+        if (startsWith(a, kLocaleArgument)) last = a;
+    return last;
 }
