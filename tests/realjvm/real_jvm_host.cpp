@@ -1,8 +1,9 @@
 // Runs the launcher's own JNI code against the real JVM of the build machine: the option
-// assembly (launcher properties, class and module path, module options), the JVM arguments
-// record, and the JVM thread's sequence (creation, module-name property, splash and helper
-// calls, main with its argument array, destruction). Only what the launcher takes from
-// Windows is supplied here, by POSIX means.
+// assembly (launcher properties, the VM-options reader over setting 123 and the -J
+// arguments, class and module path, module options), the JVM arguments record, and the JVM
+// thread's sequence (creation, module-name property, splash and helper calls, main with its
+// argument array, destruction). Only what the launcher takes from Windows is supplied here,
+// by POSIX means.
 //
 // Usage: real_jvm_host DESCRIPTION [LAUNCHER ARGUMENT...]
 // The description (UTF-8) has one item per line:
@@ -21,14 +22,11 @@
 // any failure of the launch and 2 for a description it cannot use.
 
 #include "JavaVMLauncher/java_calls.h"
-#include "JavaVMLauncher/jvm_run.h"
-#include "JavaVMLauncher/leading_arguments.h"
+#include "JavaVMLauncher/java_vm_launcher_rules.h"
 #include "config/config_store.h"
 #include "core/command_line.h"
 #include "core/utf8.h"
-#include "launch/jvm_arguments.h"
-#include "launch/main_arguments.h"
-#include "launch/option_rules.h"
+#include "launch/jvm_arguments_rules.h"
 #include "paths/path_helpers_rules.h"
 #include "support/log_capture.h"
 
@@ -131,29 +129,29 @@ bool readDescription(const char* file, HostDescription& description) {
     return true;
 }
 
-// The file system and environment as the option assembly sees them. The launcher directory
-// is empty, so absolute POSIX paths in path entries stay as they are; the option files of
-// the launcher are not part of this check, so setting 123 stands for all of them.
+// The VM-options sources as the option assembly's reader sees them: files opened by their
+// UTF-8 names and told apart by device and inode, options in UTF-8, no placeholders
+// expanded. There is no VM-options file beside the launcher and no jli library for Java
+// argument files: setting 123 and the -J arguments stand for the launcher's option sources.
+class PosixOptionFiles : public OptionFileSystem {
+public:
+    FILE* openText(const std::wstring& path) override { return fopen(utf8FromUtf16(path).c_str(), "r"); }
+    std::string fileIdentity(FILE* file, const wchar_t*) override {
+        struct stat info;
+        if (fstat(fileno(file), &info) != 0) return std::string();
+        return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+    }
+    bool expand(wchar_t*, size_t, bool) override { return true; }
+    std::string toOptionText(const std::wstring& text) override { return utf8FromUtf16(text); }
+    std::wstring launcherDirectory() override { return std::wstring(); }
+    FILE* openDefaultFile() override { return nullptr; }
+    void expandArgumentFiles(OptionList&) override {}
+};
+
+// The file system and environment as the path entries see them. The launcher directory is
+// empty, so absolute POSIX paths in path entries stay as they are.
 class PosixSources : public JvmArgumentSources {
 public:
-    void addConfiguredOptions(const ArgumentList&, OptionList& options, ClassPathOverrides& overrides) override {
-        std::wstring text = utf16FromUtf8(getSettingCopy(123));
-        for (const std::wstring& line : optionListLines(splitCommandLine(text)))
-            processOptionLine(line, options, overrides);
-    }
-    void addDefaultVmOptionsFile(OptionList&, ClassPathOverrides&) override {}
-    void processOptionLine(const std::wstring& line, OptionList& options, ClassPathOverrides& overrides) override {
-        OptionLine parsed = classifyOptionLine(line);
-        std::string value = utf8FromUtf16(parsed.value);
-        switch (parsed.kind) {
-        case OptionLineKind::ClassPathReplace: overrides.replacement = value; break;
-        case OptionLineKind::ClassPathPrepend: overrides.prepend = value; break;
-        case OptionLineKind::ClassPathAppend: overrides.append = value; break;
-        case OptionLineKind::IncludeOptions: break;
-        case OptionLineKind::Option: options.push_back(value); break;
-        }
-    }
-    void expandArgumentFiles(OptionList&) override {}
     std::string expandVariables(const std::string& text) override { return text; }
     std::string launcherDirectory() override { return std::string(); }
     void collapseBackslashes(std::string& path) override {
@@ -246,7 +244,8 @@ int main(int argc, char** argv) {
     state.generatorKind = description.generatorKind;
 
     PosixSources sources;
-    OptionAssembly assembly = assembleOptions(launcherProperties(inputs), args, state, sources);
+    PosixOptionFiles optionFiles;
+    OptionAssembly assembly = assembleOptions(launcherProperties(inputs), args, state, sources, optionFiles);
     if (assembly.missing) {
         printLog();
         fprintf(stderr, "outcome: MissingEntry %d %s\n", assembly.missing->messageId, assembly.missing->name.c_str());

@@ -1,14 +1,25 @@
 // The JVM thread: creates the JVM from the assembled arguments, prepares the Java side
 // (splash texts, helper library, module-name property), calls the launcher class's main and
 // destroys the JVM, which waits for the application's non-daemon threads.
+//
+// This header is what the launch calls; java_vm_launcher_win.cpp implements it with the
+// process's configuration, launcher path and helper library around the portable sequence of
+// java_vm_launcher_rules.h.
 #pragma once
 
+#include "JavaVMLauncher/java_vm_launcher_rules.h"
 #include "core/command_line.h"
 #include "core/platform.h"
-#include "launch/jvm_arguments.h"
-#include "launch/main_arguments.h"
 
 #include <jni.h>
+
+// What the JVM thread receives: the launcher arguments, the JVM arguments and whether the
+// JVM is destroyed once main has returned.
+struct LaunchRequest {
+    ArgumentList args;
+    JvmArguments jvm;
+    bool destroyAfterMain = true;
+};
 
 // The created JVM. Written on the JVM thread once JNI_CreateJavaVM succeeded; nothing else
 // reads it while that thread runs.

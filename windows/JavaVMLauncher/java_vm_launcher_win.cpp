@@ -1,8 +1,6 @@
 #include "JavaVMLauncher/java_vm_launcher.h"
 
 #include "JavaVMLauncher/java_calls.h"
-#include "JavaVMLauncher/jvm_run.h"
-#include "JavaVMLauncher/leading_arguments.h"
 #include "config/config_store.h"
 #include "core/fatal.h"
 #include "core/launcher_state.h"

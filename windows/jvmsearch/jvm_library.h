@@ -3,8 +3,7 @@
 #pragma once
 
 #include "core/platform.h"
-
-#include <jni.h>
+#include "jvmsearch/create_java_vm.h"
 
 #include <cstddef>
 
@@ -12,7 +11,6 @@
 extern char jvmBinDirectory[6000];
 
 // JNI_CreateJavaVM of the loaded library, once resolved.
-using CreateJavaVMFunction = jint(JNICALL*)(JavaVM** vm, void** env, void* args);
 extern CreateJavaVMFunction createJavaVM;
 
 // Loads jvm.dll for a checked java.exe (trying the JDK's inner JRE as well); nullptr when

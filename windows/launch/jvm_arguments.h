@@ -1,136 +1,20 @@
-// Assembly of the JVM option list: the launcher's own system properties, the option sources
-// of the VM-options syntax, the class path and module path built from typed entries, the
-// module options and the service and redirection switches, in one fixed order.
-//
-// The assembly is portable: what it needs from the process (files, environment, expansion,
-// the VM-options sources) comes through JvmArgumentSources, which jvm_arguments_win.cpp
-// implements for the real launcher and the unit tests fake.
+// Assembly of the JVM option list for this process: jvm_arguments_win.cpp gives the portable
+// assembly of jvm_arguments_rules.h the launcher's state, paths, environment and VM-options
+// files, and fills the record the JVM is created with.
 #pragma once
 
+#include "JavaVMLauncher/java_vm_launcher_rules.h"
 #include "core/command_line.h"
-#include "launch/option_rules.h"
-#include "launch/vm_options.h"
+#include "launch/jvm_arguments_rules.h"
 
-#include <jni.h>
-
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-// The values the launcher properties are made of.
-struct LauncherPropertyInputs {
-    std::string semaphoreName;          // empty: no property
-    char generatorKind = 0;
-    bool serviceMode = false;
-    std::string launcherPath;           // 8-bit
-    std::string extractionDirectory;    // empty when there is none
-    int32_t unextractedPosition = 0;
-    std::string path;                   // the PATH variable; empty when undefined
-    bool manPathDefined = false;
-    unsigned consoleOutputCodePage = 0;
-};
-
-// The launcher's system properties, in their fixed order. Every text is as long as its
-// values need: a long PATH or launcher path is never cut.
-std::vector<std::string> launcherProperties(const LauncherPropertyInputs& inputs);
-
-// "com.quillwork.runtime" for the quillwork generator ('i'), else "com.ravel.runtime".
-const char* runtimeModuleName(char generatorKind);
-
-// The launcher state the assembly reads.
-struct JvmArgumentState {
-    bool serviceMode = false;
-    bool noRedirect = false;
-    char generatorKind = 0;
-    std::string extractionDirectory;
-};
-
-// What the assembly asks of the process. Paths and options are 8-bit in the file-system
-// code page.
-class JvmArgumentSources {
-public:
-    virtual ~JvmArgumentSources() = default;
-
-    // The option sources of the VM-options syntax.
-    virtual void addConfiguredOptions(const ArgumentList& args, OptionList& options, ClassPathOverrides& overrides) = 0;
-    virtual void addDefaultVmOptionsFile(OptionList& options, ClassPathOverrides& overrides) = 0;
-    virtual void processOptionLine(const std::wstring& line, OptionList& options, ClassPathOverrides& overrides) = 0;
-    virtual void expandArgumentFiles(OptionList& options) = 0;
-
-    // Launcher placeholders and environment variables expanded in 8-bit text.
-    virtual std::string expandVariables(const std::string& text) = 0;
-    // The 8-bit launcher directory, ending in a backslash.
-    virtual std::string launcherDirectory() = 0;
-    virtual void collapseBackslashes(std::string& path) = 0;
-    virtual bool pathExists(const std::string& path) = 0;
-    // Entry names (no directory) matching "directory\*.extension", in file-system order.
-    virtual std::vector<std::string> listFiles(const std::string& directory, const std::string& extension) = 0;
-    // None when the variable is not defined; an empty text when it is defined but empty.
-    virtual std::optional<std::string> environmentVariable(const std::string& name) = 0;
-    // The path made absolute against the launcher directory, case kept.
-    virtual std::string absolutePath(const std::string& path) = 0;
-};
-
-// A required class path or module path entry that was not there: the launch ends with
-// message 1006 (entry not found) or 1008 (environment variable not defined) naming it.
-struct MissingEntry {
-    int messageId = 0;
-    std::string name;
-};
-
-// Appends the entries of setting `settingId` (121: class path, 132: module path) to
-// `pathText`, each followed by ";". Returns the first required entry that is missing.
-std::optional<MissingEntry> addPathEntries(int settingId, std::string& pathText, JvmArgumentSources& sources);
-
-// Appends "directory\name;" for every file of the directory with the extension (a relative
-// directory is taken below the launcher directory). False when the directory does not exist.
-bool addArchivesOfDirectory(std::string& pathText, const std::string& directory, const std::string& extension,
-                            JvmArgumentSources& sources);
-
-// Appends the quillwork runtime archive below the application root (setting 10003); only
-// for the quillwork generator.
-void addRuntimeArchive(std::string& pathText, char generatorKind, JvmArgumentSources& sources);
-
-// The complete option list in its fixed order, or the missing entry that ends the launch.
-struct OptionAssembly {
-    OptionList options;
-    std::optional<MissingEntry> missing;
-};
-OptionAssembly assembleOptions(const std::vector<std::string>& launcherProperties, const ArgumentList& args,
-                               const JvmArgumentState& state, JvmArgumentSources& sources);
-
-// The options and the record JNI_CreateJavaVM reads. The record points into `options` and
-// `vmOptions`, so a filled JvmArguments is not copied or moved.
-struct JvmArguments {
-    OptionList options;
-    std::vector<JavaVMOption> vmOptions;
-    JavaVMInitArgs vmArgs{};
-
-    JvmArguments() = default;
-    JvmArguments(const JvmArguments&) = delete;
-    JvmArguments& operator=(const JvmArguments&) = delete;
-};
-
-// Takes the options, fills the record (JNI 1.2, unrecognised options ignored) and logs the
-// final list.
-void fillVmArgs(JvmArguments& arguments, OptionList options);
-
-// What the JVM thread receives: the launcher arguments, the JVM arguments and whether the
-// JVM is destroyed once main has returned.
-struct LaunchRequest {
-    ArgumentList args;
-    JvmArguments jvm;
-    bool destroyAfterMain = true;
-};
-
-// ---------------------------------------------------------------------------------------
-// Win32 shell (jvm_arguments_win.cpp).
-
 // The whole 8-bit value of an environment variable, however long; none when undefined.
 std::optional<std::string> environmentVariableValue(const char* name);
 
-// The assembly with the process's own sources and state. A missing
-// required entry ends the process with its message.
+// The assembly with the process's own sources and state. A missing required entry ends the
+// process with its message.
 void buildJvmArguments(JvmArguments& arguments, const std::vector<std::string>& launcherProperties,
                        const ArgumentList& args);

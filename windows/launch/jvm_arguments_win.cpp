@@ -1,5 +1,6 @@
-// The option assembly's view of this process: the VM-options sources, the launcher's 8-bit
-// paths, the file system and the environment block.
+// The option assembly's view of this process: the launcher's 8-bit paths, the file system
+// and the environment block for the path entries, and the VM-options sources of
+// vm_options_win.cpp.
 
 #include "launch/jvm_arguments.h"
 
@@ -8,6 +9,7 @@
 #include "core/launcher_state.h"
 #include "core/log.h"
 #include "core/platform.h"
+#include "launch/vm_options.h"
 #include "paths/expand_variables.h"
 #include "paths/launcher_path.h"
 #include "paths/path_helpers.h"
@@ -22,22 +24,6 @@ constexpr size_t kExpansionRoom = 6000;
 
 class ProcessArgumentSources : public JvmArgumentSources {
 public:
-    void addConfiguredOptions(const ArgumentList& args, OptionList& options, ClassPathOverrides& overrides) override {
-        ::addConfiguredOptions(args, options, overrides);
-    }
-
-    void addDefaultVmOptionsFile(OptionList& options, ClassPathOverrides& overrides) override {
-        FILE* file = openDefaultVmOptionsFile();
-        logLine(L"default vmoptions file: %p", static_cast<void*>(file));
-        readVmOptionsFile(nullptr, file, options, overrides);
-    }
-
-    void processOptionLine(const std::wstring& line, OptionList& options, ClassPathOverrides& overrides) override {
-        ::processOptionLine(nullptr, line, options, overrides);
-    }
-
-    void expandArgumentFiles(OptionList& options) override { ::expandArgumentFiles(options); }
-
     std::string expandVariables(const std::string& text) override {
         std::vector<char> buffer(text.begin(), text.end());
         buffer.resize(text.size() + kExpansionRoom, 0);
@@ -105,7 +91,8 @@ void buildJvmArguments(JvmArguments& arguments, const std::vector<std::string>& 
     state.generatorKind = generatorKind;
     state.extractionDirectory = extractionDirectory;
     ProcessArgumentSources sources;
-    OptionAssembly assembly = assembleOptions(launcherProperties, args, state, sources);
+    ProcessOptionFiles optionFiles;
+    OptionAssembly assembly = assembleOptions(launcherProperties, args, state, sources, optionFiles);
     if (assembly.missing) failWithMessage(assembly.missing->messageId, assembly.missing->name.c_str());
     fillVmArgs(arguments, std::move(assembly.options));
 }

@@ -8,7 +8,7 @@
 #include "core/platform.h"
 #include "instance/single_instance.h"
 #include "launch/jvm_arguments.h"
-#include "launch/option_rules.h"
+#include "launch/launch_jvm_rules.h"
 #include "paths/launcher_path.h"
 
 #include <cstdlib>

@@ -1,38 +1,28 @@
-// The option sources that share the VM-options line syntax: the VM-options file beside the
-// launcher and the files it includes, the configured option strings (setting 123 and the
-// version-specific entries), the locale options, and Java argument files ("@file").
+// The VM-options sources as this process has them: the files through the C runtime's wide
+// opening, the launcher's variable expansion, the file-system code page, the launcher
+// directory, the default file beside the launcher and the runtime's jli.dll for Java
+// argument files. The option assembly reads every source with the portable reader of
+// vm_options_rules.h over one ProcessOptionFiles.
 #pragma once
 
-#include "core/command_line.h"
-#include "launch/option_rules.h"
+#include "launch/vm_options_rules.h"
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
-// The ordered 8-bit JVM options, in the file-system code page.
-using OptionList = std::vector<std::string>;
-
-// Opens the first VM-options file beside the launcher that exists (app.vmoptions before
-// app.exe.vmoptions, for the long path and then the module path); nullptr when none does.
-FILE* openDefaultVmOptionsFile();
-
-// Reads an opened file to its end and closes it. `fileName` is the file's full path, or
-// nullptr for the default file (relative includes then resolve against the launcher
-// directory). A file that is already being read (an include cycle) is not read again.
-void readVmOptionsFile(const wchar_t* fileName, FILE* file, OptionList& options, ClassPathOverrides& overrides);
-
-// One option line (already trimmed and expanded).
-void processOptionLine(const wchar_t* fileName, const std::wstring& line, OptionList& options,
-                       ClassPathOverrides& overrides);
-
-// Each element of a split option string as a line, "-include-options" joined with its operand.
-void processOptionList(const ArgumentList& list, OptionList& options, ClassPathOverrides& overrides);
-
-// Setting 123, then the first matching version-specific entry, then the locale options
-// derived from the launcher arguments.
-void addConfiguredOptions(const ArgumentList& launcherArgs, OptionList& options, ClassPathOverrides& overrides);
-
-// Expands "@file" options through the runtime's jli.dll; the list is left as it is when the
-// library or one of its functions is missing.
-void expandArgumentFiles(OptionList& options);
+class ProcessOptionFiles final : public OptionFileSystem {
+public:
+    FILE* openText(const std::wstring& path) override;
+    // The volume and file index identify a file however it was named (case, short names,
+    // "..", links); when the system cannot tell them, the normalised full path stands in.
+    std::string fileIdentity(FILE* file, const wchar_t* path) override;
+    bool expand(wchar_t* text, size_t capacity, bool narrowForms) override;
+    std::string toOptionText(const std::wstring& text) override;
+    std::wstring launcherDirectory() override;
+    // The first that exists of app.vmoptions and app.exe.vmoptions beside the launcher's
+    // long path, then beside its module path.
+    FILE* openDefaultFile() override;
+    // Through JLI_PreprocessArg of the jli.dll in the directory jvm.dll was loaded from; the
+    // list stays as it is when the library or one of its functions is missing.
+    void expandArgumentFiles(OptionList& options) override;
+};

@@ -4,7 +4,6 @@
 #include "core/platform.h"
 #include "core/text_format.h"
 #include "jvmsearch/jvm_library.h"
-#include "launch/option_files.h"
 #include "paths/expand_variables.h"
 #include "paths/launcher_path.h"
 #include "paths/path_helpers.h"
@@ -17,47 +16,6 @@
 namespace {
 
 constexpr DWORD kModuleNameCapacity = 6000;
-
-// The option sources' view of this process.
-class ProcessOptionFiles : public OptionFileSystem {
-public:
-    FILE* openText(const std::wstring& path) override { return _wfopen(path.c_str(), L"rt"); }
-
-    // The volume and file index identify a file however it was named (case, short names,
-    // "..", links); when the system cannot tell them, the normalised full path stands in.
-    std::string fileIdentity(FILE* file, const wchar_t* path) override {
-        HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-        BY_HANDLE_FILE_INFORMATION info;
-        if (handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &info)) {
-            return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
-                   std::to_string(info.nFileIndexLow);
-        }
-        if (path == nullptr) return std::string();
-        wchar_t full[kOptionTextCapacity];
-        if (!makeAbsolutePath(full, kOptionTextCapacity, path, false, false)) return std::string();
-        bool lossy = false;
-        return "path:" + toMultiByte(full, lossy);
-    }
-
-    bool expand(wchar_t* text, size_t capacity, bool narrowForms) override {
-        return expandVariables(text, capacity, narrowForms);
-    }
-
-    std::string toOptionText(const std::wstring& text) override {
-        bool lossy = false;
-        return toMultiByte(text.c_str(), lossy);
-    }
-
-    std::wstring launcherDirectory() override { return getLauncherDirectoryWide(); }
-};
-
-// The one reader of the launcher, used on the main thread while the option list is built.
-// Its list of files being read is empty between two calls.
-OptionFileReader& processReader() {
-    static ProcessOptionFiles files;
-    static OptionFileReader reader(files);
-    return reader;
-}
 
 // Tries the two default names made from `launcherPath`; the first that opens is returned.
 FILE* openDefaultNamesOf(const std::wstring& launcherPath) {
@@ -95,30 +53,39 @@ using MemFreeFunction = void(JNICALL*)(void* pointer);
 
 }  // namespace
 
-FILE* openDefaultVmOptionsFile() {
+FILE* ProcessOptionFiles::openText(const std::wstring& path) { return _wfopen(path.c_str(), L"rt"); }
+
+std::string ProcessOptionFiles::fileIdentity(FILE* file, const wchar_t* path) {
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &info)) {
+        return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+               std::to_string(info.nFileIndexLow);
+    }
+    if (path == nullptr) return std::string();
+    wchar_t full[kOptionTextCapacity];
+    if (!makeAbsolutePath(full, kOptionTextCapacity, path, false, false)) return std::string();
+    bool lossy = false;
+    return "path:" + toMultiByte(full, lossy);
+}
+
+bool ProcessOptionFiles::expand(wchar_t* text, size_t capacity, bool narrowForms) {
+    return expandVariables(text, capacity, narrowForms);
+}
+
+std::string ProcessOptionFiles::toOptionText(const std::wstring& text) {
+    bool lossy = false;
+    return toMultiByte(text.c_str(), lossy);
+}
+
+std::wstring ProcessOptionFiles::launcherDirectory() { return getLauncherDirectoryWide(); }
+
+FILE* ProcessOptionFiles::openDefaultFile() {
     if (FILE* file = openDefaultNamesOf(getLauncherPathWide())) return file;
     return openDefaultNamesOf(moduleFileName());
 }
 
-void readVmOptionsFile(const wchar_t* fileName, FILE* file, OptionList& options, ClassPathOverrides& overrides) {
-    processReader().readFile(fileName, file, options, overrides);
-}
-
-void processOptionLine(const wchar_t* fileName, const std::wstring& line, OptionList& options,
-                       ClassPathOverrides& overrides) {
-    processReader().processLine(fileName, line, options, overrides);
-}
-
-void processOptionList(const ArgumentList& list, OptionList& options, ClassPathOverrides& overrides) {
-    processReader().processList(list, options, overrides);
-}
-
-void addConfiguredOptions(const ArgumentList& launcherArgs, OptionList& options, ClassPathOverrides& overrides) {
-    processReader().addConfigured(launcherArgs, options, overrides);
-}
-
-void expandArgumentFiles(OptionList& options) {
-    if (!hasArgumentFileOption(options)) return;
+void ProcessOptionFiles::expandArgumentFiles(OptionList& options) {
     logLine(L"@ argument found %d %S", static_cast<int>(options.size()), jvmBinDirectory);
     if (jvmBinDirectory[0] == 0) return;
     std::string narrowName = std::string(jvmBinDirectory) + "\\jli.dll";

@@ -1,15 +1,122 @@
-#include "launch/option_files.h"
+#include "launch/vm_options_rules.h"
 
+#include "JavaVMLauncher/java_vm_launcher_rules.h"
 #include "config/config_store.h"
 #include "config/user_locale.h"
 #include "core/log.h"
 #include "core/text_format.h"
-#include "launch/main_arguments.h"
+#include "jvmsearch/java_version.h"
 #include "paths/path_helpers_rules.h"
 #include "paths/selected_java.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
+#include <cwchar>
+
+namespace {
+
+bool startsWith(const std::wstring& text, const wchar_t* prefix) {
+    size_t n = wcslen(prefix);
+    return text.size() >= n && text.compare(0, n, prefix) == 0;
+}
+
+}  // namespace
+
+OptionLine classifyOptionLine(const std::wstring& line) {
+    struct Keyword {
+        const wchar_t* text;
+        OptionLineKind kind;
+    };
+    static const Keyword kKeywords[] = {
+        {L"-include-options ", OptionLineKind::IncludeOptions},
+        {L"-classpath ", OptionLineKind::ClassPathReplace},
+        {L"-classpath/p ", OptionLineKind::ClassPathPrepend},
+        {L"-classpath/a ", OptionLineKind::ClassPathAppend},
+    };
+    for (const Keyword& k : kKeywords)
+        if (startsWith(line, k.text)) return OptionLine{k.kind, line.substr(wcslen(k.text))};
+    return OptionLine{OptionLineKind::Option, line};
+}
+
+std::vector<std::wstring> optionListLines(const std::vector<std::wstring>& elements) {
+    std::vector<std::wstring> lines;
+    for (size_t i = 0; i < elements.size(); ++i) {
+        if (elements[i] == L"-include-options" && i + 1 < elements.size()) {
+            lines.push_back(elements[i] + L" " + elements[i + 1]);
+            ++i;
+        } else {
+            lines.push_back(elements[i]);
+        }
+    }
+    return lines;
+}
+
+std::string trimOptionLine(const std::string& line) {
+    size_t end = line.size();
+    while (end > 0 && (line[end - 1] == '\r' || line[end - 1] == '\n')) --end;
+    size_t begin = 0;
+    while (begin < end && isspace(static_cast<unsigned char>(line[begin]))) ++begin;
+    while (end > begin && isspace(static_cast<unsigned char>(line[end - 1]))) --end;
+    return line.substr(begin, end - begin);
+}
+
+bool isIgnoredOptionLine(const std::string& trimmed) { return trimmed.empty() || trimmed[0] == '#'; }
+
+namespace {
+
+template <typename Char>
+bool matchFrom(const Char* pattern, const Char* text) {
+    for (; *pattern != 0; ++pattern, ++text) {
+        if (*pattern == '*') {
+            while (*pattern == '*') ++pattern;
+            if (*pattern == 0) return true;
+            for (const Char* t = text; *t != 0; ++t)
+                if (matchFrom(pattern, t)) return true;
+            return false;
+        }
+        if (*text == 0) return false;
+        if (*pattern != '?' && *pattern != *text) return false;
+    }
+    return *text == 0;
+}
+
+}  // namespace
+
+bool matchWildcard(const wchar_t* pattern, const wchar_t* text) { return matchFrom(pattern, text); }
+
+bool matchWildcard(const std::string& pattern, const std::string& text) {
+    return matchFrom(pattern.c_str(), text.c_str());
+}
+
+int majorJavaVersion(const std::string& versionText) {
+    JavaVersion v = parseVersion(versionText);
+    if (v.empty()) return -1;
+    if (v[0] == 1 && v.size() > 1) return v[1];
+    return v[0];
+}
+
+bool versionConditionMatches(const std::string& condition, const std::string& versionText) {
+    bool matches = false;
+    std::string shown = condition;
+    if (!condition.empty() && condition[0] == '*') {
+        matches = matchWildcard(condition.substr(1), versionText);
+    } else {
+        size_t dash = condition.find('-');
+        if (dash == std::string::npos) {
+            logLine(L"ERROR: expected dash");
+        } else {
+            int minimum = parseLeadingInt(condition.substr(0, dash).c_str());
+            int maximum = parseLeadingInt(condition.substr(dash + 1).c_str());
+            int major = majorJavaVersion(versionText);
+            logLine(L"checking min %d max %d with %d", minimum, maximum, major);
+            matches = minimum <= major && major <= maximum;
+            shown = condition.substr(0, dash);
+        }
+    }
+    logLine(L"checking version %S %d", shown.c_str(), matches ? 1 : 0);
+    return matches;
+}
 
 namespace {
 
@@ -63,6 +170,12 @@ void OptionFileReader::readFile(const wchar_t* fileName, FILE* file, OptionList&
     }
     beingRead_.pop_back();
     fclose(file);
+}
+
+void OptionFileReader::readDefaultFile(OptionList& options, ClassPathOverrides& overrides) {
+    FILE* file = system_.openDefaultFile();
+    logLine(L"default vmoptions file: %p", static_cast<void*>(file));
+    readFile(nullptr, file, options, overrides);
 }
 
 void OptionFileReader::processLine(const wchar_t* fileName, const std::wstring& line, OptionList& options,

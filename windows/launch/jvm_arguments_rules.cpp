@@ -1,19 +1,16 @@
-#include "launch/jvm_arguments.h"
+#include "launch/jvm_arguments_rules.h"
 
 #include "config/config_store.h"
 #include "core/log.h"
 #include "paths/path_helpers_rules.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <utility>
 
 namespace {
 
 const char kClassPathPrefix[] = "-Djava.class.path=";
-
-bool startsWith(const std::string& text, const char* prefix) {
-    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
-}
 
 bool endsWith(const std::string& text, char c) { return !text.empty() && text.back() == c; }
 
@@ -160,17 +157,19 @@ std::optional<MissingEntry> addPathEntries(int settingId, std::string& pathText,
 }
 
 OptionAssembly assembleOptions(const std::vector<std::string>& launcherProperties, const ArgumentList& args,
-                               const JvmArgumentState& state, JvmArgumentSources& sources) {
+                               const JvmArgumentState& state, JvmArgumentSources& sources,
+                               OptionFileSystem& optionFiles) {
     OptionAssembly result;
     OptionList& options = result.options;
     ClassPathOverrides overrides;
     options = launcherProperties;
 
-    sources.addConfiguredOptions(args, options, overrides);
-    if (getSettingInt(166) != 0) sources.addDefaultVmOptionsFile(options, overrides);
+    OptionFileReader reader(optionFiles);
+    reader.addConfigured(args, options, overrides);
+    if (getSettingInt(166) != 0) reader.readDefaultFile(options, overrides);
     if (getSettingInt(125) != 0) {
         for (const std::wstring& arg : args)
-            if (arg.compare(0, 2, L"-J") == 0) sources.processOptionLine(arg.substr(2), options, overrides);
+            if (arg.compare(0, 2, L"-J") == 0) reader.processLine(nullptr, arg.substr(2), options, overrides);
     }
 
     bool moduleMode = getSettingInt(133) != 0;
@@ -214,30 +213,54 @@ OptionAssembly assembleOptions(const std::vector<std::string>& launcherPropertie
     if (state.noRedirect) options.push_back("-Dquillwork.noRedir=true");
 
     joinModuleOptions(options);
-    bool hasArgumentFile =
-        std::any_of(options.begin(), options.end(), [](const std::string& o) { return startsWith(o, "@"); });
-    if (hasArgumentFile) {
-        sources.expandArgumentFiles(options);
+    if (hasArgumentFileOption(options)) {
+        optionFiles.expandArgumentFiles(options);
         joinModuleOptions(options);
     }
     removeEmptyOptions(options);
     return result;
 }
 
-void fillVmArgs(JvmArguments& arguments, OptionList options) {
-    arguments.options = std::move(options);
-    arguments.vmOptions.clear();
-    for (std::string& option : arguments.options) {
-        JavaVMOption vmOption;
-        vmOption.optionString = &option[0];
-        vmOption.extraInfo = nullptr;
-        arguments.vmOptions.push_back(vmOption);
+bool isModuleOption(const std::string& option) {
+    static const char* const kModuleOptions[] = {"--upgrade-module-path", "--add-modules", "--limit-modules",
+                                                 "--add-exports", "--add-opens", "--add-reads", "--patch-module"};
+    for (const char* name : kModuleOptions)
+        if (option == name) return true;
+    return false;
+}
+
+void joinModuleOptions(std::vector<std::string>& options) {
+    for (size_t i = 0; i + 1 < options.size(); ++i) {
+        if (isModuleOption(options[i])) {
+            options[i] += "=" + options[i + 1];
+            options.erase(options.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        }
     }
-    arguments.vmArgs.version = JNI_VERSION_1_2;
-    arguments.vmArgs.nOptions = static_cast<jint>(arguments.vmOptions.size());
-    arguments.vmArgs.options = arguments.vmOptions.empty() ? nullptr : arguments.vmOptions.data();
-    arguments.vmArgs.ignoreUnrecognized = JNI_TRUE;
-    logLine(L"vmoption count %d", static_cast<int>(arguments.options.size()));
-    for (size_t i = 0; i < arguments.options.size(); ++i)
-        logLine(L"vmoption %d: %S", static_cast<int>(i), arguments.options[i].c_str());
+}
+
+ModuleOptions moduleOptions(bool moduleMode, const std::string& mainClass, const std::string& runtimeModule) {
+    ModuleOptions result;
+    std::string modules;
+    if (moduleMode) {
+        std::string text = mainClass;
+        size_t slash = text.find('/');
+        if (slash != std::string::npos) {
+            size_t lastDot = text.rfind('.');
+            if (lastDot != std::string::npos && lastDot > slash) {
+                std::string modulePackage = text.substr(0, lastDot);
+                result.addOpens = "--add-opens=" + modulePackage + "=" + runtimeModule;
+            }
+            text = text.substr(0, slash);
+        }
+        modules = text + ",";
+    }
+    result.addModules = "--add-modules=" + modules + runtimeModule;
+    return result;
+}
+
+void removeEmptyOptions(std::vector<std::string>& options) {
+    std::vector<std::string> kept;
+    for (std::string& o : options)
+        if (!o.empty()) kept.push_back(std::move(o));
+    options.swap(kept);
 }

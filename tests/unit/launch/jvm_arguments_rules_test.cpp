@@ -1,4 +1,4 @@
-#include "launch/jvm_arguments.h"
+#include "launch/jvm_arguments_rules.h"
 
 #include "config/config_store.h"
 #include "paths/path_helpers_rules.h"
@@ -16,34 +16,28 @@ namespace {
 
 std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
-// A launcher in C:\app\ with an in-memory file system and environment. The VM-options
-// sources follow the line syntax (option_rules) over texts the test gives directly.
-class FakeSources : public JvmArgumentSources {
+// The VM-options side of a launcher in C:\app\: the real reader takes setting 123 and the
+// -J arguments; the VM-options file beside the launcher and the Java argument files are held
+// in memory, and option texts are not expanded.
+class FakeOptionFiles : public OptionFileSystem {
 public:
-    Strings configured;             // lines of setting 123 and friends
-    Strings defaultFile;            // lines of the VM-options file
-    bool defaultFileRead = false;
+    Strings defaultFile;  // lines of the VM-options file
+    bool defaultFileOpened = false;
     std::map<std::string, Strings> argumentFiles;  // "@name" → its options
-    std::set<std::string> existing;
-    std::map<std::string, Strings> files;          // "directory|extension" → names
-    std::map<std::string, std::string> environment;
-    std::map<std::string, std::string> placeholders;
 
-    void addConfiguredOptions(const ArgumentList&, OptionList& options, ClassPathOverrides& overrides) override {
-        for (const std::string& line : configured) processOptionLine(std::wstring(line.begin(), line.end()), options, overrides);
-    }
-    void addDefaultVmOptionsFile(OptionList& options, ClassPathOverrides& overrides) override {
-        defaultFileRead = true;
-        for (const std::string& line : defaultFile) processOptionLine(std::wstring(line.begin(), line.end()), options, overrides);
-    }
-    void processOptionLine(const std::wstring& line, OptionList& options, ClassPathOverrides& overrides) override {
-        OptionLine parsed = classifyOptionLine(line);
-        switch (parsed.kind) {
-        case OptionLineKind::ClassPathReplace: overrides.replacement = narrow(parsed.value); break;
-        case OptionLineKind::ClassPathPrepend: overrides.prepend = narrow(parsed.value); break;
-        case OptionLineKind::ClassPathAppend: overrides.append = narrow(parsed.value); break;
-        default: options.push_back(narrow(parsed.value)); break;
-        }
+    FILE* openText(const std::wstring&) override { return nullptr; }
+    std::string fileIdentity(FILE*, const wchar_t*) override { return std::string(); }
+    bool expand(wchar_t*, size_t, bool) override { return true; }
+    std::string toOptionText(const std::wstring& text) override { return narrow(text); }
+    std::wstring launcherDirectory() override { return L"C:\\app\\"; }
+    FILE* openDefaultFile() override {
+        defaultFileOpened = true;
+        std::string text;
+        for (const std::string& line : defaultFile) text += line + "\n";
+        FILE* file = tmpfile();
+        fwrite(text.data(), 1, text.size(), file);
+        rewind(file);
+        return file;
     }
     void expandArgumentFiles(OptionList& options) override {
         OptionList expanded;
@@ -54,6 +48,16 @@ public:
         }
         options = expanded;
     }
+};
+
+// The path entries' side of the same launcher: an in-memory file system and environment.
+class FakeSources : public JvmArgumentSources {
+public:
+    std::set<std::string> existing;
+    std::map<std::string, Strings> files;          // "directory|extension" → names
+    std::map<std::string, std::string> environment;
+    std::map<std::string, std::string> placeholders;
+
     std::string expandVariables(const std::string& text) override {
         std::string result = text;
         for (const auto& [name, value] : placeholders) {
@@ -108,9 +112,16 @@ protected:
 
     void setting(int id, const std::string& value) { configStore.settings[id] = value; }
 
+    // Setting 123 holding these option lines, each quoted so that it stays one element.
+    void configured(const Strings& lines) {
+        std::string text;
+        for (const std::string& line : lines) text += (text.empty() ? "\"" : " \"") + line + "\"";
+        setting(123, text);
+    }
+
     // The options after the launcher properties.
     Strings assembled(const ArgumentList& args = {L"C:\\app\\app.exe"}) {
-        OptionAssembly result = assembleOptions(kProperties, args, state, sources);
+        OptionAssembly result = assembleOptions(kProperties, args, state, sources, optionFiles);
         EXPECT_FALSE(result.missing.has_value()) << result.missing->name;
         EXPECT_TRUE(std::equal(kProperties.begin(), kProperties.end(), result.options.begin()));
         return Strings(result.options.begin() + static_cast<std::ptrdiff_t>(kProperties.size()), result.options.end());
@@ -129,6 +140,7 @@ protected:
 
     JvmArgumentState state;
     FakeSources sources;
+    FakeOptionFiles optionFiles;
 };
 
 }  // namespace
@@ -190,14 +202,14 @@ TEST(LauncherProperties, RuntimeModuleFollowsTheGenerator) {
 
 TEST_F(JvmArgumentsTest, NothingConfiguredGivesAnEmptyClassPath) {
     EXPECT_EQ(assembled(), Strings{"-Djava.class.path="});
-    EXPECT_FALSE(sources.defaultFileRead);
+    EXPECT_FALSE(optionFiles.defaultFileOpened);
     EXPECT_TRUE(logContains(L"adding preconfigured modulepath"));
     EXPECT_TRUE(logContains(L"adding preconfigured classpath"));
 }
 
 TEST_F(JvmArgumentsTest, SourcesComeInTheirFixedOrder) {
-    sources.configured = {"-Dfrom=setting"};
-    sources.defaultFile = {"-Dfrom=file"};
+    configured({"-Dfrom=setting"});
+    optionFiles.defaultFile = {"-Dfrom=file"};
     setting(166, "1");
     setting(125, "1");
     EXPECT_EQ(assembled({L"C:\\app\\app.exe", L"-J-Dfrom=argument", L"x"}),
@@ -216,7 +228,7 @@ TEST_F(JvmArgumentsTest, JArgumentsBecomeOptionsOnlyWhenEnabled) {
 }
 
 TEST_F(JvmArgumentsTest, PrependArchivesAndDirectoryEntriesInOrder) {
-    sources.defaultFile = {"-classpath/p a.jar"};
+    optionFiles.defaultFile = {"-classpath/p a.jar"};
     setting(166, "1");
     setting(121, "S0lib");
     sources.directory("C:\\app\\lib", {"x.jar"}, {"y.zip"});
@@ -228,18 +240,18 @@ TEST_F(JvmArgumentsTest, PrependArchivesAndDirectoryEntriesInOrder) {
 
 TEST_F(JvmArgumentsTest, ReplacementAndAppendOverrides) {
     setting(121, "A0configured.jar");
-    sources.configured = {"-classpath first.jar", "-classpath second.jar", "-classpath/a more.jar"};
+    configured({"-classpath first.jar", "-classpath second.jar", "-classpath/a more.jar"});
     EXPECT_EQ(classPathOption(), "-Djava.class.path=second.jar;more.jar");
     EXPECT_FALSE(logContains(L"adding preconfigured classpath"));
 
     // The append value follows the configured entries with one separator.
-    sources.configured = {"-classpath/a more.jar"};
+    configured({"-classpath/a more.jar"});
     EXPECT_EQ(classPathOption(), "-Djava.class.path=C:\\app\\configured.jar;more.jar");
 }
 
 TEST_F(JvmArgumentsTest, AppendAloneStartsTheClassPath) {
     // No separator directly after "=": an empty first entry would mean the working directory.
-    sources.configured = {"-classpath/a only.jar"};
+    configured({"-classpath/a only.jar"});
     EXPECT_EQ(classPathOption(), "-Djava.class.path=only.jar");
 }
 
@@ -325,7 +337,7 @@ TEST_F(JvmArgumentsTest, RequiredDirectoryWithoutArchivesIsFound) {
 TEST_F(JvmArgumentsTest, MissingEntryEndsTheAssemblyAtOnce) {
     setting(132, "A1nomods");
     setting(121, "A0x.jar");
-    OptionAssembly result = assembleOptions(kProperties, {}, state, sources);
+    OptionAssembly result = assembleOptions(kProperties, {}, state, sources, optionFiles);
     ASSERT_TRUE(result.missing);
     EXPECT_EQ(result.missing->name, "nomods");
     EXPECT_FALSE(logContains(L"adding preconfigured classpath"));
@@ -374,40 +386,49 @@ TEST_F(JvmArgumentsTest, ServiceModeAddsXrsOnceAndRedirectionSwitchFollows) {
     EXPECT_TRUE(logContains(L"service: adding -Xrs"));
 
     clearCapturedLog();
-    sources.configured = {"-Xrs"};
+    configured({"-Xrs"});
     state.noRedirect = true;
     EXPECT_EQ(assembled(), (Strings{"-Xrs", "-Djava.class.path=", "-Dquillwork.noRedir=true"}));
     EXPECT_FALSE(logContains(L"service: adding -Xrs"));
 
     state.serviceMode = false;
-    sources.configured = {};
+    configured({});
     EXPECT_EQ(assembled(), (Strings{"-Djava.class.path=", "-Dquillwork.noRedir=true"}));
 }
 
 TEST_F(JvmArgumentsTest, ModuleOptionsAreJoinedBeforeAndAfterArgumentFiles) {
-    sources.configured = {"--add-exports", "java.base/sun.nio=ALL-UNNAMED", "@opts", ""};
-    sources.argumentFiles["@opts"] = {"--add-reads", "a=b", "", "-Dfrom=file"};
+    configured({"--add-exports", "java.base/sun.nio=ALL-UNNAMED", "@opts", ""});
+    optionFiles.argumentFiles["@opts"] = {"--add-reads", "a=b", "", "-Dfrom=file"};
     EXPECT_EQ(assembled(), (Strings{"--add-exports=java.base/sun.nio=ALL-UNNAMED", "--add-reads=a=b", "-Dfrom=file",
                                     "-Djava.class.path="}));
 }
 
 TEST_F(JvmArgumentsTest, ArgumentFilesOnlyWhenAnOptionStartsWithAt) {
-    sources.configured = {"-Da=@b"};
-    sources.argumentFiles["-Da=@b"] = {"never"};
+    configured({"-Da=@b"});
+    optionFiles.argumentFiles["-Da=@b"] = {"never"};
     EXPECT_EQ(assembled(), (Strings{"-Da=@b", "-Djava.class.path="}));
 }
 
-TEST(FillVmArgs, RecordPointsAtTheOptionsInOrder) {
-    clearCapturedLog();
-    JvmArguments arguments;
-    fillVmArgs(arguments, {"-Da=1", "-Xss1m", "-Djava.class.path=C:\\x.jar"});
-    EXPECT_EQ(arguments.vmArgs.version, 0x00010002);
-    EXPECT_EQ(arguments.vmArgs.ignoreUnrecognized, JNI_TRUE);
-    ASSERT_EQ(arguments.vmArgs.nOptions, 3);
-    EXPECT_STREQ(arguments.vmArgs.options[0].optionString, "-Da=1");
-    EXPECT_STREQ(arguments.vmArgs.options[2].optionString, "-Djava.class.path=C:\\x.jar");
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(arguments.vmArgs.options[i].extraInfo, nullptr);
-    EXPECT_EQ(capturedLog(), (std::vector<std::wstring>{L"vmoption count 3", L"vmoption 0: -Da=1",
-                                                         L"vmoption 1: -Xss1m",
-                                                         L"vmoption 2: -Djava.class.path=C:\\x.jar"}));
+TEST(ModuleOptions, JoinedWithTheFollowingElement) {
+    Strings options{"--add-exports", "java.base/sun.nio=ALL-UNNAMED", "-Xmx1g", "--add-opens"};
+    joinModuleOptions(options);
+    EXPECT_EQ(options, (Strings{"--add-exports=java.base/sun.nio=ALL-UNNAMED", "-Xmx1g", "--add-opens"}));
+    Strings twice{"--add-modules", "--add-modules", "x"};
+    joinModuleOptions(twice);
+    EXPECT_EQ(twice, (Strings{"--add-modules=--add-modules", "x"}));
+    EXPECT_FALSE(isModuleOption("--add-modules=a"));
+}
+
+TEST(ModuleOptions, AddOpensAndAddModulesForTheMainClass) {
+    ModuleOptions m = moduleOptions(true, "app/com.example.Main", "com.ravel.runtime");
+    EXPECT_EQ(m.addOpens, "--add-opens=app/com.example=com.ravel.runtime");
+    EXPECT_EQ(m.addModules, "--add-modules=app,com.ravel.runtime");
+    m = moduleOptions(false, "app/com.example.Main", "com.ravel.runtime");
+    EXPECT_EQ(m.addOpens, "");
+    EXPECT_EQ(m.addModules, "--add-modules=com.ravel.runtime");
+    m = moduleOptions(true, "app/Main", "com.quillwork.runtime");
+    EXPECT_EQ(m.addOpens, "");
+    EXPECT_EQ(m.addModules, "--add-modules=app,com.quillwork.runtime");
+    m = moduleOptions(true, "com.example.Main", "com.ravel.runtime");  // no module given
+    EXPECT_EQ(m.addModules, "--add-modules=com.example.Main,com.ravel.runtime");
 }

@@ -1,4 +1,4 @@
-#include "launch/option_files.h"
+#include "launch/vm_options_rules.h"
 
 #include "config/config_store.h"
 #include "config/user_locale.h"
@@ -73,8 +73,13 @@ public:
 
     std::wstring launcherDirectory() override { return directory; }
 
-    // Opens a file the way the default file is opened before it is handed to readFile.
-    FILE* openDefault(const std::wstring& path) { return openText(path); }
+    // The default file is the one held under this name, when there is one.
+    FILE* openDefaultFile() override { return openText(defaultFile); }
+    std::wstring defaultFile = L"C:\\app\\app.vmoptions";
+
+    // Argument files are the option assembly's concern (jvm_arguments_rules_test.cpp); the reader
+    // must never ask for them.
+    void expandArgumentFiles(OptionList&) override { ADD_FAILURE() << "the reader expanded argument files"; }
 
 private:
     std::map<FILE*, std::wstring> names_;
@@ -106,8 +111,18 @@ protected:
 
 TEST_F(OptionFiles, LinesAreTrimmedAndCommentLinesSkipped) {
     files.files[L"C:\\app\\app.vmoptions"] = "  -Xmx512m  \r\n# -Xmx1g\r\n\r\n   \n\t-Da=b c\t\n-Xmx1g # big\n-Dlast";
-    reader.readFile(nullptr, files.openDefault(L"C:\\app\\app.vmoptions"), options, overrides);
+    reader.readDefaultFile(options, overrides);
     EXPECT_EQ(options, (Strings{"-Xmx512m", "-Da=b c", "-Xmx1g # big", "-Dlast"}));
+    EXPECT_EQ(files.opened, WStrings{L"C:\\app\\app.vmoptions"});
+    EXPECT_TRUE(logContains(L"default vmoptions file: "));
+    EXPECT_FALSE(logContains(L"default vmoptions file: 0000000000000000"));
+}
+
+TEST_F(OptionFiles, NoDefaultFileAddsNothing) {
+    reader.readDefaultFile(options, overrides);
+    EXPECT_TRUE(options.empty());
+    EXPECT_EQ(files.opened, WStrings{L"C:\\app\\app.vmoptions"});
+    EXPECT_TRUE(logContains(L"default vmoptions file: 0000000000000000"));
 }
 
 TEST_F(OptionFiles, ALineLongerThanOnePieceBecomesSeveralOptions) {
@@ -159,7 +174,7 @@ TEST_F(OptionFiles, RelativeIncludesResolveAgainstTheIncludingFile) {
 TEST_F(OptionFiles, IncludesWithoutAFileResolveAgainstTheLauncherDirectory) {
     files.files[L"C:\\app\\common.vmoptions"] = "-Dcommon\n";
     files.files[L"C:\\app\\app.vmoptions"] = "-include-options common.vmoptions\n";
-    reader.readFile(nullptr, files.openDefault(L"C:\\app\\app.vmoptions"), options, overrides);
+    reader.readDefaultFile(options, overrides);
     reader.processLine(nullptr, L"-include-options common.vmoptions", options, overrides);
     reader.processList({L"-include-options", L"common.vmoptions"}, options, overrides);
     EXPECT_EQ(options, (Strings{"-Dcommon", "-Dcommon", "-Dcommon"}));
@@ -224,7 +239,7 @@ TEST_F(OptionFiles, AnIncludeCycleThroughOtherFilesIsReadOnce) {
 
 TEST_F(OptionFiles, TheDefaultFileIncludingItselfIsReadOnce) {
     files.files[L"C:\\app\\app.vmoptions"] = "-Dd\n-include-options app.vmoptions\n";
-    reader.readFile(nullptr, files.openDefault(L"C:\\app\\app.vmoptions"), options, overrides);
+    reader.readDefaultFile(options, overrides);
     EXPECT_EQ(options, (Strings{"-Dd"}));
     EXPECT_TRUE(logContains(L"already being read"));
 }
@@ -354,4 +369,64 @@ TEST(ArgumentFiles, AnswersReplaceTheirOptionAndNoAnswerKeepsIt) {
     EXPECT_EQ(asked, options);  // every option, once, in order
     EXPECT_TRUE(hasArgumentFileOption(options));
     EXPECT_FALSE(hasArgumentFileOption({"-Xa", "-D@x", ""}));
+}
+
+TEST(OptionLines, KeywordsIncludeTheirSpaceAndTakeTheRestVerbatim) {
+    EXPECT_EQ(classifyOptionLine(L"-classpath a.jar").kind, OptionLineKind::ClassPathReplace);
+    EXPECT_EQ(classifyOptionLine(L"-classpath a.jar").value, L"a.jar");
+    EXPECT_EQ(classifyOptionLine(L"-classpath/a lib\\x.jar").kind, OptionLineKind::ClassPathAppend);
+    EXPECT_EQ(classifyOptionLine(L"-classpath/a lib\\x.jar").value, L"lib\\x.jar");
+    EXPECT_EQ(classifyOptionLine(L"-classpath/p  \"q\" ").value, L" \"q\" ");
+    EXPECT_EQ(classifyOptionLine(L"-include-options common.vmoptions").kind, OptionLineKind::IncludeOptions);
+    EXPECT_EQ(classifyOptionLine(L"-include-options common.vmoptions").value, L"common.vmoptions");
+    // Without the space they are plain options.
+    EXPECT_EQ(classifyOptionLine(L"-classpath").kind, OptionLineKind::Option);
+    EXPECT_EQ(classifyOptionLine(L"-include-options").kind, OptionLineKind::Option);
+    EXPECT_EQ(classifyOptionLine(L"-Classpath a").kind, OptionLineKind::Option);
+    EXPECT_EQ(classifyOptionLine(L"-Xmx1g # big").value, L"-Xmx1g # big");
+}
+
+TEST(OptionLines, TrimmingAndComments) {
+    EXPECT_EQ(trimOptionLine("  -Xmx512m  \r\n"), "-Xmx512m");
+    EXPECT_EQ(trimOptionLine("\t-Da=b c\t\n"), "-Da=b c");
+    EXPECT_TRUE(isIgnoredOptionLine(trimOptionLine("   \r\n")));
+    EXPECT_TRUE(isIgnoredOptionLine(trimOptionLine("# -Xmx1g")));
+    EXPECT_FALSE(isIgnoredOptionLine(trimOptionLine("-Xmx1g # big")));
+}
+
+TEST(OptionLines, SplitListJoinsOnlyIncludeWithItsOperand) {
+    EXPECT_EQ(optionListLines({L"-Xmx1g", L"-include-options", L"my file.vmoptions", L"-classpath", L"a.jar"}),
+              (WStrings{L"-Xmx1g", L"-include-options my file.vmoptions", L"-classpath", L"a.jar"}));
+    EXPECT_EQ(optionListLines({L"-include-options"}), (WStrings{L"-include-options"}));
+}
+
+TEST(Wildcard, WholeTextCaseSensitive) {
+    EXPECT_TRUE(matchWildcard(std::string("*1.8*"), std::string("1.8.0_301")));
+    EXPECT_TRUE(matchWildcard(std::string("1.?.0*"), std::string("1.8.0_301")));
+    EXPECT_FALSE(matchWildcard(std::string("1.8"), std::string("1.8.0")));
+    EXPECT_TRUE(matchWildcard(std::string("**"), std::string("")));
+    EXPECT_FALSE(matchWildcard(std::string("?"), std::string("")));
+    EXPECT_TRUE(matchWildcard(std::string("a*b*c"), std::string("aXbYbZc")));
+    EXPECT_FALSE(matchWildcard(std::string("a*b*c"), std::string("aXbYbZ")));
+    EXPECT_FALSE(matchWildcard(std::string("*EA*"), std::string("17-ea")));
+    EXPECT_TRUE(matchWildcard(L"*-ea", L"17-ea"));
+}
+
+TEST(VersionConditions, RangesUseTheMajorVersion) {
+    EXPECT_EQ(majorJavaVersion("1.8.0_301"), 8);
+    EXPECT_EQ(majorJavaVersion("11.0.2"), 11);
+    EXPECT_EQ(majorJavaVersion("1"), 1);
+    EXPECT_EQ(majorJavaVersion(""), -1);
+    EXPECT_FALSE(versionConditionMatches("9-11", "1.8.0_301"));
+    EXPECT_TRUE(versionConditionMatches("1-8", "1.8.0_301"));
+    EXPECT_TRUE(versionConditionMatches("9-11", "11.0.2"));
+    EXPECT_FALSE(versionConditionMatches("11-", "17.0.2"));  // max is atoi("") = 0
+    EXPECT_TRUE(versionConditionMatches("*1.8*", "1.8.0_301"));
+    clearCapturedLog();
+    EXPECT_FALSE(versionConditionMatches("11", "11"));
+    EXPECT_TRUE(logContains(L"ERROR: expected dash"));
+    clearCapturedLog();
+    versionConditionMatches("9-11", "11.0.2");
+    EXPECT_TRUE(logContains(L"checking min 9 max 11 with 11"));
+    EXPECT_TRUE(logContains(L"checking version 9 1"));
 }

@@ -1,13 +1,15 @@
-// The rules of the VM-options sources, apart from the file system and the code page: how a
-// file is read line by line, what an option line does (includes, class path overrides, plain
-// options), how configured option strings and the locale arguments become lines, and how
-// Java argument files replace "@file" options. vm_options_win.cpp gives these rules the real
-// files, expansion and code page; the unit tests give them files held in memory.
+// The portable decisions of the VM-options sources, apart from the file system and the code
+// page: the line syntax (keywords, class path overrides, trimming and comments, split option
+// strings, version-specific conditions), how a file is read line by line and its includes
+// followed, how configured option strings and the locale arguments become lines, and how
+// Java argument files replace "@file" options. The sources are the VM-options file beside
+// the launcher and the files it includes, the configured option strings (setting 123 and the
+// version-specific entries), the locale options, the -J arguments and Java argument files.
+// vm_options_win.cpp gives these rules the real files, expansion and code page; the unit
+// tests give them files held in memory.
 #pragma once
 
 #include "core/command_line.h"
-#include "launch/option_rules.h"
-#include "launch/vm_options.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -15,6 +17,56 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+// ---------------------------------------------------------------------------------------
+// The line syntax.
+
+// Class path values set by option lines; the last line of each kind wins.
+struct ClassPathOverrides {
+    std::string replacement;  // "-classpath "
+    std::string prepend;      // "-classpath/p "
+    std::string append;       // "-classpath/a "
+};
+
+// What one option line asks for.
+enum class OptionLineKind { IncludeOptions, ClassPathReplace, ClassPathPrepend, ClassPathAppend, Option };
+
+struct OptionLine {
+    OptionLineKind kind;
+    std::wstring value;  // the rest after the keyword (verbatim), or the whole line
+};
+
+// Classifies a line by its case-sensitive keyword, each including its single space.
+OptionLine classifyOptionLine(const std::wstring& line);
+
+// The elements of a split option string as lines: "-include-options" followed by another
+// element is joined with it into one line; everything else stands alone.
+std::vector<std::wstring> optionListLines(const std::vector<std::wstring>& elements);
+
+// Trailing CR/LF, then leading and trailing white space (as isspace classifies it) removed.
+std::string trimOptionLine(const std::string& line);
+
+// True for lines that carry no option: empty, or a comment starting with "#".
+bool isIgnoredOptionLine(const std::string& trimmed);
+
+// Whole-text, case-sensitive wildcard match: "?" one character, "*" any run.
+bool matchWildcard(const wchar_t* pattern, const wchar_t* text);
+bool matchWildcard(const std::string& pattern, const std::string& text);
+
+// The major Java version: the first number, or the second when the first is 1 (1.8.0 → 8);
+// -1 for a text without numbers.
+int majorJavaVersion(const std::string& versionText);
+
+// One version-specific condition against a version: "*pattern" matches by wildcard against
+// the version text; "min-max" compares the major version with atoi of both sides. A
+// condition of neither form never matches; `logLine`s follow the launcher's wording.
+bool versionConditionMatches(const std::string& condition, const std::string& versionText);
+
+// ---------------------------------------------------------------------------------------
+// Reading the sources.
+
+// The ordered 8-bit JVM options, in the file-system code page.
+using OptionList = std::vector<std::string>;
 
 // Sizes of the texts option lines pass through.
 constexpr size_t kOptionLinePieceBytes = 30000;   // one read of a file line, terminator included
@@ -39,6 +91,12 @@ public:
     virtual std::string toOptionText(const std::wstring& text) = 0;
     // The launcher directory (the wide long form), ending in a backslash.
     virtual std::wstring launcherDirectory() = 0;
+    // Opens the VM-options file beside the launcher for reading in text mode; nullptr when
+    // there is none.
+    virtual FILE* openDefaultFile() = 0;
+    // Replaces the "@file" options by what the selected runtime makes of them; the list is
+    // left as it is when the runtime cannot do it. Called only when some option is one.
+    virtual void expandArgumentFiles(OptionList& options) = 0;
 };
 
 // Reads option files and interprets option lines against one OptionFileSystem. It keeps the
@@ -48,10 +106,20 @@ class OptionFileReader {
 public:
     explicit OptionFileReader(OptionFileSystem& system) : system_(system) {}
 
+    // Reads an opened file to its end and closes it. `fileName` is the file's full path, or
+    // nullptr for the default file (relative includes then resolve against the launcher
+    // directory). A file that is already being read (an include cycle) is not read again.
     void readFile(const wchar_t* fileName, FILE* file, OptionList& options, ClassPathOverrides& overrides);
+    // The VM-options file beside the launcher, when there is one.
+    void readDefaultFile(OptionList& options, ClassPathOverrides& overrides);
+    // One option line (already trimmed and expanded).
     void processLine(const wchar_t* fileName, const std::wstring& line, OptionList& options,
                      ClassPathOverrides& overrides);
+    // Each element of a split option string as a line, "-include-options" joined with its
+    // operand.
     void processList(const ArgumentList& list, OptionList& options, ClassPathOverrides& overrides);
+    // Setting 123, then the first matching version-specific entry, then the locale options
+    // derived from the launcher arguments.
     void addConfigured(const ArgumentList& launcherArgs, OptionList& options, ClassPathOverrides& overrides);
 
 private:
