@@ -30,6 +30,12 @@ public:
         h_ = Traits::invalid();
         return h;
     }
+    // For a creating call that hands its handle back through an out-parameter: whatever was
+    // held is closed first, and the call writes straight into the owner.
+    [[nodiscard]] Type* put() {
+        reset();
+        return &h_;
+    }
     void reset(Type h = Traits::invalid()) {
         if (Traits::isValid(h_)) {
             DWORD saved = GetLastError();
@@ -43,16 +49,25 @@ private:
     Type h_;
 };
 
-// Kernel handles (files, pipes, processes, threads, semaphores): both null and
-// INVALID_HANDLE_VALUE mean "none", since different creating functions use different ones.
+// Kernel handles (files, pipes, processes, threads): both null and INVALID_HANDLE_VALUE mean
+// "none", since different creating functions use different ones. All are closed alike; the
+// `Kind` tag only makes each kind its own owner type, so that a thread handle cannot be
+// passed where a process is expected, nor a pipe end where a file is.
+template <typename Kind>
 struct KernelHandleTraits {
     using Type = HANDLE;
     static Type invalid() { return nullptr; }
     static bool isValid(Type h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
     static void close(Type h) { CloseHandle(h); }
 };
-using FileHandle = UniqueHandle<KernelHandleTraits>;
-using ProcessHandle = UniqueHandle<KernelHandleTraits>;
+struct FileKind;
+struct PipeKind;
+struct ProcessKind;
+struct ThreadKind;
+using FileHandle = UniqueHandle<KernelHandleTraits<FileKind>>;
+using PipeHandle = UniqueHandle<KernelHandleTraits<PipeKind>>;
+using ProcessHandle = UniqueHandle<KernelHandleTraits<ProcessKind>>;
+using ThreadHandle = UniqueHandle<KernelHandleTraits<ThreadKind>>;
 
 struct FindHandleTraits {
     using Type = HANDLE;
