@@ -1,5 +1,6 @@
 #include "core/log.h"
 
+#include "core/environment.h"
 #include "core/handles.h"
 #include "core/log_rules.h"
 #include "core/text_format.h"
@@ -10,6 +11,11 @@
 #include <ctime>
 
 namespace {
+
+// RAVEL_LOG and QUILLWORK_LOG are read into this many bytes; a longer value asks for nothing.
+constexpr size_t kLogVariableCapacity = 6000;
+// The executable's name in the header line is shown up to this many characters less one.
+constexpr size_t kModuleNameCapacity = 6000;
 
 // Log state. Everything below is read and written only while the log lock is held; the
 // lock itself is set up by the first log call, which runs on the main thread before any
@@ -62,17 +68,16 @@ FileHandle openLogFile(const wchar_t* path, bool create) {
 
 bool loggingRequested() {
     for (const char* name : {"RAVEL_LOG", "QUILLWORK_LOG"}) {
-        char value[6000];
-        DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-        if (length > 0 && length < sizeof value && isLogRequested(value)) return true;
+        char value[kLogVariableCapacity];
+        if (readVariableBounded(name, value, sizeof value) && isLogRequested(value)) return true;
     }
     return false;
 }
 
 void writeHeader() {
-    wchar_t module[6000];
-    DWORD length = GetModuleFileNameW(nullptr, module, 6000);
-    if (length == 0 || length >= 6000) module[length == 0 ? 0 : 5999] = 0;
+    // The header only shows the name, so a name too long for it is shown cut.
+    wchar_t module[kModuleNameCapacity];
+    moduleFileName(module, kModuleNameCapacity, TooLong::Cut);
     time_t now = time(nullptr);
     const char* started = ctime(&now);
     wchar_t header[6100];

@@ -6,6 +6,7 @@
 #include "core/command_line.h"
 #include "core/commands.h"
 #include "core/console_output.h"
+#include "core/environment.h"
 #include "core/launcher_state.h"
 #include "core/log.h"
 #include "core/platform.h"
@@ -19,6 +20,8 @@
 #include <cstdio>
 
 namespace {
+
+constexpr size_t kModulePathCapacity = 6000;
 
 void prepareLauncher() {
     readConfiguration();
@@ -34,9 +37,9 @@ void prepareLauncher() {
 }
 
 void printUsage() {
-    wchar_t modulePath[6000];
-    DWORD length = GetModuleFileNameW(nullptr, modulePath, 6000);
-    if (length == 0 || length >= 6000) modulePath[0] = 0;
+    // A path too long for the buffer is left out of the usage line rather than shown cut.
+    wchar_t modulePath[kModulePathCapacity];
+    moduleFileName(modulePath, kModulePathCapacity, TooLong::Refuse);
     printToStdout(L"%s", usageLine(modulePath).c_str());
 }
 

@@ -5,6 +5,7 @@
 #include "core/handles.h"
 #include "core/log.h"
 #include "core/platform.h"
+#include "core/registry.h"
 #include "core/text_format.h"
 #include "instance/semaphore_name.h"
 #include "instance/single_instance_rules.h"
@@ -152,24 +153,18 @@ void singleInstanceGuard() {
 }
 
 void storeInstancePid() {
-    HKEY raw = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kPidKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &raw,
-                        nullptr) != ERROR_SUCCESS)
-        return;
-    RegistryKey key(raw);
+    RegistryKey key = createRegistryKey(HKEY_CURRENT_USER, kPidKey, KEY_ALL_ACCESS, RegistryView::Default);
+    if (!key.valid()) return;
     DWORD pid = GetCurrentProcessId();
     RegSetValueExA(key.get(), canonicalLauncherPath(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&pid), sizeof pid);
 }
 
+// The id the running instance stored; 0 when there is none. Only the size is checked, not
+// the type: any four-byte value counts.
 unsigned long readInstancePid() {
-    HKEY raw = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kPidKey, 0, KEY_READ, &raw) != ERROR_SUCCESS) return 0;
-    RegistryKey key(raw);
-    DWORD pid = 0;
-    DWORD size = sizeof pid;
-    LONG result =
-        RegQueryValueExA(key.get(), canonicalLauncherPath(), nullptr, nullptr, reinterpret_cast<BYTE*>(&pid), &size);
-    return result == ERROR_SUCCESS && size == sizeof pid ? pid : 0;
+    RegistryKey key = openRegistryKey(HKEY_CURRENT_USER, kPidKey, KEY_READ, RegistryView::Default);
+    if (!key.valid()) return 0;
+    return readRegistryDword(key.get(), canonicalLauncherPath(), DwordValueTypes::AnyOfFourBytes).value_or(0);
 }
 
 void raiseInstanceWindows(unsigned long pid) {

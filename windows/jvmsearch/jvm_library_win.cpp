@@ -1,6 +1,7 @@
 #include "jvmsearch/jvm_library.h"
 
 #include "config/config_store.h"
+#include "core/environment.h"
 #include "core/log.h"
 #include "core/text_format.h"
 #include "jvmsearch/jvm_library_rules.h"
@@ -23,35 +24,9 @@ namespace {
 
 constexpr size_t kPathCapacity = 6000;
 
-// A variable of the process environment as read at one moment: whether it exists, the size
-// the system reported for it (terminator included, 0 when unset) and its text.
-struct EnvironmentValue {
-    bool set = false;
-    DWORD reportedSize = 0;
-    std::wstring text;
-};
-
 // PATH is read in UTF-16 throughout, so that entries outside the ANSI code page survive
 // being saved and put back.
-EnvironmentValue readEnvironment(const wchar_t* name) {
-    EnvironmentValue value;
-    DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-    value.reportedSize = size;
-    // The variable may have grown between the two calls; the answer is then the new size
-    // and the read is repeated with it.
-    while (size > 0) {
-        std::vector<wchar_t> buffer(size);
-        DWORD length = GetEnvironmentVariableW(name, buffer.data(), size);
-        if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return value;
-        if (length < size) {
-            value.set = true;
-            value.text.assign(buffer.data(), length);
-            return value;
-        }
-        size = length;
-    }
-    return value;
-}
+using PathValue = EnvironmentValue<wchar_t>;
 
 // The C runtime keeps its own copy of the environment, taken at start-up; anything the
 // launcher itself later reads or hands to children through the runtime library must see
@@ -72,7 +47,7 @@ bool setProcessPath(const std::wstring* value, DWORD& error) {
 // Puts the bin directory in front of PATH for the libraries the JVM loads by name. Returns
 // whether PATH was changed; a value that would not fit the PATH capacity is refused and
 // PATH left alone (the load is still attempted: the library may not need it).
-bool putBinDirectoryOnPath(const std::string& binDirectory, const EnvironmentValue& saved) {
+bool putBinDirectoryOnPath(const std::string& binDirectory, const PathValue& saved) {
     std::wstring wideBinDirectory = fromMultiByte(binDirectory.c_str());
     std::optional<std::wstring> composed =
         wideBinDirectory.empty() ? std::nullopt : prependToPath(wideBinDirectory, saved.text, kPathValueCapacity);
@@ -91,7 +66,7 @@ bool putBinDirectoryOnPath(const std::string& binDirectory, const EnvironmentVal
 }
 
 // Puts PATH back as it was before putBinDirectoryOnPath, including its absence.
-void restorePath(const EnvironmentValue& saved) {
+void restorePath(const PathValue& saved) {
     const std::wstring* value = saved.set ? &saved.text : nullptr;
     DWORD error = 0;
     if (setProcessPath(value, error))
@@ -145,7 +120,7 @@ HMODULE loadJvmFromBinDir(const char* javaExe) {
     }
     DllDirectoryCookie cookie = addDllDirectory(binDirectory.c_str());
     preloadUcrtbase(binDirectory.c_str());
-    EnvironmentValue savedPath = readEnvironment(L"PATH");
+    PathValue savedPath = readVariable(L"PATH");
     bool pathChanged = putBinDirectoryOnPath(binDirectory, savedPath);
 
     char configured[kJvmTypeCapacity];
@@ -245,7 +220,7 @@ void setNativeLibraryPath() {
     }
     std::vector<std::wstring> directories = resolveNativeLibraryDirectories(configured);
 
-    EnvironmentValue currentPath = readEnvironment(L"PATH");
+    PathValue currentPath = readVariable(L"PATH");
     NativeLibraryPath path = composeNativeLibraryPath(directories, currentPath.text, kPathValueCapacity);
     if (path.directoriesKept < directories.size())
         logError(L"native library directories beyond %d characters are left out",
@@ -264,7 +239,7 @@ void setNativeLibraryPath() {
 
 void reducePath() {
     if (getSettingInt(10010) == 0) return;
-    EnvironmentValue path = readEnvironment(L"PATH");
+    PathValue path = readVariable(L"PATH");
     if (!path.set) return;
     wchar_t windowsDirectory[MAX_PATH];
     UINT length = GetWindowsDirectoryW(windowsDirectory, MAX_PATH);

@@ -1,6 +1,7 @@
 #include "jvmsearch/probe.h"
 
-#include "core/handles.h"
+#include "core/child_process.h"
+#include "core/environment.h"
 #include "core/log.h"
 #include "core/text_format.h"
 #include "jvmsearch/java_version.h"
@@ -8,7 +9,6 @@
 #include "jvmsearch/version_cache.h"
 #include "jvmsearch/version_cache_rules.h"
 
-#include <vector>
 
 namespace {
 
@@ -68,14 +68,14 @@ bool readAvailable(HANDLE pipe, ULONGLONG start, std::string& output, bool& cut)
 // Collects the child's standard error until the pipe closes, the child ends, or the probe's
 // time is spent, whichever comes first. Polling instead of a blocking read keeps a child that
 // hangs with its standard error open (or a grandchild that inherited it) within the bound.
-std::string collectOutput(HANDLE pipe, HANDLE process, ULONGLONG start) {
+std::string collectOutput(HANDLE pipe, const ChildProcess& child, ULONGLONG start) {
     std::string output;
     bool cut = false;
     for (;;) {
         if (!readAvailable(pipe, start, output, cut)) break;
         uint32_t left = remainingProbeTime(elapsedSince(start));
         if (left == 0) break;
-        if (WaitForSingleObject(process, left < kPollMs ? left : kPollMs) == WAIT_OBJECT_0) {
+        if (waitForEnd(child, left < kPollMs ? left : kPollMs)) {
             // Everything the child wrote before it ended is in the pipe already.
             readAvailable(pipe, start, output, cut);
             break;
@@ -85,21 +85,13 @@ std::string collectOutput(HANDLE pipe, HANDLE process, ULONGLONG start) {
     return output;
 }
 
-bool startHidden(std::string& commandLine, HANDLE errorPipe, PROCESS_INFORMATION& info, DWORD& error) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = nullptr;
-    startup.hStdOutput = nullptr;
-    startup.hStdError = errorPipe;
-    std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back(0);
-    if (CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                       &startup, &info))
-        return true;
-    error = GetLastError();
-    return false;
+// Started hidden, with only standard error (the banner) going anywhere: into `errorPipe`.
+std::optional<ChildProcess> startHidden(const std::string& commandLine, HANDLE errorPipe, DWORD& error) {
+    ChildOptions options;
+    options.creationFlags = NORMAL_PRIORITY_CLASS;
+    options.hideWindow = true;
+    options.stdHandles = ChildStdHandles{nullptr, nullptr, errorPipe};
+    return startChild(nullptr, commandLine, options, error);
 }
 
 bool versionFromBanner(const std::string& output, char* version, size_t capacity) {
@@ -113,13 +105,13 @@ bool versionFromBanner(const std::string& output, char* version, size_t capacity
 }  // namespace
 
 std::optional<std::string> saveAndClearEnv(const char* name) {
-    DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
-    if (size == 0) return std::nullopt;
-    std::vector<char> buffer(size + 1, 0);
-    DWORD length = GetEnvironmentVariableA(name, buffer.data(), size);
+    EnvironmentValue<char> value = readVariable(name);
+    if (value.reportedSize == 0) return std::nullopt;
     std::optional<std::string> saved;
-    if (length == size - 1) {
-        saved = std::string(buffer.data(), length);
+    // Only the value whose size was asked for is put back later; one that changed while it
+    // was read is dropped with the rest.
+    if (value.readAsReported()) {
+        saved = value.text;
         logLine(L"%S is %S", name, saved->c_str());
     } else {
         logLine(L"error reading %S", name);
@@ -136,48 +128,24 @@ bool probeJavaVersion(const char* exe, const FILETIME& lastWriteTime, char* vers
     std::string commandLine = commandLineFor(exe);
     HiddenJavaOptions hidden;
 
-    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
-        DWORD error = GetLastError();
-        logLine(L"CreatePipe error (%d)", static_cast<int>(error));
-        return false;
-    }
-    FileHandle reader(readEnd), writer(writeEnd);
-    if (!SetHandleInformation(reader.get(), HANDLE_FLAG_INHERIT, 0)) {
-        DWORD error = GetLastError();
-        logLine(L"SetHandleInformation error (%d)", static_cast<int>(error));
-        return false;
-    }
+    std::optional<ChildPipe> pipe = makeChildPipe(PipeDirection::FromChild);
+    if (!pipe) return false;
 
     ULONGLONG start = GetTickCount64();
-    PROCESS_INFORMATION info = {};
     DWORD startError = 0;
-    bool started = startHidden(commandLine, writer.get(), info, startError);
+    std::optional<ChildProcess> child = startHidden(commandLine, pipe->childEnd.get(), startError);
     // Only the child may hold the write end now, so the pipe closes when the child is done.
-    writer.reset();
-    if (!started) {
+    pipe->childEnd.reset();
+    if (!child) {
         logLine(L"Could not create process %S (error %d)", commandLine.c_str(), static_cast<int>(startError));
         return false;
     }
-    ProcessHandle process(info.hProcess), thread(info.hThread);
 
-    std::string output = collectOutput(reader.get(), process.get(), start);
-    WaitForSingleObject(process.get(), remainingProbeTime(elapsedSince(start)));
+    std::string output = collectOutput(pipe->ours.get(), *child, start);
+    DWORD exitCode = waitOrTerminate(*child, remainingProbeTime(elapsedSince(start)),
+                                     UnreadableExitCode{STILL_ACTIVE, commandLine.c_str()});
     hidden.restore();
-
-    DWORD exitCode = STILL_ACTIVE;
-    if (!GetExitCodeProcess(process.get(), &exitCode)) {
-        DWORD error = GetLastError();
-        logError(L"could not read the exit code of %S (%d)", commandLine.c_str(), static_cast<int>(error));
-        exitCode = STILL_ACTIVE;
-    }
-    logLine(L"Exit Code %d", static_cast<int>(exitCode));
-    if (exitCode == STILL_ACTIVE) {
-        logLine(L"Terminating process");
-        TerminateProcess(process.get(), 1);
-        return false;
-    }
+    if (exitCode == STILL_ACTIVE) return false;
     if (exitCode != 0) {
         storeCachedVersion(exe, lastWriteTime, kFailedProbeVersion);
         return false;

@@ -1,13 +1,13 @@
 #include "jvmsearch/runtime_lookup.h"
 
 #include "config/config_store.h"
-#include "core/handles.h"
+#include "core/environment.h"
+#include "core/registry.h"
 #include "core/log.h"
 #include "core/text_format.h"
 #include "jvmsearch/java_check.h"
 #include "jvmsearch/runtime_lookup_rules.h"
 #include "jvmsearch/unpack_jre.h"
-#include "jvmsearch/version_cache.h"
 #include "paths/path_helpers.h"
 
 #include <string>
@@ -17,39 +17,11 @@ namespace {
 
 constexpr size_t kHomeCapacity = 6000;
 constexpr size_t kCurrentVersionCapacity = 100;
-constexpr size_t kRegistryNameCapacity = 6000;
 
 bool jdkRequired() { return getSettingInt(131) != 0; }
 
-RegistryKey openKey(HKEY hive, const char* key, REGSAM view, LONG* status = nullptr) {
-    HKEY opened = nullptr;
-    LONG result = RegOpenKeyExA(hive, key, 0, KEY_READ | view, &opened);
-    if (status != nullptr) *status = result;
-    return RegistryKey(result == ERROR_SUCCESS ? opened : nullptr);
-}
-
-// Opens `key` for reading in the default view and reads string value `name`.
-bool readRegistryValue(HKEY hive, const char* key, const char* name, char* data, size_t capacity) {
-    if (capacity > 0) data[0] = 0;
-    RegistryKey opened = openKey(hive, key, 0);
-    return opened.valid() && queryRegistryText(opened.get(), name, data, capacity);
-}
-
-// The names of all subkeys of an open key, in enumeration order. Enumeration ends at the
-// first index the registry does not answer for (normally: no more items).
-std::vector<std::string> subkeyNames(HKEY key) {
-    std::vector<std::string> names;
-    std::vector<char> name(kRegistryNameCapacity);
-    std::vector<char> className(kRegistryNameCapacity);
-    for (DWORD index = 0;; ++index) {
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        DWORD classLength = static_cast<DWORD>(className.size());
-        if (RegEnumKeyExA(key, index, name.data(), &nameLength, nullptr, className.data(), &classLength, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        names.emplace_back(name.data(), nameLength);
-    }
-    return names;
+RegistryKey openForReading(HKEY parent, const char* path, RegistryView view, LONG* status = nullptr) {
+    return openRegistryKey(parent, path, KEY_READ, view, status);
 }
 
 // Derives the executable of `home` and checks it with the pre-release rule of setting 130.
@@ -66,19 +38,19 @@ bool storeFound(const FoundRuntime& runtime, JavaCandidate& found) {
 
 FoundRuntime foundOf(const JavaCandidate& candidate) { return FoundRuntime{candidate.exe, candidate.version}; }
 
-// One pass over the installations value in one registry view (0 or KEY_WOW64_32KEY).
-bool findInstallationInView(HKEY hive, REGSAM view, JavaCandidate& found, const VersionBounds& bounds) {
+// One pass over the installations value in one registry view.
+bool findInstallationInView(HKEY hive, RegistryView view, JavaCandidate& found, const VersionBounds& bounds) {
     std::string appId = getSettingCopy(160);
     logLine(L"checking app id %S (%d, %p)", appId.c_str(), static_cast<int>(view), static_cast<void*>(hive));
     if (appId.empty()) return false;
     LONG status = ERROR_SUCCESS;
-    RegistryKey key = openKey(hive, kInstallationsKey, view, &status);
+    RegistryKey key = openForReading(hive, kInstallationsKey, view, &status);
     if (!key.valid()) {
         logLine(L"could not open installation node %d", static_cast<int>(status));
         return false;
     }
     char list[kHomeCapacity];
-    if (!queryRegistryText(key.get(), appId.c_str(), list, sizeof list) || list[0] == 0) {
+    if (!readRegistryText(key.get(), appId.c_str(), list, sizeof list) || list[0] == 0) {
         logLine(L"could not query value node %d", 0);
         return false;
     }
@@ -98,7 +70,7 @@ bool findInstallationInView(HKEY hive, REGSAM view, JavaCandidate& found, const 
 // The "CurrentVersion" of a vendor key; none when absent or unreadable.
 std::optional<std::string> vendorCurrentVersion(const std::string& key) {
     char text[kCurrentVersionCapacity];
-    if (!readRegistryValue(HKEY_LOCAL_MACHINE, key.c_str(), "CurrentVersion", text, sizeof text))
+    if (!readRegistryText(HKEY_LOCAL_MACHINE, key.c_str(), "CurrentVersion", text, sizeof text, RegistryView::Default))
         return std::nullopt;
     return std::string(text);
 }
@@ -109,21 +81,22 @@ bool checkVendorCurrentVersion(const char* jdkKey, const char* jreKey, JavaCandi
     std::optional<std::string> jreCurrent = jdkRequired() ? std::nullopt : vendorCurrentVersion(jreKey);
     std::string chosen = chosenVendorKey(jdkKey, jdkCurrent, jreKey, jreCurrent, bounds);
     char home[kHomeCapacity];
-    if (!readRegistryValue(HKEY_LOCAL_MACHINE, chosen.c_str(), "JavaHome", home, sizeof home)) return false;
+    if (!readRegistryText(HKEY_LOCAL_MACHINE, chosen.c_str(), "JavaHome", home, sizeof home, RegistryView::Default))
+        return false;
     return checkHomeExe(home, found, bounds);
 }
 
 bool scanVendorVersions(const char* keyName, JavaCandidate& found, const VersionBounds& bounds) {
-    RegistryKey key = openKey(HKEY_LOCAL_MACHINE, keyName, 0);
+    RegistryKey key = openForReading(HKEY_LOCAL_MACHINE, keyName, RegistryView::Default);
     if (!key.valid()) return false;
     std::vector<std::string> kept;
-    for (const std::string& name : subkeyNames(key.get()))
+    for (const std::string& name : registrySubkeyNames(key.get()))
         if (versionKeyInRange(name, bounds.minimum, bounds.maximum)) kept.push_back(name);
     for (const std::string& name : vendorKeyTryOrder(kept)) {
-        RegistryKey subkey = openKey(key.get(), name.c_str(), 0);
+        RegistryKey subkey = openForReading(key.get(), name.c_str(), RegistryView::Default);
         if (!subkey.valid()) continue;
         char home[kHomeCapacity];
-        if (!queryRegistryText(subkey.get(), "JavaHome", home, sizeof home)) continue;
+        if (!readRegistryText(subkey.get(), "JavaHome", home, sizeof home)) continue;
         if (checkHomeExe(home, found, bounds)) return true;
     }
     return false;
@@ -146,11 +119,11 @@ bool findVendorRuntime(JavaCandidate& found, const VersionBounds& bounds) {
 // registered.
 std::optional<FoundRuntime> scanLocatedKey(HKEY hive, const std::string& keyName, bool useOutside, bool useQwk,
                                            const VersionBounds& bounds) {
-    RegistryKey key = openKey(hive, keyName.c_str(), 0);
+    RegistryKey key = openForReading(hive, keyName.c_str(), RegistryView::Default);
     if (!key.valid()) return std::nullopt;
     std::vector<FoundRuntime> checked;
     std::vector<CheckedEntry> outcomes;
-    for (const std::string& name : subkeyNames(key.get())) {
+    for (const std::string& name : registrySubkeyNames(key.get())) {
         if (!locatedEntryConsidered(name, useOutside, useQwk)) continue;
         JavaCandidate candidate;
         copyBounded(candidate.exe, sizeof candidate.exe, withBackslashes(name).c_str());
@@ -202,8 +175,7 @@ bool checkJavaHome(const char* home, JavaCandidate& found, const VersionBounds& 
 
 bool checkEnvJavaHome(const char* variable, JavaCandidate& found, const VersionBounds& bounds) {
     char home[kHomeCapacity];
-    DWORD length = GetEnvironmentVariableA(variable, home, sizeof home);
-    if (length == 0 || length >= sizeof home) return false;
+    if (!readVariableBounded(variable, home, sizeof home)) return false;
     std::string backslashed = withBackslashes(home);
     return checkHomeExe(backslashed.c_str(), found, bounds);
 }
@@ -217,8 +189,8 @@ bool checkJavaOnPath(JavaCandidate& found, const VersionBounds& bounds) {
 }
 
 bool findPreviousInstallation(HKEY hive, JavaCandidate& found, const VersionBounds& bounds) {
-    return findInstallationInView(hive, 0, found, bounds) ||
-           findInstallationInView(hive, KEY_WOW64_32KEY, found, bounds);
+    return findInstallationInView(hive, RegistryView::Default, found, bounds) ||
+           findInstallationInView(hive, RegistryView::Only32Bit, found, bounds);
 }
 
 bool findSharedRuntime(JavaCandidate& found, const VersionBounds& bounds) {

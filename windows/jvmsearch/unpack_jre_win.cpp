@@ -1,6 +1,7 @@
 #include "jvmsearch/unpack_jre.h"
 
 #include "core/fatal.h"
+#include "core/child_process.h"
 #include "core/handles.h"
 #include "core/log.h"
 #include "core/platform.h"
@@ -38,23 +39,21 @@ void runUnpack200(const std::string& home, const std::string& packedPath) {
     logLine(L"%S", program.c_str());
     logLine(L"%S", arguments.c_str());
 
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION info = {};
-    std::vector<char> commandLine(arguments.begin(), arguments.end());
-    commandLine.push_back(0);
-    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                        nullptr, &startup, &info)) {
-        DWORD error = GetLastError();
+    ChildOptions options;
+    options.creationFlags = NORMAL_PRIORITY_CLASS;
+    options.hideWindow = true;
+    DWORD startError = 0;
+    std::optional<ChildProcess> child = startChild(program.c_str(), arguments, options, startError);
+    if (!child) {
         logLine(L"could not create unpack process");
-        logError(L"starting %S failed with error %d", program.c_str(), static_cast<int>(error));
+        logError(L"starting %S failed with error %d", program.c_str(), static_cast<int>(startError));
         failWithMessage(1021, nullptr);
     }
-    ProcessHandle process(info.hProcess), thread(info.hThread);
     logLine(L"waiting for unpack200 to finish");
-    WaitForSingleObject(process.get(), INFINITE);
+    // The wait is there so that the packed file is deleted only once unpack200 is done with
+    // it; its exit code is not looked at.
+    DWORD exitError = 0;
+    (void)waitForExit(*child, INFINITE, exitError);
     logLine(L"unpack done");
 
     if (!DeleteFileA(packedPath.c_str())) {

@@ -13,7 +13,3 @@ bool readCachedVersion(const char* exe, const FILETIME& lastWriteTime, char* ver
 
 // Stores `version` for `exe`; failures are ignored (the next run probes again).
 void storeCachedVersion(const char* exe, const FILETIME& lastWriteTime, const char* version);
-
-// Reads string value `name` of an open key into `out` (`capacity` bytes, always terminated).
-// False when the value is absent, not a plain string, or longer than capacity - 1 bytes.
-bool queryRegistryText(HKEY key, const char* name, char* out, size_t capacity);

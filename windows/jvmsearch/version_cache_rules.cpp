@@ -22,14 +22,6 @@ bool storedTimeMatches(uint32_t type, const uint8_t* data, size_t size, const Fi
            memcmp(data, expected.data(), expected.size()) == 0;
 }
 
-std::optional<std::string> registryText(uint32_t type, const char* data, size_t size) {
-    if (type != kRegistryTypeString) return std::nullopt;
-    if (size == 0 || data == nullptr) return std::string();
-    const void* nul = memchr(data, 0, size);
-    size_t length = nul == nullptr ? size : static_cast<size_t>(static_cast<const char*>(nul) - data);
-    return std::string(data, length);
-}
-
 bool isDiscardedCachedVersion(const std::string& text) {
     return text == "1.7." || text == "1.6." || text == "1.5.";
 }

@@ -4,15 +4,13 @@
 // wrong type or size counts as absent instead of being half used.
 #pragma once
 
+#include "core/registry_rules.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
-
-// The registry's value types, as the registry reports them (REG_SZ, REG_BINARY).
-constexpr uint32_t kRegistryTypeString = 1;
-constexpr uint32_t kRegistryTypeBinary = 3;
 
 // Root of the cache under HKEY_CURRENT_USER; one subkey per executable.
 constexpr const char kVersionCacheRoot[] = "SOFTWARE\\brightmoor-labs\\ravel\\jvms\\";
@@ -32,11 +30,6 @@ FileTimeBytes fileTimeBytes(uint32_t low, uint32_t high);
 
 // Whether a stored "LastWriteTime" is binary, exactly 8 bytes, and equal to `expected`.
 bool storedTimeMatches(uint32_t type, const uint8_t* data, size_t size, const FileTimeBytes& expected);
-
-// The text of a string value whose first `size` bytes were returned: up to the first NUL or
-// to `size` when none is stored (the cache stores none). Any type other than a plain string
-// is no text.
-std::optional<std::string> registryText(uint32_t type, const char* data, size_t size);
 
 // Versions that earlier launchers stored after cutting a banner short ("1.7.", "1.6.",
 // "1.5."); such an entry counts as absent. Only the whole text is compared.

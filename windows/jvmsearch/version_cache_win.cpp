@@ -1,15 +1,15 @@
 #include "jvmsearch/version_cache.h"
 
-#include "core/handles.h"
+#include "core/registry.h"
 #include "jvmsearch/version_cache_rules.h"
 
-#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
 
 static_assert(kRegistryTypeString == REG_SZ, "registry string type");
 static_assert(kRegistryTypeBinary == REG_BINARY, "registry binary type");
+static_assert(kRegistryTypeDword == REG_DWORD, "registry number type");
 
 namespace {
 
@@ -17,52 +17,27 @@ FileTimeBytes bytesOf(const FILETIME& time) { return fileTimeBytes(time.dwLowDat
 
 bool storedTimeIs(HKEY key, const FILETIME& lastWriteTime) {
     uint8_t data[8];
-    DWORD size = sizeof data;
-    DWORD type = 0;
-    if (RegQueryValueExA(key, "LastWriteTime", nullptr, &type, data, &size) != ERROR_SUCCESS) return false;
-    return storedTimeMatches(type, data, size, bytesOf(lastWriteTime));
+    std::optional<RegistryData> stored = readRegistryData(key, "LastWriteTime", data, sizeof data);
+    return stored && storedTimeMatches(stored->type, data, stored->size, bytesOf(lastWriteTime));
 }
 
 }  // namespace
 
-bool queryRegistryText(HKEY key, const char* name, char* out, size_t capacity) {
-    if (capacity == 0) return false;
-    out[0] = 0;
-    // One byte stays free, so the terminator always fits after whatever the query returns; a
-    // value that needs more room fails with ERROR_MORE_DATA and is treated as absent.
-    DWORD size = capacity - 1 > UINT_MAX / 2 ? UINT_MAX / 2 : static_cast<DWORD>(capacity - 1);
-    DWORD type = 0;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(out), &size) != ERROR_SUCCESS) {
-        out[0] = 0;
-        return false;
-    }
-    std::optional<std::string> text = registryText(type, out, size < capacity ? size : capacity - 1);
-    if (!text) {
-        out[0] = 0;
-        return false;
-    }
-    memcpy(out, text->c_str(), text->size() + 1);
-    return true;
-}
-
 bool readCachedVersion(const char* exe, const FILETIME& lastWriteTime, char* version, size_t capacity) {
     if (capacity == 0) return false;
     version[0] = 0;
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, versionCacheKey(exe).c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
-        return false;
-    RegistryKey key(opened);
+    RegistryKey key =
+        openRegistryKey(HKEY_CURRENT_USER, versionCacheKey(exe).c_str(), KEY_READ, RegistryView::Default);
+    if (!key.valid()) return false;
     if (!storedTimeIs(key.get(), lastWriteTime)) return false;
-    if (!queryRegistryText(key.get(), "Version", version, capacity)) return false;
+    if (!readRegistryText(key.get(), "Version", version, capacity)) return false;
     return !isDiscardedCachedVersion(version);
 }
 
 void storeCachedVersion(const char* exe, const FILETIME& lastWriteTime, const char* version) {
-    HKEY created = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, versionCacheKey(exe).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &created, nullptr) != ERROR_SUCCESS)
-        return;
-    RegistryKey key(created);
+    RegistryKey key =
+        createRegistryKey(HKEY_CURRENT_USER, versionCacheKey(exe).c_str(), KEY_ALL_ACCESS, RegistryView::Default);
+    if (!key.valid()) return;
     FileTimeBytes time = bytesOf(lastWriteTime);
     RegSetValueExA(key.get(), "LastWriteTime", 0, REG_BINARY, time.data(), static_cast<DWORD>(time.size()));
     // The stored size is the text's length: no terminator is stored. The registry counts a

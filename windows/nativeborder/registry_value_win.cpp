@@ -3,6 +3,7 @@
 #include "nativeborder/border_exports.h"
 
 #include "core/platform.h"
+#include "core/registry.h"
 
 #include <string>
 
@@ -27,12 +28,12 @@ extern "C" jint JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWind
     std::wstring keyText;
     std::wstring valueText;
     if (!javaText(env, key, keyText) || !javaText(env, valueName, valueText)) return defaultValue;
-    // A DWORD or a 4-byte binary value; any other type or size is refused by the restriction
-    // or by the size check.
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    const LSTATUS status =
-        RegGetValueW(HKEY_CURRENT_USER, keyText.c_str(), valueText.c_str(), RRF_RT_DWORD, nullptr, &value, &size);
-    if (status != ERROR_SUCCESS || size != sizeof value) return defaultValue;
-    return static_cast<jint>(value);
+    // Opened for querying values only: the right this one read needs, no more.
+    RegistryKey opened =
+        openRegistryKey(HKEY_CURRENT_USER, keyText.c_str(), KEY_QUERY_VALUE, RegistryView::Default);
+    if (!opened.valid()) return defaultValue;
+    // A DWORD or a 4-byte binary value; any other type or size gives the default.
+    std::optional<DWORD> value =
+        readRegistryDword(opened.get(), valueText.c_str(), DwordValueTypes::DwordOrFourByteBinary);
+    return value ? static_cast<jint>(*value) : defaultValue;
 }

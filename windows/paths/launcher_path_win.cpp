@@ -1,6 +1,7 @@
 #include "paths/launcher_path.h"
 
-#include "core/handles.h"
+#include "core/child_process.h"
+#include "core/environment.h"
 #include "core/log.h"
 #include "core/text_format.h"
 #include "paths/path_helpers.h"
@@ -10,6 +11,11 @@
 namespace {
 
 constexpr DWORD kPathCapacity = 6000;
+
+// How long the command interpreter gets to exit once its output has ended.
+constexpr DWORD kShellExitWaitMs = 5000;
+// Taken as the interpreter's exit code when that cannot be read: any non-zero code fails.
+constexpr DWORD kShellUnreadableExitCode = 1;
 
 // The launcher's path forms, written once by the first call of the accessors below (main
 // thread, during start-up) and read-only afterwards.
@@ -23,15 +29,10 @@ bool narrowDirectoryKnown = false;
 wchar_t launcherDirectoryWide[kPathCapacity];
 bool wideDirectoryKnown = false;
 
-// GetModuleFileNameW into `out`; empty when the name does not fit.
-void moduleFileName(wchar_t* out) {
-    DWORD length = GetModuleFileNameW(nullptr, out, kPathCapacity);
-    if (length == 0 || length >= kPathCapacity) out[0] = 0;
-}
-
 void computeLongPath() {
+    // A cut name would name another file: one that does not fit is left empty.
     wchar_t moduleName[kPathCapacity];
-    moduleFileName(moduleName);
+    moduleFileName(moduleName, kPathCapacity, TooLong::Refuse);
     DWORD result = GetLongPathNameW(moduleName, launcherLongPath, kPathCapacity);
     DWORD error = GetLastError();
     if (result == 0 || result >= kPathCapacity) launcherLongPath[0] = 0;
@@ -57,10 +58,9 @@ std::optional<std::string> narrowFromShortName(const wchar_t* longPath) {
 // The last resort: the system's own 8-bit module name in its short form.
 std::string narrowFromAnsiModuleName() {
     char moduleName[kPathCapacity];
-    DWORD length = GetModuleFileNameA(nullptr, moduleName, kPathCapacity);
-    if (length == 0 || length >= kPathCapacity) return std::string();
+    if (!moduleFileName(moduleName, kPathCapacity, TooLong::Refuse)) return std::string();
     char shortPath[kPathCapacity];
-    length = GetShortPathNameA(moduleName, shortPath, kPathCapacity);
+    DWORD length = GetShortPathNameA(moduleName, shortPath, kPathCapacity);
     if (length == 0 || length >= kPathCapacity) return std::string();
     return shortPath;
 }
@@ -146,21 +146,8 @@ const wchar_t* getLauncherDirectoryWide() {
 }
 
 std::optional<std::string> getShortPathViaShell(const wchar_t* path) {
-    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    HANDLE readHandle = nullptr;
-    HANDLE writeHandle = nullptr;
-    if (!CreatePipe(&readHandle, &writeHandle, &inheritable, 0)) {
-        DWORD error = GetLastError();
-        logLine(L"CreatePipe error (%d)", static_cast<int>(error));
-        return std::nullopt;
-    }
-    FileHandle readEnd(readHandle);
-    FileHandle writeEnd(writeHandle);
-    if (!SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0)) {
-        DWORD error = GetLastError();
-        logLine(L"SetHandleInformation error (%d)", static_cast<int>(error));
-        return std::nullopt;
-    }
+    std::optional<ChildPipe> pipe = makeChildPipe(PipeDirection::FromChild);
+    if (!pipe) return std::nullopt;
 
     wchar_t windowsDirectory[kPathCapacity];
     UINT length = GetWindowsDirectoryW(windowsDirectory, kPathCapacity);
@@ -168,43 +155,28 @@ std::optional<std::string> getShortPathViaShell(const wchar_t* path) {
     std::wstring command =
         formatWideString(L"%s\\system32\\cmd.exe /C for %%I in (\"%s\") do @echo %%~sI", windowsDirectory, path);
     logLine(L"executing %s", command.c_str());
-    // CreateProcessW may write into the command line, so it gets its own buffer.
-    std::vector<wchar_t> commandLine(command.begin(), command.end());
-    commandLine.push_back(0);
 
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nullptr;
-    startup.hStdOutput = writeEnd.get();
-    startup.hStdError = writeEnd.get();
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &info)) {
+    ChildOptions options;
+    options.creationFlags = CREATE_NO_WINDOW;
+    options.stdHandles = ChildStdHandles{nullptr, pipe->childEnd.get(), pipe->childEnd.get()};
+    DWORD startError = 0;
+    std::optional<ChildProcess> child = startChild(nullptr, command, options, startError);
+    if (!child) {
         logLine(L"could not execute cmd.exe");
         return std::nullopt;
     }
-    ProcessHandle process(info.hProcess);
-    ProcessHandle thread(info.hThread);
     // Our copy of the write end must go, or the read below never sees the end of the data.
-    writeEnd.reset();
+    pipe->childEnd.reset();
 
     std::vector<char> buffer(kPathCapacity);
-    DWORD count = readAll(readEnd.get(), buffer);
+    DWORD count = readAll(pipe->ours.get(), buffer);
     std::string output = bytesRead(buffer, count);
     logLine(L"finished reading from cmd.exe %d \"%S\"", static_cast<int>(count), output.c_str());
 
     // The end of the output comes as the interpreter exits; give it a moment to finish
-    // exiting so that its exit code, not STILL_ACTIVE, is read.
-    WaitForSingleObject(process.get(), 5000);
-    DWORD exitCode = 0;
-    if (!GetExitCodeProcess(process.get(), &exitCode)) exitCode = 1;
-    logLine(L"Exit Code %d", static_cast<int>(exitCode));
-    if (exitCode == STILL_ACTIVE) {
-        logLine(L"Terminating process");
-        TerminateProcess(process.get(), 1);
-        return std::nullopt;
-    }
+    // exiting so that its exit code, not STILL_ACTIVE, is read. An unreadable exit code
+    // counts as a failure.
+    DWORD exitCode = waitOrTerminate(*child, kShellExitWaitMs, UnreadableExitCode{kShellUnreadableExitCode});
     if (exitCode != 0) return std::nullopt;
     std::optional<std::string> line = firstLineOfShellOutput(output);
     if (line) logLine(L"Using %S", line->c_str());

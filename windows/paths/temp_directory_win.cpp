@@ -1,6 +1,7 @@
 #include "paths/temp_directory.h"
 
 #include "config/config_store.h"
+#include "core/environment.h"
 #include "core/fatal.h"
 #include "core/log.h"
 #include "core/platform.h"
@@ -24,16 +25,17 @@ enum class ChoiceState { NotChosen, Choosing, Chosen };
 ChoiceState choiceState = ChoiceState::NotChosen;
 TempChoice chosen;
 
+// A variable's value, empty when it is unset or does not fit the launcher's path buffers.
 std::string environmentNarrow(const char* name) {
     char buffer[kCapacity];
-    DWORD length = GetEnvironmentVariableA(name, buffer, kCapacity);
-    return (length == 0 || length >= kCapacity) ? std::string() : std::string(buffer, length);
+    std::optional<size_t> length = readVariableBounded(name, buffer, kCapacity);
+    return length ? std::string(buffer, *length) : std::string();
 }
 
 std::wstring environmentWide(const wchar_t* name) {
     wchar_t buffer[kCapacity];
-    DWORD length = GetEnvironmentVariableW(name, buffer, kCapacity);
-    return (length == 0 || length >= kCapacity) ? std::wstring() : std::wstring(buffer, length);
+    std::optional<size_t> length = readVariableBounded(name, buffer, kCapacity);
+    return length ? std::wstring(buffer, *length) : std::wstring();
 }
 
 // A composed candidate longer than the launcher's path buffers is no candidate.

@@ -5,9 +5,11 @@
 #include "service/service_main.h"
 
 #include "core/command_line.h"
+#include "core/child_process.h"
 #include "core/handles.h"
 #include "core/launcher_state.h"
 #include "core/log.h"
+#include "core/registry.h"
 #include "core/text_format.h"
 #include "service/service_main_rules.h"
 
@@ -20,6 +22,9 @@ namespace {
 constexpr size_t kChildCommandLineCapacity = 12000;
 constexpr DWORD kWaitHint = 50000;
 constexpr DWORD kChildStartFailure = 5000;
+// Taken as the child's exit code when that cannot be read: the service then counts as stopped.
+constexpr DWORD kUnreadableExitCode = 0;
+const wchar_t kPriorityKey[] = L"SOFTWARE\\brightmoor-labs\\ravel\\priority";
 
 // Shared by the dispatcher thread (control handler) and the service-main thread without a
 // lock: each field is one aligned 32-bit store. The shutdown channel is taken with an atomic
@@ -33,8 +38,8 @@ bool reportStatus() { return SetServiceStatus(statusHandle, &currentStatus) != F
 void sendShutdown(int code) {
     int low = code & 0xFF;
     logLine(L"sending shutdown1 %d", low);
-    HANDLE channel = InterlockedExchangePointer(const_cast<HANDLE*>(&shutdownChannel), nullptr);
-    if (channel == nullptr) {
+    PipeHandle channel(InterlockedExchangePointer(const_cast<HANDLE*>(&shutdownChannel), nullptr));
+    if (!channel.valid()) {
         // A second request: the line went out already and the channel is closed.
         logLine(L"shutdown already sent");
         return;
@@ -42,12 +47,13 @@ void sendShutdown(int code) {
     char line[8];
     int length = snprintf(line, sizeof line, "%d\n", low);
     DWORD written = 0;
-    if (!WriteFile(channel, line, static_cast<DWORD>(length), &written, nullptr)) {
+    if (!WriteFile(channel.get(), line, static_cast<DWORD>(length), &written, nullptr)) {
         DWORD error = GetLastError();
         logLine(L"sending shutdown failed");
         logLine(L"error code %d", static_cast<int>(error));
     }
-    CloseHandle(channel);
+    // Closing it is the child's end of input, after the line.
+    channel.reset();
     logLine(L"shutdown sent");
 }
 
@@ -83,22 +89,15 @@ DWORD WINAPI drainChildOutput(LPVOID pipe) {
     return 0;
 }
 
+// The child's priority class: the service's four-byte value under the priority key, of any
+// registry type, or the normal class when there is none.
 DWORD childPriorityClass() {
-    RegistryKey key;
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\brightmoor-labs\\ravel\\priority", 0, KEY_READ, &opened) !=
-        ERROR_SUCCESS)
-        return NORMAL_PRIORITY_CLASS;
-    key.reset(opened);
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    if (RegQueryValueExW(key.get(), serviceName, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
-            ERROR_SUCCESS &&
-        size == sizeof value) {
-        logLine(L"using priority %d", static_cast<int>(value));
-        return value;
-    }
-    return NORMAL_PRIORITY_CLASS;
+    RegistryKey key = openRegistryKey(HKEY_LOCAL_MACHINE, kPriorityKey, KEY_READ, RegistryView::Default);
+    if (!key.valid()) return NORMAL_PRIORITY_CLASS;
+    std::optional<DWORD> value = readRegistryDword(key.get(), serviceName, DwordValueTypes::AnyOfFourBytes);
+    if (!value) return NORMAL_PRIORITY_CLASS;
+    logLine(L"using priority %d", static_cast<int>(*value));
+    return *value;
 }
 
 void reportStartFailure() {
@@ -106,22 +105,6 @@ void reportStartFailure() {
     currentStatus.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
     currentStatus.dwServiceSpecificExitCode = kChildStartFailure;
     reportStatus();
-}
-
-// An inheritable pipe whose supervisor end is made non-inheritable.
-bool createChildPipe(HANDLE& read, HANDLE& write, bool supervisorReads, const wchar_t* suffix) {
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, TRUE};
-    if (!CreatePipe(&read, &write, &attributes, 0)) {
-        logLine(L"CreatePipe error%s (%d)", suffix, static_cast<int>(GetLastError()));
-        return false;
-    }
-    if (!SetHandleInformation(supervisorReads ? read : write, HANDLE_FLAG_INHERIT, 0)) {
-        logLine(L"SetHandleInformation error%s (%d)", suffix, static_cast<int>(GetLastError()));
-        CloseHandle(read);
-        CloseHandle(write);
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -161,49 +144,47 @@ void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
 
     // Without its pipes the child cannot be stopped, so none is started and the service is
     // reported stopped rather than left running without a child.
-    HANDLE outputRead = nullptr, outputWrite = nullptr, inputRead = nullptr, inputWrite = nullptr;
-    if (!createChildPipe(outputRead, outputWrite, true, L"")) {
+    std::optional<ChildPipe> output = makeChildPipe(PipeDirection::FromChild, L"");
+    if (!output) {
         reportStartFailure();
         return;
     }
-    if (!createChildPipe(inputRead, inputWrite, false, L" 2")) {
-        CloseHandle(outputRead);
-        CloseHandle(outputWrite);
+    std::optional<ChildPipe> input = makeChildPipe(PipeDirection::ToChild, L" 2");
+    if (!input) {
         reportStartFailure();
         return;
     }
-    shutdownChannel = inputWrite;
+    // Published before the start, so that a stop arriving while the child starts finds the
+    // channel; its line then waits in the pipe until the child reads it.
+    shutdownChannel = input->ours.release();
 
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = inputRead;
-    startup.hStdOutput = outputWrite;
-    startup.hStdError = outputWrite;
-    PROCESS_INFORMATION child = {};
-    std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back(0);
-    if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, childPriorityClass() | DETACHED_PROCESS,
-                        nullptr, nullptr, &startup, &child)) {
-        DWORD error = GetLastError();
-        logLine(L"could not start process %s (%d)", commandLine.c_str(), static_cast<int>(error));
+    ChildOptions options;
+    options.creationFlags = childPriorityClass() | DETACHED_PROCESS;
+    options.stdHandles = ChildStdHandles{input->childEnd.get(), output->childEnd.get(), output->childEnd.get()};
+    DWORD startError = 0;
+    std::optional<ChildProcess> child = startChild(nullptr, commandLine, options, startError);
+    if (!child) {
+        logLine(L"could not start process %s (%d)", commandLine.c_str(), static_cast<int>(startError));
+        // The channel comes back unless a stop request took (and closed) it meanwhile; it and
+        // the other three pipe ends close with their owners on the way out.
+        PipeHandle unusedChannel(InterlockedExchangePointer(const_cast<HANDLE*>(&shutdownChannel), nullptr));
         reportStartFailure();
         return;
     }
-    ProcessHandle process(child.hProcess);
-    ProcessHandle thread(child.hThread);
-    CloseHandle(outputWrite);
-    CloseHandle(inputRead);
-    HANDLE drain = CreateThread(nullptr, 0, drainChildOutput, outputRead, 0, nullptr);
-    if (drain != nullptr) CloseHandle(drain);
+    output->childEnd.reset();
+    input->childEnd.reset();
+    // The drain thread reads through the output owner's handle; that stays open until the
+    // process ends (ExitProcess below runs no destructors), so the thread never reads a
+    // closed handle. Only the thread is needed, not its handle.
+    ThreadHandle drain(CreateThread(nullptr, 0, drainChildOutput, output->ours.get(), 0, nullptr));
+    drain.reset();
     currentStatus.dwCurrentState = SERVICE_RUNNING;
     reportStatus();
     logLine(L"registering ConsoleCtrlHandler");
     SetConsoleCtrlHandler(consoleEventHandler, TRUE);
 
-    WaitForSingleObject(process.get(), INFINITE);
-    DWORD exitCode = 0;
-    if (!GetExitCodeProcess(process.get(), &exitCode)) exitCode = 0;
+    DWORD exitError = 0;
+    DWORD exitCode = waitForExit(*child, INFINITE, exitError).value_or(kUnreadableExitCode);
     logLine(L"process terminated with exit code %d", static_cast<int>(exitCode));
 
     // An application that fails on its own leaves the service reported running, so the SCM
@@ -213,8 +194,7 @@ void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
         if (!reportStatus()) logLine(L"SetServiceStatus 10 failed %d", static_cast<int>(GetLastError()));
         logLine(L"service stopped set");
     }
-    process.reset();
-    thread.reset();
+    child.reset();
     logLine(L"exiting");
     ExitProcess(0);
 }
