@@ -2,8 +2,8 @@
 
 #include "config/config_store.h"
 #include "core/environment.h"
-#include "core/registry.h"
 #include "core/log.h"
+#include "core/registry.h"
 #include "core/text_format.h"
 #include "jvmsearch/java_check.h"
 #include "jvmsearch/runtime_lookup_rules.h"

@@ -4,8 +4,8 @@
 
 #include "service/service_main.h"
 
-#include "core/command_line.h"
 #include "core/child_process.h"
+#include "core/command_line.h"
 #include "core/handles.h"
 #include "core/launcher_state.h"
 #include "core/log.h"
