@@ -2,7 +2,7 @@
 // background colour and showing it.
 #include "nativeborder/border_exports.h"
 
-#include "nativeborder/border_rules.h"
+#include "nativeborder/border_support_rules.h"
 #include "nativeborder/border_support.h"
 
 #include <new>

@@ -1,7 +1,7 @@
 #include "nativeborder/border_support.h"
 
 #include "core/log.h"
-#include "nativeborder/border_rules.h"
+#include "nativeborder/border_support_rules.h"
 #include "nativeborder/window_map.h"
 
 #include <shellapi.h>

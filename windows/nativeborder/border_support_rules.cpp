@@ -1,4 +1,4 @@
-#include "nativeborder/border_rules.h"
+#include "nativeborder/border_support_rules.h"
 
 namespace border {
 

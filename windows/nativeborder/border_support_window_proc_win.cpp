@@ -3,7 +3,7 @@
 // messages keep behaving like those of a standard frame.
 #include "nativeborder/border_support.h"
 
-#include "nativeborder/border_rules.h"
+#include "nativeborder/border_support_rules.h"
 
 namespace {
 
