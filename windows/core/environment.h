@@ -15,6 +15,10 @@
 template <typename Char>
 struct EnvironmentValue {
     bool set = false;
+    // Whether the system answered that the variable does not exist. When neither `set` nor
+    // `missing`, the first call answered 0 without saying so: a read that failed for another
+    // reason, or a variable defined but empty on a system that reports no size for it.
+    bool missing = false;
     // The size the system reported first, terminator included; 0 when the variable is unset.
     uint32_t reportedSize = 0;
     std::basic_string<Char> text;

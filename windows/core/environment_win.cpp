@@ -20,7 +20,11 @@ DWORD offeredSize(size_t capacity) {
 template <typename Char>
 EnvironmentValue<Char> readWhole(const Char* name) {
     EnvironmentValue<Char> value;
+    // Cleared first, so that a "not found" left over from an earlier call cannot make an
+    // empty variable look missing.
+    SetLastError(ERROR_SUCCESS);
     DWORD size = getVariable(name, nullptr, 0);
+    if (size == 0) value.missing = GetLastError() == ERROR_ENVVAR_NOT_FOUND;
     value.reportedSize = size;
     while (size > 0) {
         std::vector<Char> buffer(size);
@@ -31,6 +35,7 @@ EnvironmentValue<Char> readWhole(const Char* name) {
         bool notFound = length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND;
         switch (judgeVariableRead(size, length, notFound)) {
         case VariableRead::Vanished:
+            value.missing = true;
             return value;
         case VariableRead::Whole:
             value.set = true;

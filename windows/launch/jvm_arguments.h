@@ -7,12 +7,8 @@
 #include "core/command_line.h"
 #include "launch/jvm_arguments_rules.h"
 
-#include <optional>
 #include <string>
 #include <vector>
-
-// The whole 8-bit value of an environment variable, however long; none when undefined.
-std::optional<std::string> environmentVariableValue(const char* name);
 
 // The assembly with the process's own sources and state. A missing required entry ends the
 // process with its message.

@@ -5,6 +5,7 @@
 #include "launch/jvm_arguments.h"
 
 #include "config/extraction.h"
+#include "core/environment.h"
 #include "core/fatal.h"
 #include "core/launcher_state.h"
 #include "core/log.h"
@@ -46,8 +47,13 @@ public:
         return listFilesWithExtension(directory.c_str(), extension.c_str());
     }
 
+    // The whole value, however long. A variable defined but empty is an empty value, not a
+    // missing one: a required "E" entry tells the two apart in its message.
     std::optional<std::string> environmentVariable(const std::string& name) override {
-        return readEnvironmentVariable(name.c_str());
+        EnvironmentValue<char> value = readVariable(name.c_str());
+        if (value.set) return value.text;
+        if (value.missing) return std::nullopt;
+        return std::string();
     }
 
     std::string absolutePath(const std::string& path) override {
@@ -56,28 +62,6 @@ public:
         // A refusal has been logged; the text then stays as it was written.
         if (!makeAbsolutePath(buffer.data(), buffer.size(), path.c_str(), true)) return path;
         return buffer.data();
-    }
-
-    // The whole value, however long: the size is asked for first, and asked again should
-    // the variable grow in between.
-    static std::optional<std::string> readEnvironmentVariable(const char* name) {
-        std::string value;
-        DWORD capacity = 0;
-        for (;;) {
-            SetLastError(ERROR_SUCCESS);
-            DWORD length = GetEnvironmentVariableA(name, value.empty() ? nullptr : &value[0], capacity);
-            DWORD error = GetLastError();
-            if (length == 0) {
-                if (error == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
-                return std::string();
-            }
-            if (length < capacity) {
-                value.resize(length);
-                return value;
-            }
-            capacity = length + 1;
-            value.assign(capacity, '\0');
-        }
     }
 };
 
@@ -95,8 +79,4 @@ void buildJvmArguments(JvmArguments& arguments, const std::vector<std::string>& 
     OptionAssembly assembly = assembleOptions(launcherProperties, args, state, sources, optionFiles);
     if (assembly.missing) failWithMessage(assembly.missing->messageId, assembly.missing->name.c_str());
     fillVmArgs(arguments, std::move(assembly.options));
-}
-
-std::optional<std::string> environmentVariableValue(const char* name) {
-    return ProcessArgumentSources::readEnvironmentVariable(name);
 }

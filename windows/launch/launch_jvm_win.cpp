@@ -2,6 +2,7 @@
 
 #include "JavaVMLauncher/java_vm_launcher.h"
 #include "config/extraction.h"
+#include "core/environment.h"
 #include "core/handles.h"
 #include "core/launcher_state.h"
 #include "core/log.h"
@@ -24,7 +25,8 @@ LauncherPropertyInputs currentPropertyInputs() {
     inputs.extractionDirectory = extractionDirectory;
     inputs.unextractedPosition = unextractedPosition;
     // PATH as the library loading left it, whatever its length.
-    inputs.path = environmentVariableValue("PATH").value_or(std::string());
+    EnvironmentValue<char> path = readVariable("PATH");
+    inputs.path = path.set ? path.text : std::string();
     inputs.manPathDefined = getenv("MANPATH") != nullptr;
     inputs.consoleOutputCodePage = GetConsoleOutputCP();
     return inputs;
@@ -48,7 +50,7 @@ bool launchJvm(const ArgumentList& args, bool destroyAfterMain) {
 
     // The JVM takes the stack of the thread that creates it as the main thread's stack, so
     // "-Xss" is honoured by creating it on a thread that reserves that much.
-    ProcessHandle thread(
+    ThreadHandle thread(
         CreateThread(nullptr, stackSize, jvmThreadRoutine, request, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (!thread.valid()) {
         DWORD error = GetLastError();

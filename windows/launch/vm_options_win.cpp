@@ -1,5 +1,6 @@
 #include "launch/vm_options.h"
 
+#include "core/environment.h"
 #include "core/log.h"
 #include "core/platform.h"
 #include "core/text_format.h"
@@ -11,6 +12,7 @@
 #include <io.h>
 #include <jni.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -32,11 +34,12 @@ FILE* openDefaultNamesOf(const std::wstring& launcherPath) {
     return file;
 }
 
-std::wstring moduleFileName() {
+// The executable's path as the system gives it; empty when it cannot be read or does not
+// fit, since a cut path would name another file.
+std::wstring modulePath() {
     wchar_t name[kModuleNameCapacity];
-    DWORD length = GetModuleFileNameW(nullptr, name, kModuleNameCapacity);
-    if (length == 0 || length >= kModuleNameCapacity) return std::wstring();
-    return std::wstring(name, length);
+    std::optional<size_t> length = moduleFileName(name, kModuleNameCapacity, TooLong::Refuse);
+    return length ? std::wstring(name, *length) : std::wstring();
 }
 
 // The argument-file functions of the runtime's jli.dll. JLI_PreprocessArg answers with a
@@ -82,7 +85,7 @@ std::wstring ProcessOptionFiles::launcherDirectory() { return getLauncherDirecto
 
 FILE* ProcessOptionFiles::openDefaultFile() {
     if (FILE* file = openDefaultNamesOf(getLauncherPathWide())) return file;
-    return openDefaultNamesOf(moduleFileName());
+    return openDefaultNamesOf(modulePath());
 }
 
 void ProcessOptionFiles::expandArgumentFiles(OptionList& options) {
