@@ -3,6 +3,7 @@
 #include "JavaVMLauncher/java_calls.h"
 #include "config/config_store.h"
 #include "core/log.h"
+#include "core/text_helpers.h"
 
 #include <utility>
 
@@ -15,10 +16,6 @@ std::wstring configuredPath(int enabledId, int pathId, const ExpandedSetting& ex
                             const MakeAbsolute& makeAbsolute) {
     if (getSettingInt(enabledId) == 0) return std::wstring();
     return resolveLeadingPath(expandedSetting(pathId), makeAbsolute);
-}
-
-bool startsWith(const std::wstring& text, const std::wstring& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
 }
 
 JvmRunOutcome invokeMain(JNIEnv* env, const JvmRunSteps& steps) {

@@ -50,11 +50,8 @@ ArgumentList configuredArguments() {
 std::wstring helperLibraryPath() {
     std::vector<wchar_t> root(kApplicationRootCapacity);
     getSettingWide(10003, root.data(), root.size());
-    std::wstring path = isRelativePath(root.data()) ? std::wstring(getLauncherDirectoryWide()) + root.data() : root.data();
-    std::vector<wchar_t> collapsed(path.begin(), path.end());
-    collapsed.push_back(0);
-    collapseBackslashes(collapsed.data());
-    path = collapsed.data();
+    std::wstring path = collapsedBackslashes(
+        isRelativePath(root.data()) ? std::wstring(getLauncherDirectoryWide()) + root.data() : root.data());
     if (path.empty() || path.back() != L'\\') path += L'\\';
     return path + L".quillwork\\qwkinst.dll";
 }

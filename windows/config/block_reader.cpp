@@ -2,6 +2,7 @@
 
 #include "config/block_format.h"
 #include "core/log.h"
+#include "core/text_helpers.h"
 
 #include <cstring>
 
@@ -179,8 +180,7 @@ BlockError parseConfigBlock(BlockReader& reader, ConfigStore& store,
         if (!reader.readString(name) || !reader.readInt(overrides)) return reader.error();
         // Compared over the length of the section's name only, up to its first NUL as the
         // text comparison of a terminated string would.
-        size_t nameLength = strlen(name.c_str());
-        bool matches = locale.compare(0, nameLength, name.c_str(), nameLength) == 0;
+        bool matches = startsWith(locale, name.c_str());
         for (int32_t i = 0; i < overrides; ++i) {
             int32_t id = 0;
             std::wstring value;

@@ -4,6 +4,7 @@
 #include "config/block_reader.h"
 #include "config/config_store.h"
 #include "core/log.h"
+#include "core/text_helpers.h"
 
 #include <cstring>
 #include <string>
@@ -91,18 +92,10 @@ ExtractionStatus extractToken(BlockReader& reader, ExtractionFileSystem& files, 
 }  // namespace
 
 std::vector<std::string> includedFileTokens(const std::string& list, int count) {
-    std::vector<std::string> tokens;
+    if (count <= 0) return {};
     // The list is 8-bit text that ends at its first NUL, as a C string would.
-    std::string text(list.c_str());
-    size_t start = 0;
-    while (static_cast<int>(tokens.size()) < count) {
-        size_t end = text.find(';', start);
-        std::string token = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (token.empty()) break;
-        tokens.push_back(token);
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
+    std::vector<std::string> tokens = splitList(list.c_str(), ';', EmptyPieces::EndList);
+    if (tokens.size() > static_cast<size_t>(count)) tokens.resize(static_cast<size_t>(count));
     return tokens;
 }
 

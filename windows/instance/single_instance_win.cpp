@@ -41,12 +41,8 @@ std::string computeCanonicalLauncherPath() {
     // second byte looks like a backslash or a capital letter stays intact.
     std::wstring wide = fromMultiByte(full);
     if (wide.empty()) return std::string();
-    wide = lowerCase(wide);
-    std::vector<wchar_t> buffer(wide.begin(), wide.end());
-    buffer.push_back(0);
-    collapseBackslashes(buffer.data());
     bool lossy = false;
-    return toMultiByte(buffer.data(), lossy);
+    return toMultiByte(collapsedBackslashes(lowerCase(wide)).c_str(), lossy);
 }
 
 SemaphoreCreation createNamedSemaphore(const std::string& name) {

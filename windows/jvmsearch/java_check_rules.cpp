@@ -2,6 +2,7 @@
 
 #include "config/config_store.h"
 #include "core/log.h"
+#include "core/text_helpers.h"
 #include "jvmsearch/java_check_rules.h"
 
 #include <string>
@@ -20,18 +21,10 @@ std::vector<std::string>& nonWorkingJavas() {
 // the retries.
 constexpr size_t kNonWorkingLimit = 50;
 
-bool endsWithExeIgnoringCase(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string ending = path.substr(path.size() - 4);
-    for (char& c : ending)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return ending == ".exe";
-}
-
 }  // namespace
 
 std::optional<std::string> javawPathFor(const std::string& javaExe) {
-    if (!endsWithExeIgnoringCase(javaExe)) return std::nullopt;
+    if (!endsWithIgnoringAsciiCase(javaExe, ".exe")) return std::nullopt;
     return javaExe.substr(0, javaExe.size() - 4) + "w.exe";
 }
 

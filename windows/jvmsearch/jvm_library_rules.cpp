@@ -1,32 +1,16 @@
 #include "jvmsearch/jvm_library_rules.h"
 
+#include "core/text_helpers.h"
+
 namespace {
 
 constexpr char kJavaName[] = "java.exe";
 constexpr char kJavawName[] = "javaw.exe";
 
-wchar_t foldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-char foldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool endsWithIgnoringAsciiCase(const std::string& text, const std::string& suffix) {
-    if (text.size() < suffix.size()) return false;
-    size_t offset = text.size() - suffix.size();
-    for (size_t i = 0; i < suffix.size(); ++i)
-        if (foldAscii(text[offset + i]) != foldAscii(suffix[i])) return false;
-    return true;
-}
-
 // Length of the executable's file name as the library loading sees it: javaw.exe when the
 // path names it, otherwise the length of java.exe whatever the name is.
 size_t executableNameLength(const std::string& javaExe) {
     return endsWithIgnoringAsciiCase(javaExe, kJavawName) ? sizeof kJavawName - 1 : sizeof kJavaName - 1;
-}
-
-bool startsWithIgnoringAsciiCase(const std::wstring& text, const std::wstring& prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (foldAscii(text[i]) != foldAscii(prefix[i])) return false;
-    return true;
 }
 
 }  // namespace
@@ -62,16 +46,10 @@ std::optional<std::wstring> prependToPath(const std::wstring& directory, const s
 
 std::wstring reducePathToWindowsDirectory(const std::wstring& path, const std::wstring& windowsDirectory) {
     std::wstring reduced;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find(L';', start);
-        if (end == std::wstring::npos) end = path.size();
-        std::wstring entry = path.substr(start, end - start);
-        if (!entry.empty() && startsWithIgnoringAsciiCase(entry, windowsDirectory)) {
-            if (!reduced.empty()) reduced += L';';
-            reduced += entry;
-        }
-        start = end + 1;
+    for (const std::wstring& entry : splitList(path, L';', EmptyPieces::Skip)) {
+        if (!startsWithIgnoringAsciiCase(entry, windowsDirectory)) continue;
+        if (!reduced.empty()) reduced += L';';
+        reduced += entry;
     }
     return reduced;
 }
@@ -99,18 +77,6 @@ NativeLibraryPath composeNativeLibraryPath(const std::vector<std::wstring>& dire
     else
         result.pathAppended = false;
     return result;
-}
-
-std::vector<std::string> nonEmptyEntries(const std::string& list) {
-    std::vector<std::string> entries;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(';', start);
-        if (end == std::string::npos) end = list.size();
-        if (end > start) entries.push_back(list.substr(start, end - start));
-        start = end + 1;
-    }
-    return entries;
 }
 
 bool needsUcrtbasePreload(unsigned long major, unsigned long minor) { return major < 6 || (major == 6 && minor < 4); }

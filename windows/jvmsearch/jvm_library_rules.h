@@ -59,9 +59,6 @@ struct NativeLibraryPath {
 NativeLibraryPath composeNativeLibraryPath(const std::vector<std::wstring>& directories,
                                            const std::wstring& currentPath, size_t capacity);
 
-// The non-empty entries of a ";"-separated list, in order.
-std::vector<std::string> nonEmptyEntries(const std::string& list);
-
 // Whether the system version (as GetVersionEx reports it) is older than 6.4, where a
 // runtime's own ucrtbase.dll is preloaded.
 bool needsUcrtbasePreload(unsigned long major, unsigned long minor);

@@ -4,6 +4,7 @@
 #include "core/environment.h"
 #include "core/log.h"
 #include "core/text_format.h"
+#include "core/text_helpers.h"
 #include "jvmsearch/jvm_library_rules.h"
 #include "paths/expand_variables.h"
 #include "paths/path_helpers.h"
@@ -83,7 +84,7 @@ HMODULE kernel32() { return GetModuleHandleW(L"kernel32.dll"); }
 // are left out (the path helper logs why).
 std::vector<std::wstring> resolveNativeLibraryDirectories(const char* list) {
     std::vector<std::wstring> directories;
-    for (const std::string& entry : nonEmptyEntries(list)) {
+    for (const std::string& entry : splitList(list, ';', EmptyPieces::Skip)) {
         char resolved[kPathCapacity];
         if (!makeAbsolutePath(resolved, sizeof resolved, entry.c_str(), true)) continue;
         std::wstring wide = fromMultiByte(resolved);

@@ -3,6 +3,7 @@
 #include "config/config_store.h"
 #include "core/log.h"
 #include "core/text_format.h"
+#include "core/text_helpers.h"
 #include "jvmsearch/java_check.h"
 #include "jvmsearch/java_version.h"
 
@@ -11,17 +12,11 @@ const wchar_t kInstallerLocationFile[] = L"\\.quillwork\\inst_jre.cfg";
 
 std::vector<SearchEntry> parseSearchSequence(const std::string& sequence) {
     std::vector<SearchEntry> entries;
-    size_t start = 0;
-    while (start <= sequence.size()) {
-        size_t end = sequence.find(';', start);
-        if (end == std::string::npos) end = sequence.size();
-        if (end > start) {
-            SearchEntry entry;
-            entry.letter = sequence[start];
-            entry.value = sequence.substr(start + 1, end - start - 1);
-            entries.push_back(entry);
-        }
-        start = end + 1;
+    for (const std::string& piece : splitList(sequence, ';', EmptyPieces::Skip)) {
+        SearchEntry entry;
+        entry.letter = piece[0];
+        entry.value = piece.substr(1);
+        entries.push_back(entry);
     }
     return entries;
 }

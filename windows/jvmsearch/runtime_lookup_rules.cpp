@@ -1,5 +1,6 @@
 #include "jvmsearch/runtime_lookup_rules.h"
 
+#include "core/text_helpers.h"
 #include "jvmsearch/java_version.h"
 
 std::string sharedRuntimesKey(const std::string& sharingKey) { return kSharedRuntimesRoot + sharingKey + "\\"; }
@@ -12,13 +13,8 @@ std::string withBackslashes(std::string path) {
 
 std::vector<std::string> installationHomes(const std::string& list) {
     std::vector<std::string> homes;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(';', start);
-        if (end == std::string::npos) end = list.size();
-        if (end > start) homes.push_back(list.substr(start, end - start) + "\\jre");
-        start = end + 1;
-    }
+    for (const std::string& installation : splitList(list, ';', EmptyPieces::Skip))
+        homes.push_back(installation + "\\jre");
     return homes;
 }
 

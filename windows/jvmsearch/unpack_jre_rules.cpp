@@ -1,19 +1,16 @@
 #include "jvmsearch/unpack_jre_rules.h"
 
+#include "core/text_helpers.h"
+
 namespace {
 
 constexpr char kPackedEnding[] = ".jar.pack";
 constexpr size_t kPackedEndingLength = sizeof kPackedEnding - 1;
 constexpr size_t kPackSuffixLength = 5;  // ".pack"
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
+// A name before the ending is required: ".jar.pack" alone names no archive.
 bool endsWithPackedEnding(const std::string& name) {
-    if (name.size() <= kPackedEndingLength) return false;
-    size_t offset = name.size() - kPackedEndingLength;
-    for (size_t i = 0; i < kPackedEndingLength; ++i)
-        if (asciiLower(name[offset + i]) != kPackedEnding[i]) return false;
-    return true;
+    return name.size() > kPackedEndingLength && endsWithIgnoringAsciiCase(name, kPackedEnding);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "config/config_store.h"
 #include "core/log.h"
+#include "core/text_helpers.h"
 #include "paths/path_helpers_rules.h"
 
 #include <algorithm>
@@ -12,25 +13,11 @@ namespace {
 
 const char kClassPathPrefix[] = "-Djava.class.path=";
 
-bool endsWith(const std::string& text, char c) { return !text.empty() && text.back() == c; }
-
 std::string property(const char* name, const std::string& value) { return std::string("-D") + name + "=" + value; }
 
 std::string withoutTrailingSemicolon(std::string text) {
-    if (endsWith(text, ';')) text.pop_back();
+    if (endsWith(text, ";")) text.pop_back();
     return text;
-}
-
-std::vector<std::string> splitAtSemicolons(const std::string& text) {
-    std::vector<std::string> pieces;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(';', start);
-        if (end == std::string::npos) end = text.size();
-        if (end > start) pieces.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return pieces;
 }
 
 // A path as written in an entry, taken below the launcher directory when relative and with
@@ -47,7 +34,7 @@ std::string resolveEntryPath(const std::string& path, JvmArgumentSources& source
 bool addPathList(std::string& pathText, const std::string& name, JvmArgumentSources& sources) {
     std::string joined;
     bool allExist = true;
-    std::vector<std::string> parts = splitAtSemicolons(name);
+    std::vector<std::string> parts = splitList(name, ';', EmptyPieces::Skip);
     for (const std::string& part : parts) {
         std::string resolved = resolveEntryPath(part, sources);
         if (!sources.pathExists(resolved)) allExist = false;
@@ -63,7 +50,7 @@ bool addPathList(std::string& pathText, const std::string& name, JvmArgumentSour
 void addEnvironmentValue(std::string& pathText, std::string value) {
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
     pathText += value;
-    if (!endsWith(value, ';')) pathText += ";";
+    if (!endsWith(value, ";")) pathText += ";";
 }
 
 }  // namespace
@@ -101,7 +88,7 @@ void addRuntimeArchive(std::string& pathText, char generatorKind, JvmArgumentSou
     if (generatorKind != 'i') return;
     std::string root = sources.absolutePath(getSettingCopy(10003));
     pathText += root;
-    if (!endsWith(root, '\\')) pathText += "\\";
+    if (!endsWith(root, "\\")) pathText += "\\";
     pathText += ".quillwork\\qwkruntime.jar;";
 }
 
@@ -109,7 +96,7 @@ std::optional<MissingEntry> addPathEntries(int settingId, std::string& pathText,
     // The whole setting is used: a long class path is never cut at a buffer size.
     std::string setting = getSettingCopy(settingId);
     logLine(L"entry %S", setting.c_str());
-    std::vector<std::string> entries = splitAtSemicolons(setting);
+    std::vector<std::string> entries = splitList(setting, ';', EmptyPieces::Skip);
     logLine(L"entries %d", static_cast<int>(entries.size()));
 
     for (const std::string& entry : entries) {
@@ -169,7 +156,7 @@ OptionAssembly assembleOptions(const std::vector<std::string>& launcherPropertie
     if (getSettingInt(166) != 0) reader.readDefaultFile(options, overrides);
     if (getSettingInt(125) != 0) {
         for (const std::wstring& arg : args)
-            if (arg.compare(0, 2, L"-J") == 0) reader.processLine(nullptr, arg.substr(2), options, overrides);
+            if (startsWith(arg, L"-J")) reader.processLine(nullptr, arg.substr(2), options, overrides);
     }
 
     bool moduleMode = getSettingInt(133) != 0;
@@ -194,7 +181,7 @@ OptionAssembly assembleOptions(const std::vector<std::string>& launcherPropertie
     if (!overrides.append.empty()) {
         // No separator right after "=": an empty first entry would put the working
         // directory on the class path.
-        if (!endsWith(classPath, ';') && classPath != kClassPathPrefix) classPath += ";";
+        if (!endsWith(classPath, ";") && classPath != kClassPathPrefix) classPath += ";";
         classPath += overrides.append;
     }
     options.push_back(withoutTrailingSemicolon(classPath));

@@ -34,12 +34,7 @@ public:
 
     std::string launcherDirectory() override { return getLauncherDirectory(); }
 
-    void collapseBackslashes(std::string& path) override {
-        std::vector<char> buffer(path.begin(), path.end());
-        buffer.push_back(0);
-        ::collapseBackslashes(buffer.data());
-        path = buffer.data();
-    }
+    void collapseBackslashes(std::string& path) override { path = collapsedBackslashes(path); }
 
     bool pathExists(const std::string& path) override { return ::pathExists(path.c_str()); }
 

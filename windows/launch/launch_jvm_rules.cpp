@@ -1,5 +1,7 @@
 #include "launch/launch_jvm_rules.h"
 
+#include "core/text_helpers.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -33,7 +35,7 @@ int64_t parseMemorySize(const std::string& text) {
 uint32_t stackSizeFromOptions(const std::vector<std::string>& options) {
     uint32_t size = 0;
     for (const std::string& option : options) {
-        if (option.compare(0, 4, "-Xss") != 0) continue;
+        if (!startsWith(option, "-Xss")) continue;
         int64_t parsed = parseMemorySize(option.substr(4));
         if (parsed > 0) size = static_cast<uint32_t>(parsed);
     }

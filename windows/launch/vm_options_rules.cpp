@@ -5,6 +5,7 @@
 #include "config/user_locale.h"
 #include "core/log.h"
 #include "core/text_format.h"
+#include "core/text_helpers.h"
 #include "jvmsearch/java_version.h"
 #include "paths/path_helpers_rules.h"
 #include "paths/selected_java.h"
@@ -13,15 +14,6 @@
 #include <cctype>
 #include <climits>
 #include <cwchar>
-
-namespace {
-
-bool startsWith(const std::wstring& text, const wchar_t* prefix) {
-    size_t n = wcslen(prefix);
-    return text.size() >= n && text.compare(0, n, prefix) == 0;
-}
-
-}  // namespace
 
 OptionLine classifyOptionLine(const std::wstring& line) {
     struct Keyword {
@@ -136,13 +128,6 @@ std::wstring settingText(int id) {
 
 int highestSettingId() { return configStore.settings.empty() ? 0 : configStore.settings.rbegin()->first; }
 
-std::wstring collapsed(const std::wstring& path) {
-    std::vector<wchar_t> buffer(path.begin(), path.end());
-    buffer.push_back(0);
-    collapseBackslashes(buffer.data());
-    return buffer.data();
-}
-
 }  // namespace
 
 void OptionFileReader::readFile(const wchar_t* fileName, FILE* file, OptionList& options,
@@ -208,7 +193,7 @@ void OptionFileReader::includeFile(const wchar_t* fileName, const std::wstring& 
     std::wstring path = operandExpanded;
     if (isRelativePath(path.c_str()))
         path = (fileName != nullptr ? directoryOf(fileName) : system_.launcherDirectory()) + path;
-    path = collapsed(path);
+    path = collapsedBackslashes(path);
     if (path.size() >= kOptionTextCapacity) {
         logError(L"include path longer than %d characters, not opened: %s", int(kOptionTextCapacity - 1),
                  path.c_str());

@@ -102,11 +102,7 @@ const wchar_t* getLauncherPathWide() {
 const char* getLauncherPath() {
     if (!narrowPathKnown) {
         narrowPathKnown = true;
-        std::string narrow = computeNarrowPath(getLauncherPathWide());
-        std::vector<char> buffer(narrow.begin(), narrow.end());
-        buffer.push_back(0);
-        collapseBackslashes(buffer.data());
-        launcherNarrowPath = buffer.data();
+        launcherNarrowPath = collapsedBackslashes(computeNarrowPath(getLauncherPathWide()));
     }
     return launcherNarrowPath.c_str();
 }

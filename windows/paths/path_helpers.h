@@ -29,6 +29,8 @@ std::wstring lowerCase(std::wstring text);
 // wide form, so that a double-byte character whose second byte is a backslash survives. The
 // path is left as it is when the round trip would lose characters.
 void collapseBackslashes(char* path);
+// The same on a copy, up to the text's first NUL.
+std::string collapsedBackslashes(const std::string& path);
 
 // True for the drive-root forms without touching the disk, otherwise when FindFirstFile
 // finds the path. `lastWriteTime`, when given, receives the found entry's last-write time

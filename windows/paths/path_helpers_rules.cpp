@@ -1,5 +1,7 @@
 #include "paths/path_helpers_rules.h"
 
+#include "core/text_helpers.h"
+
 #include <cstring>
 #include <cwchar>
 
@@ -50,22 +52,9 @@ bool isRootForm(const Char* path) {
     return sameText(rest, ":\\") || sameText(rest, ":\\.") || sameText(rest, ":\\.\\.");
 }
 
-template <typename Char>
-Char asciiLower(Char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<Char>(c - 'A' + 'a') : c;
-}
-
-template <typename Char>
-bool hasExeEnding(const Char* path) {
-    if (path == nullptr) return false;
-    size_t length = textLength(path);
-    if (length < 5) return false;
-    const Char* tail = path + length - 4;
-    const char* exe = ".exe";
-    for (int i = 0; i < 4; ++i)
-        if (asciiLower(tail[i]) != static_cast<Char>(exe[i])) return false;
-    return true;
-}
+// A name before the ending is required: ".exe" alone names no executable.
+bool hasExeEnding(std::string_view path) { return path.size() > 4 && endsWithIgnoringAsciiCase(path, ".exe"); }
+bool hasExeEnding(std::wstring_view path) { return path.size() > 4 && endsWithIgnoringAsciiCase(path, L".exe"); }
 
 }  // namespace
 
@@ -78,20 +67,14 @@ bool isRelativePath(const wchar_t* path) { return isRelative(path); }
 bool isDriveRootForm(const char* path) { return isRootForm(path); }
 bool isDriveRootForm(const wchar_t* path) { return isRootForm(path); }
 
-bool endsWithExe(const char* path) { return hasExeEnding(path); }
-bool endsWithExe(const wchar_t* path) { return hasExeEnding(path); }
+bool endsWithExe(const char* path) { return path != nullptr && hasExeEnding(path); }
+bool endsWithExe(const wchar_t* path) { return path != nullptr && hasExeEnding(path); }
 
-std::vector<std::string> splitPathList(const std::string& list) {
-    std::vector<std::string> entries;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(';', start);
-        if (end == std::string::npos) end = list.size();
-        if (end == start) break;
-        entries.push_back(list.substr(start, end - start));
-        start = end + 1;
-    }
-    return entries;
+std::wstring collapsedBackslashes(const std::wstring& path) {
+    std::vector<wchar_t> buffer(path.begin(), path.end());
+    buffer.push_back(0);
+    collapseBackslashes(buffer.data());
+    return buffer.data();
 }
 
 std::string filePatternFor(const std::string& directory, const std::string& extension) {

@@ -15,6 +15,9 @@ void collapseBackslashes(wchar_t* path);
 // path_helpers.h, since a double-byte character may end in the byte of a backslash).
 void collapseBackslashesSingleByte(char* path);
 
+// The wide form on a copy. Like the in-place form it takes the text up to its first NUL.
+std::wstring collapsedBackslashes(const std::wstring& path);
+
 // Absolute means: drive letter form ("X:\...") or a network path ("\\..."), after one
 // optional leading double quote. Anything shorter than three characters (four when quoted)
 // is relative, as is "/x" or "C:x".
@@ -29,9 +32,6 @@ bool isDriveRootForm(const wchar_t* path);
 // At least five characters and ending in ".exe" in any ASCII case.
 bool endsWithExe(const char* path);
 bool endsWithExe(const wchar_t* path);
-
-// The entries of a ";"-separated path list up to (not including) the first empty entry.
-std::vector<std::string> splitPathList(const std::string& list);
 
 // The search pattern "directory\*.extension"; the "." is not doubled when the extension
 // already begins with one.

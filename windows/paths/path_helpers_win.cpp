@@ -3,6 +3,7 @@
 #include "core/handles.h"
 #include "core/log.h"
 #include "core/text_format.h"
+#include "core/text_helpers.h"
 #include "paths/launcher_path.h"
 
 #include <climits>
@@ -54,10 +55,7 @@ bool resolveAgainst(const std::wstring& directory, const std::wstring& path, boo
         return false;
     }
     if (!keepCase) full = lowerCase(full);
-    std::vector<wchar_t> buffer(full.begin(), full.end());
-    buffer.push_back(0);
-    collapseBackslashes(buffer.data());
-    result = buffer.data();
+    result = collapsedBackslashes(full);
     return true;
 }
 
@@ -170,14 +168,18 @@ void collapseBackslashes(char* path) {
     if (path == nullptr || path[0] == 0) return;
     std::wstring wide = fromMultiByte(path);
     if (wide.empty() || wide.size() >= kFullPathCapacity) return;
-    std::vector<wchar_t> buffer(wide.begin(), wide.end());
-    buffer.push_back(0);
-    collapseBackslashes(buffer.data());
     bool lossy = false;
-    std::string narrow = toMultiByte(buffer.data(), lossy);
+    std::string narrow = toMultiByte(collapsedBackslashes(wide).c_str(), lossy);
     // Collapsing only removes characters, so the result fits where the input was.
     if (lossy || narrow.size() > strlen(path)) return;
     memcpy(path, narrow.c_str(), narrow.size() + 1);
+}
+
+std::string collapsedBackslashes(const std::string& path) {
+    std::vector<char> buffer(path.begin(), path.end());
+    buffer.push_back(0);
+    collapseBackslashes(buffer.data());
+    return buffer.data();
 }
 
 bool pathExists(const char* path, FILETIME* lastWriteTime) {
@@ -229,7 +231,7 @@ bool makeAbsolutePathList(char* out, size_t capacity, const char* list, void (*c
     out[0] = 0;
     std::string joined;
     bool complete = true;
-    for (const std::string& entry : splitPathList(list == nullptr ? "" : list)) {
+    for (const std::string& entry : splitList(list == nullptr ? "" : list, ';', EmptyPieces::EndList)) {
         char resolved[kFullPathCapacity];
         if (!makeAbsolutePath(resolved, sizeof resolved, entry.c_str(), true)) {
             complete = false;

@@ -2,6 +2,7 @@
 
 #include "core/log.h"
 #include "core/text_format.h"
+#include "core/text_helpers.h"
 
 #include <cstring>
 #include <memory>
@@ -26,11 +27,6 @@ const char* keepCopy(const char* text) {
     memcpy(copy.get(), text, length + 1);
     recordedVersions().push_back(std::move(copy));
     return recordedVersions().back().get();
-}
-
-bool endsWith(const std::string& text, const char* ending) {
-    size_t length = strlen(ending);
-    return text.size() >= length && text.compare(text.size() - length, length, ending) == 0;
 }
 
 }  // namespace

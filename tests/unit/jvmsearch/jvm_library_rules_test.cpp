@@ -100,13 +100,6 @@ TEST(NativeLibraryPath, DirectoriesStopAtTheFirstThatDoesNotFit) {
     EXPECT_EQ(path.directoriesKept, 0u);
 }
 
-TEST(NativeLibraryPath, ListEntriesSkipEmptyOnes) {
-    EXPECT_EQ(nonEmptyEntries("lib;C:\\native"), (Names{"lib", "C:\\native"}));
-    // Unlike a list that ends at its first empty entry, every entry after one is kept.
-    EXPECT_EQ(nonEmptyEntries(";lib;;x;"), (Names{"lib", "x"}));
-    EXPECT_EQ(nonEmptyEntries(""), Names{});
-}
-
 TEST(UcrtbasePreload, OnlyBeforeSixPointFour) {
     EXPECT_TRUE(needsUcrtbasePreload(5, 1));
     EXPECT_TRUE(needsUcrtbasePreload(6, 1));

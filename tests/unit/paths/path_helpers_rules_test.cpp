@@ -6,11 +6,6 @@
 
 namespace {
 
-std::wstring collapsed(std::wstring path) {
-    collapseBackslashes(&path[0]);
-    return path.c_str();
-}
-
 std::string collapsedBytes(std::string path) {
     collapseBackslashesSingleByte(&path[0]);
     return path.c_str();
@@ -19,25 +14,33 @@ std::string collapsedBytes(std::string path) {
 }  // namespace
 
 TEST(CollapseBackslashes, EveryRunBecomesOne) {
-    EXPECT_EQ(collapsed(LR"(C:\\a\\\b)"), LR"(C:\a\b)");
-    EXPECT_EQ(collapsed(LR"(C:\app\\lib\)"), LR"(C:\app\lib\)");
-    EXPECT_EQ(collapsed(LR"(C:\a\\)"), LR"(C:\a\)");
+    EXPECT_EQ(collapsedBackslashes(LR"(C:\\a\\\b)"), LR"(C:\a\b)");
+    EXPECT_EQ(collapsedBackslashes(LR"(C:\app\\lib\)"), LR"(C:\app\lib\)");
+    EXPECT_EQ(collapsedBackslashes(LR"(C:\a\\)"), LR"(C:\a\)");
     EXPECT_EQ(collapsedBytes(R"(C:\\a\\\b)"), R"(C:\a\b)");
 }
 
 TEST(CollapseBackslashes, LeadingPairOfANetworkPathSurvives) {
-    EXPECT_EQ(collapsed(LR"(\\server\share)"), LR"(\\server\share)");
-    EXPECT_EQ(collapsed(LR"(\\server\\share\\\x)"), LR"(\\server\share\x)");
+    EXPECT_EQ(collapsedBackslashes(LR"(\\server\share)"), LR"(\\server\share)");
+    EXPECT_EQ(collapsedBackslashes(LR"(\\server\\share\\\x)"), LR"(\\server\share\x)");
     // A third leading backslash belongs to the run of the second and goes.
-    EXPECT_EQ(collapsed(LR"(\\\server)"), LR"(\\server)");
+    EXPECT_EQ(collapsedBackslashes(LR"(\\\server)"), LR"(\\server)");
     EXPECT_EQ(collapsedBytes(R"(\\server\\share)"), R"(\\server\share)");
 }
 
 TEST(CollapseBackslashes, ShortAndEmptyTextsStayAsTheyAre) {
-    EXPECT_EQ(collapsed(L""), L"");
-    EXPECT_EQ(collapsed(L"\\"), L"\\");
-    EXPECT_EQ(collapsed(L"\\\\"), L"\\\\");
-    EXPECT_EQ(collapsed(L"a\\\\"), L"a\\");
+    EXPECT_EQ(collapsedBackslashes(L""), L"");
+    EXPECT_EQ(collapsedBackslashes(L"\\"), L"\\");
+    EXPECT_EQ(collapsedBackslashes(L"\\\\"), L"\\\\");
+    EXPECT_EQ(collapsedBackslashes(L"a\\\\"), L"a\\");
+}
+
+TEST(CollapseBackslashes, CopyEndsAtTheFirstNulAsTheInPlaceFormDoes) {
+    EXPECT_EQ(collapsedBackslashes(std::wstring(L"C:\\\\a\0\\\\b", 9)), L"C:\\a");
+    // The text handed in is left as it was.
+    const std::wstring original = LR"(C:\\a)";
+    EXPECT_EQ(collapsedBackslashes(original), LR"(C:\a)");
+    EXPECT_EQ(original, LR"(C:\\a)");
 }
 
 TEST(IsRelativePath, DriveAndNetworkFormsAreAbsolute) {
@@ -107,16 +110,6 @@ TEST(EndsWithExe, AnyCaseWithAtLeastOneCharacterBefore) {
     EXPECT_FALSE(endsWithExe(L"app.ex"));
     EXPECT_FALSE(endsWithExe(R"("C:\PROGRA~1\)"));
     EXPECT_FALSE(endsWithExe(""));
-}
-
-TEST(SplitPathList, StopsAtTheFirstEmptyEntry) {
-    using List = std::vector<std::string>;
-    EXPECT_EQ(splitPathList("a;b;c"), (List{"a", "b", "c"}));
-    EXPECT_EQ(splitPathList("a;;b"), (List{"a"}));
-    EXPECT_EQ(splitPathList("a;b;"), (List{"a", "b"}));
-    EXPECT_EQ(splitPathList(";a"), List{});
-    EXPECT_EQ(splitPathList(""), List{});
-    EXPECT_EQ(splitPathList(R"(lib\x.jar)"), (List{R"(lib\x.jar)"}));
 }
 
 TEST(FilePattern, DotAddedOnlyWhenMissing) {
