@@ -3,6 +3,8 @@
 // reference all take their names, types and descriptions from here, so they cannot disagree.
 #pragma once
 
+#include "config/config_ids.h"
+
 #include <string>
 #include <vector>
 
@@ -50,8 +52,8 @@ const KeyRow* findKeyById(int id, bool message);
 const KeyRow* findKeyByName(const std::string& table, const std::string& key);
 
 // Settings 10201 + 2k and 10202 + 2k: condition and options of version-specific entry k.
-constexpr int kVersionOptionsCount = 10200;
-constexpr int kVersionOptionsFirst = 10201;
+constexpr int kVersionOptionsCount = idNumber(SettingId::VersionOptionsCount);
+constexpr int kVersionOptionsFirst = kVersionOptionsFirstId;
 
 // Checks one list entry; on failure `reason` says what is wrong with it.
 bool checkListEntry(EntryCheck check, const std::string& entry, std::string& reason);

@@ -2,6 +2,8 @@
 // reads back from its own file. Shared by both sides so they cannot drift apart.
 #pragma once
 
+#include "config/config_ids.h"
+
 #include <cstdint>
 
 constexpr uint32_t kBlockMagic = 0xE8E413D5u;
@@ -9,8 +11,8 @@ constexpr uint32_t kBlockMagic = 0xE8E413D5u;
 constexpr uint8_t kIncludedFileXor = 0x97;
 
 // Setting ids the packer itself fills in for included files.
-constexpr int kSettingIncludedFileCount = 2002;
-constexpr int kSettingIncludedFilePaths = 2003;
+constexpr int kSettingIncludedFileCount = idNumber(SettingId::IncludedFileCount);
+constexpr int kSettingIncludedFilePaths = idNumber(SettingId::IncludedFilePaths);
 
 // PE header offsets used to find the end of the last section's raw data.
 constexpr uint32_t kPeOffsetField = 0x3C;          // e_lfanew

@@ -9,7 +9,8 @@
 
 namespace border {
 
-// Window style bits the rules look at (values of the Windows headers).
+// Window style bits the rules look at. These and the Windows values below restate the Windows
+// headers so the rules build natively; border_window_proc_win.cpp checks them against the headers.
 constexpr uint32_t kStyleThickFrame = 0x40000;
 constexpr uint32_t kStyleMinimizeBox = 0x20000;
 constexpr uint32_t kStyleMaximizeBox = 0x10000;

@@ -5,6 +5,28 @@
 
 #include "nativeborder/border_support_rules.h"
 
+#include <shellapi.h>
+
+// The rules restate these Windows values so that they build natively; a mismatch would make
+// the window procedure answer with the wrong code, so the build refuses it.
+static_assert(border::kStyleThickFrame == WS_THICKFRAME, "window style: thick frame");
+static_assert(border::kStyleMinimizeBox == WS_MINIMIZEBOX, "window style: minimize box");
+static_assert(border::kStyleMaximizeBox == WS_MAXIMIZEBOX, "window style: maximize box");
+static_assert(border::kHitClient == HTCLIENT && border::kHitCaption == HTCAPTION &&
+                  border::kHitSystemMenu == HTSYSMENU && border::kHitMinimizeButton == HTMINBUTTON &&
+                  border::kHitMaximizeButton == HTMAXBUTTON && border::kHitTop == HTTOP &&
+                  border::kHitClose == HTCLOSE,
+              "hit-test codes");
+static_assert(border::kCommandSize == SC_SIZE && border::kCommandMove == SC_MOVE &&
+                  border::kCommandMinimize == SC_MINIMIZE && border::kCommandMaximize == SC_MAXIMIZE &&
+                  border::kCommandClose == SC_CLOSE && border::kCommandRestore == SC_RESTORE,
+              "system menu commands");
+static_assert(border::kSizeMinimized == SIZE_MINIMIZED && border::kSizeMaximized == SIZE_MAXIMIZED,
+              "size message kinds");
+static_assert(border::kEdgeLeft == ABE_LEFT && border::kEdgeTop == ABE_TOP && border::kEdgeRight == ABE_RIGHT &&
+                  border::kEdgeBottom == ABE_BOTTOM,
+              "app bar edges");
+
 namespace {
 
 LRESULT callPrevious(const NativeWndProc* record, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
