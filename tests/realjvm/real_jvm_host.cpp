@@ -185,7 +185,7 @@ public:
     std::string absolutePath(const std::string& path) override { return path; }
 };
 
-std::wstring settingWide(int id) { return utf16FromUtf8(getSettingCopy(id)); }
+std::wstring settingWide(SettingId id) { return utf16FromUtf8(getSettingCopy(id)); }
 
 // The launcher's argument list as its Windows shell builds it: leading arguments from the
 // configuration, the first launcher argument, setting 124 split as a command line, and the
@@ -193,7 +193,8 @@ std::wstring settingWide(int id) { return utf16FromUtf8(getSettingCopy(id)); }
 std::vector<std::wstring> hostMainArguments(const ArgumentList& args) {
     LeadingArguments leading =
         leadingArgumentsFromConfiguration(settingWide, [](const std::wstring& path) { return path; });
-    return mainArgumentList(leading, args, splitCommandLine(settingWide(124)), getSettingInt(125) != 0);
+    return mainArgumentList(leading, args, splitCommandLine(settingWide(SettingId::ApplicationArguments)),
+                            getSettingInt(SettingId::AllowJArguments) != 0);
 }
 
 // The helper library's part as the launcher plays it: initFromLauncher(true) before the

@@ -248,5 +248,5 @@ bool checkVersionCondition(const std::string& text, std::string& reason) {
 
 size_t maximumLength(const KeyRow& row) {
     // The preferred JVM type is copied into a 200-byte buffer by the launcher.
-    return row.id == 152 ? 199 : 0;
+    return row.id == idNumber(SettingId::JvmType) ? 199 : 0;
 }

@@ -166,16 +166,19 @@ void configureSplash(JNIEnv* env) {
         return;
     }
     jstring texts[4];
-    const int textIds[4] = {10111, 10114, 10118, 10121};
+    const SettingId textIds[4] = {SettingId::SplashText1, SettingId::SplashText2, SettingId::SplashText3,
+                                  SettingId::SplashText4};
     for (int i = 0; i < 4; ++i) {
         char text[kSplashTextCapacity];
         getSetting(textIds[i], text, sizeof text);
         texts[i] = env->NewStringUTF(text);
     }
-    env->CallStaticVoidMethod(launcher, init, JNI_TRUE, static_cast<jboolean>(getSettingInt(163) != 0), texts[0],
-                              getSettingInt(10109), getSettingInt(10110), texts[1], getSettingInt(10113),
-                              getSettingInt(10115), texts[2], getSettingInt(10116), getSettingInt(10117), texts[3],
-                              getSettingInt(10120), getSettingInt(10122));
+    env->CallStaticVoidMethod(
+        launcher, init, JNI_TRUE, static_cast<jboolean>(getSettingInt(SettingId::SplashFlag) != 0),
+        texts[0], getSettingInt(SettingId::SplashText1Value1), getSettingInt(SettingId::SplashText1Value2),
+        texts[1], getSettingInt(SettingId::SplashText2Value1), getSettingInt(SettingId::SplashText2Value2),
+        texts[2], getSettingInt(SettingId::SplashText3Value1), getSettingInt(SettingId::SplashText3Value2),
+        texts[3], getSettingInt(SettingId::SplashText4Value1), getSettingInt(SettingId::SplashText4Value2));
     checkJavaException(env, false);
     for (jstring text : texts)
         if (text != nullptr) env->DeleteLocalRef(text);

@@ -16,8 +16,8 @@ std::string launcherClassName(char generatorKind);
 
 enum class MainCallOutcome {
     Returned,        // main returned without a pending exception
-    ClassNotFound,   // message 1010
-    MethodNotFound,  // message 1011
+    ClassNotFound,   // MessageId::MainClassNotFound
+    MethodNotFound,  // MessageId::MainMethodNotFound
     Threw,           // the exception has been logged, its stack trace printed and cleared
 };
 

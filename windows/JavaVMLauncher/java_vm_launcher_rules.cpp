@@ -12,7 +12,7 @@ namespace {
 constexpr size_t kMainClassCapacity = 6000;
 const wchar_t kLocaleArgument[] = L"-Dsun.locale.formatasdefault=";
 
-std::wstring configuredPath(int enabledId, int pathId, const ExpandedSetting& expandedSetting,
+std::wstring configuredPath(SettingId enabledId, SettingId pathId, const ExpandedSetting& expandedSetting,
                             const MakeAbsolute& makeAbsolute) {
     if (getSettingInt(enabledId) == 0) return std::wstring();
     return resolveLeadingPath(expandedSetting(pathId), makeAbsolute);
@@ -70,7 +70,7 @@ JvmRunOutcome runJvm(CreateJavaVMFunction create, JavaVMInitArgs& vmArgs, const 
     if (steps.created) steps.created(vm);
     logLine(L"JVM created");
 
-    if (getSettingInt(108) != 0) configureSplash(env);
+    if (getSettingInt(SettingId::SplashEnabled) != 0) configureSplash(env);
     if (steps.loadHelperLibrary) steps.loadHelperLibrary(env);
     setModuleNameProperty(env, steps.launcherPath);
     JvmRunOutcome outcome = invokeMain(env, steps);
@@ -92,13 +92,15 @@ std::wstring resolveLeadingPath(const std::wstring& expanded, const MakeAbsolute
 LeadingArguments leadingArgumentsFromConfiguration(const ExpandedSetting& expandedSetting,
                                                    const MakeAbsolute& makeAbsolute) {
     LeadingArguments leading;
-    leading.windowed = getSettingInt(107) == 1;
+    leading.windowed = getSettingInt(SettingId::ApplicationKind) == 1;
     std::vector<wchar_t> mainClass(kMainClassCapacity);
-    getSettingWide(122, mainClass.data(), mainClass.size());
-    leading.mainClass = (getSettingInt(133) != 0 ? L"/" : L"") + std::wstring(mainClass.data());
-    leading.firstPath = configuredPath(102, 103, expandedSetting, makeAbsolute);
-    leading.secondPath = configuredPath(104, 105, expandedSetting, makeAbsolute);
-    leading.fifthFlag = getSettingInt(106) != 0;
+    getSettingWide(SettingId::MainClass, mainClass.data(), mainClass.size());
+    leading.mainClass = (getSettingInt(SettingId::ModuleMode) != 0 ? L"/" : L"") + std::wstring(mainClass.data());
+    leading.firstPath =
+        configuredPath(SettingId::FirstPathEnabled, SettingId::FirstPath, expandedSetting, makeAbsolute);
+    leading.secondPath =
+        configuredPath(SettingId::SecondPathEnabled, SettingId::SecondPath, expandedSetting, makeAbsolute);
+    leading.fifthFlag = getSettingInt(SettingId::LeadingFlag) != 0;
     return leading;
 }
 

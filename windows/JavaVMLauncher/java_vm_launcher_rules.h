@@ -6,6 +6,7 @@
 // a real JVM in tests.
 #pragma once
 
+#include "config/config_ids.h"
 #include "jvmsearch/create_java_vm.h"
 
 #include <jni.h>
@@ -52,8 +53,8 @@ struct JvmRunSteps {
 enum class JvmRunOutcome {
     Completed,             // main returned; the VM was destroyed when asked to be
     NotCreated,            // JNI_CreateJavaVM failed: "could not initialize JVM"
-    LauncherClassMissing,  // message 1010
-    MainMethodMissing,     // message 1011
+    LauncherClassMissing,  // MessageId::MainClassNotFound
+    MainMethodMissing,     // MessageId::MainMethodNotFound
     MainThrew,             // "could not call main"; the VM is left as it is
 };
 
@@ -75,14 +76,14 @@ struct LeadingArguments {
 };
 
 // Setting `id` read (wide) and expanded with the launcher's wide placeholder forms.
-using ExpandedSetting = std::function<std::wstring(int id)>;
+using ExpandedSetting = std::function<std::wstring(SettingId id)>;
 // A path made absolute against the wide launcher directory, case kept.
 using MakeAbsolute = std::function<std::wstring(const std::wstring& path)>;
 
-// Application kind (setting 107 equal to 1), the main class (setting 122, with "/" in front
-// in module mode, setting 133), the paths of settings 103 and 105 when settings 102 and 104
-// enable them, and the flag of setting 106. The expansion of the two path settings and their
-// resolution come in as functions, so the rules can be checked without a file system.
+// Application kind (ApplicationKind equal to 1), the main class (MainClass, with "/" in front
+// in module mode, ModuleMode), the paths of FirstPath and SecondPath when FirstPathEnabled and
+// SecondPathEnabled enable them, and LeadingFlag. The expansion of the two path settings and
+// their resolution come in as functions, so the rules can be checked without a file system.
 LeadingArguments leadingArgumentsFromConfiguration(const ExpandedSetting& expandedSetting,
                                                    const MakeAbsolute& makeAbsolute);
 

@@ -25,7 +25,7 @@ constexpr size_t kApplicationRootCapacity = 4000;
 using RegisterNativesFunction = unsigned char (*)(JNIEnv* env, HMODULE module, void (*log)(const wchar_t* format, ...));
 
 // A setting expanded with the wide forms, as the leading path arguments take it.
-std::wstring expandedSetting(int id) {
+std::wstring expandedSetting(SettingId id) {
     std::vector<wchar_t> text(kPathCapacity);
     getSettingWide(id, text.data(), text.size());
     expandVariables(text.data(), text.size(), false);
@@ -42,14 +42,14 @@ std::wstring absoluteAgainstLauncher(const std::wstring& path) {
 // Setting 124, expanded with the wide forms and split as a command line.
 ArgumentList configuredArguments() {
     std::vector<wchar_t> text(kConfiguredArgumentsCapacity);
-    getSettingWide(124, text.data(), text.size());
+    getSettingWide(SettingId::ApplicationArguments, text.data(), text.size());
     expandVariables(text.data(), text.size(), false);
     return splitCommandLine(text.data());
 }
 
 std::wstring helperLibraryPath() {
     std::vector<wchar_t> root(kApplicationRootCapacity);
-    getSettingWide(10003, root.data(), root.size());
+    getSettingWide(SettingId::RootDirectory, root.data(), root.size());
     std::wstring path = collapsedBackslashes(
         isRelativePath(root.data()) ? std::wstring(getLauncherDirectoryWide()) + root.data() : root.data());
     if (path.empty() || path.back() != L'\\') path += L'\\';
@@ -73,9 +73,9 @@ bool createJvmAndRun(LaunchRequest& request) {
     steps.mainArguments = [&args]() { return mainArguments(args); };
     switch (runJvm(createJavaVM, request.jvm.vmArgs, steps)) {
     case JvmRunOutcome::LauncherClassMissing:
-        failWithMessage(1010, nullptr);
+        failWithMessage(MessageId::MainClassNotFound, nullptr);
     case JvmRunOutcome::MainMethodMissing:
-        failWithMessage(1011, nullptr);
+        failWithMessage(MessageId::MainMethodNotFound, nullptr);
     case JvmRunOutcome::NotCreated:
     case JvmRunOutcome::MainThrew:
         return false;
@@ -90,7 +90,8 @@ LeadingArguments buildLeadingArguments() {
 }
 
 std::vector<std::wstring> mainArguments(const ArgumentList& args) {
-    return mainArgumentList(buildLeadingArguments(), args, configuredArguments(), getSettingInt(125) != 0);
+    return mainArgumentList(buildLeadingArguments(), args, configuredArguments(),
+                            getSettingInt(SettingId::AllowJArguments) != 0);
 }
 
 void loadHelperLibrary(JNIEnv* env) {

@@ -25,28 +25,33 @@ void copyWideCut(int id, const std::wstring& value, wchar_t* buffer, size_t size
     copyBounded(buffer, size, value.c_str());
 }
 
+// Setting `id` widened; by number, since getMessage falls back to the setting that shares its
+// message's number, which need not have a setting name of its own.
+void copySettingWide(int id, wchar_t* buffer, size_t size) {
+    const std::string* value = findSetting(id);
+    copyWideCut(id, value == nullptr ? std::wstring() : widenBytes(value->c_str()), buffer, size);
+}
+
 }  // namespace
 
-void getSetting(int id, char* buffer, size_t size) {
+void getSetting(SettingId id, char* buffer, size_t size) {
     if (size == 0) return;
-    const std::string* value = findSetting(id);
+    const std::string* value = findSetting(idNumber(id));
     if (value == nullptr) {
         buffer[0] = 0;
         return;
     }
     size_t length = strlen(value->c_str());
     if (length > size - 1)
-        logLine(L"ERROR: config string %d truncated (%d %d)", id, static_cast<int>(size), static_cast<int>(length));
+        logLine(L"ERROR: config string %d truncated (%d %d)", idNumber(id), static_cast<int>(size),
+                static_cast<int>(length));
     copyBounded(buffer, size, value->c_str());
 }
 
-void getSettingWide(int id, wchar_t* buffer, size_t size) {
-    const std::string* value = findSetting(id);
-    copyWideCut(id, value == nullptr ? std::wstring() : widenBytes(value->c_str()), buffer, size);
-}
+void getSettingWide(SettingId id, wchar_t* buffer, size_t size) { copySettingWide(idNumber(id), buffer, size); }
 
-std::string getSettingCopy(int id) {
-    const std::string* value = findSetting(id);
+std::string getSettingCopy(SettingId id) {
+    const std::string* value = findSetting(idNumber(id));
     return value == nullptr ? std::string() : std::string(value->c_str());
 }
 
@@ -65,19 +70,20 @@ int parseLeadingInt(const char* text) {
     return static_cast<int>(value);
 }
 
-int getSettingInt(int id) {
+int getSettingInt(SettingId id) {
     char buffer[6000];
     getSetting(id, buffer, sizeof buffer);
     return parseLeadingInt(buffer);
 }
 
-void getMessageOnly(int id, wchar_t* buffer, size_t size) {
-    auto it = configStore.messages.find(id);
-    copyWideCut(id, it == configStore.messages.end() ? std::wstring() : std::wstring(it->second.c_str()), buffer, size);
+void getMessageOnly(MessageId id, wchar_t* buffer, size_t size) {
+    auto it = configStore.messages.find(idNumber(id));
+    copyWideCut(idNumber(id), it == configStore.messages.end() ? std::wstring() : std::wstring(it->second.c_str()),
+                buffer, size);
 }
 
-void getMessage(int id, wchar_t* buffer, size_t size) {
+void getMessage(MessageId id, wchar_t* buffer, size_t size) {
     if (size == 0) return;
     getMessageOnly(id, buffer, size);
-    if (buffer[0] == 0) getSettingWide(id, buffer, size);
+    if (buffer[0] == 0) copySettingWide(idNumber(id), buffer, size);
 }

@@ -3,6 +3,8 @@
 // main thread before any other thread starts; read-only afterwards, read without a lock.
 #pragma once
 
+#include "config/config_ids.h"
+
 #include <cstddef>
 #include <map>
 #include <string>
@@ -17,26 +19,26 @@ extern ConfigStore configStore;
 
 // Copies setting `id` into `buffer` of `size` bytes, always terminated; an absent setting
 // reads as empty. A longer value is cut to size - 1 bytes and the cut is logged.
-void getSetting(int id, char* buffer, size_t size);
+void getSetting(SettingId id, char* buffer, size_t size);
 
 // Setting `id` widened as the "%S" conversion does. A value longer than size - 1 characters
 // is cut there (and the cut logged) rather than written past the buffer.
-void getSettingWide(int id, wchar_t* buffer, size_t size);
+void getSettingWide(SettingId id, wchar_t* buffer, size_t size);
 
 // A heap copy of setting `id` (empty when absent).
-std::string getSettingCopy(int id);
+std::string getSettingCopy(SettingId id);
 
 // The setting read as the C runtime's atoi reads it: leading white space, optional sign,
 // decimal digits up to the first non-digit; 0 when absent or not numeric.
-int getSettingInt(int id);
+int getSettingInt(SettingId id);
 
 // Copies message `id` into `buffer` of `size` characters (cut at size - 1 and logged when
 // longer); empty when absent. Does not look at the settings.
-void getMessageOnly(int id, wchar_t* buffer, size_t size);
+void getMessageOnly(MessageId id, wchar_t* buffer, size_t size);
 
-// getMessageOnly, falling back to setting `id` when the message is absent or empty, so a
-// text may be given either as a localized message or as a plain setting.
-void getMessage(int id, wchar_t* buffer, size_t size);
+// getMessageOnly, falling back to the setting of the same number when the message is absent or
+// empty, so a text may be given either as a localized message or as a plain setting.
+void getMessage(MessageId id, wchar_t* buffer, size_t size);
 
 // The runtime library's atoi, without its undefined behaviour on overflow: values beyond
 // the int range saturate.

@@ -189,7 +189,7 @@ ExtractionStatus createExtractionDirectory(ExtractionFileSystem& files) {
 
 ExtractionStatus extractIncludedFiles(ExtractionFileSystem& files, bool createDirectory, uint64_t recordsPosition) {
     logLine(L"extracting files");
-    int count = getSettingInt(kSettingIncludedFileCount);
+    int count = getSettingInt(SettingId::IncludedFileCount);
     logLine(L"Included files: %d", count);
     if (count == 0) {
         if (createDirectory) extractionDirectory[0] = 0;
@@ -199,7 +199,7 @@ ExtractionStatus extractIncludedFiles(ExtractionFileSystem& files, bool createDi
         ExtractionStatus status = createExtractionDirectory(files);
         if (status != ExtractionStatus::Done) return status;
     }
-    std::vector<std::string> tokens = includedFileTokens(getSettingCopy(kSettingIncludedFilePaths), count);
+    std::vector<std::string> tokens = includedFileTokens(getSettingCopy(SettingId::IncludedFilePaths), count);
     // Without a directory every name would be composed against the root of the drive.
     if (!tokens.empty() && extractionDirectory[0] == 0) {
         logError(L"no extraction directory for the included files");

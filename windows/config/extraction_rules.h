@@ -29,8 +29,8 @@ enum class ExtractionStatus : int {
     Done = 0,
     ReadFailed = 1,
     WriteFailed = 2,
-    NoDirectory,        // message 1009 with "7"
-    CannotCreateFile,   // message 1009 with "11"
+    NoDirectory,        // MessageId::ExtractionFailed with "7"
+    CannotCreateFile,   // MessageId::ExtractionFailed with "11"
     RecordHeaderShort,  // "Internal Error: readLong"
 };
 
@@ -67,8 +67,8 @@ public:
     virtual void deleteFile(const char* path) = 0;
 };
 
-// The whole extraction: reads the count (setting 2002) and the names (setting 2003), creates
-// the extraction directory when asked, and extracts the records that start at
+// The whole extraction: reads the count (IncludedFileCount) and the names (IncludedFilePaths),
+// creates the extraction directory when asked, and extracts the records that start at
 // `recordsPosition` of the launcher file.
 ExtractionStatus extractIncludedFiles(ExtractionFileSystem& files, bool createDirectory, uint64_t recordsPosition);
 

@@ -84,8 +84,8 @@ int extractIncludedFiles(bool createDirectory) {
     case ExtractionStatus::Done: return 0;
     case ExtractionStatus::ReadFailed: return 1;
     case ExtractionStatus::WriteFailed: return 2;
-    case ExtractionStatus::NoDirectory: failWithMessage(1009, "7");
-    case ExtractionStatus::CannotCreateFile: failWithMessage(1009, "11");
+    case ExtractionStatus::NoDirectory: failWithMessage(MessageId::ExtractionFailed, "7");
+    case ExtractionStatus::CannotCreateFile: failWithMessage(MessageId::ExtractionFailed, "11");
     case ExtractionStatus::RecordHeaderShort: failOnBlockError(BlockError::ReadLong);
     }
     return 1;

@@ -38,6 +38,6 @@ void readConfiguration() {
     failOnBlockError(parseConfigBlock(reader, configStore, chooseUserLocale, contents));
     includedFilesPosition = contents.includedFilesPosition;
 
-    int kind = getSettingInt(107);
+    int kind = getSettingInt(SettingId::ApplicationKind);
     if (kind != 1 && kind != 5) consolePresentation = true;
 }

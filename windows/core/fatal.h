@@ -4,6 +4,7 @@
 // outside its administration commands: a progress text, and the report of a Java exception.
 #pragma once
 
+#include "config/config_ids.h"
 #include "core/java_exception.h"
 #include "core/platform.h"
 
@@ -16,19 +17,19 @@ void showMessage(const wchar_t* text);
 
 // Shows message `id` (a localized message, or a setting of that id) with its first "{0}"
 // replaced by `arg` (nullptr: no replacement). The 8-bit variant widens `arg` first.
-void showConfigMessage(int id, const wchar_t* arg);
-void showConfigMessage(int id, const char* arg);
-void showConfigMessage(int id, std::nullptr_t);
+void showConfigMessage(MessageId id, const wchar_t* arg);
+void showConfigMessage(MessageId id, const char* arg);
+void showConfigMessage(MessageId id, std::nullptr_t);
 
 // Shows `text` to the user and ends the process with exit code 1.
 LAUNCHER_NORETURN void failWithText(const wchar_t* text);
 
 // Shows message `id` with its first "{0}" replaced by `arg` (nullptr: no replacement) and
 // ends the process with exit code 1. The 8-bit variant widens `arg` first.
-LAUNCHER_NORETURN void failWithMessage(int id, const wchar_t* arg);
-LAUNCHER_NORETURN void failWithMessage(int id, const char* arg);
-// Without an argument: `failWithMessage(1015, nullptr)` picks this one unambiguously.
-LAUNCHER_NORETURN void failWithMessage(int id, std::nullptr_t);
+LAUNCHER_NORETURN void failWithMessage(MessageId id, const wchar_t* arg);
+LAUNCHER_NORETURN void failWithMessage(MessageId id, const char* arg);
+// Without an argument: `failWithMessage(id, nullptr)` picks this one unambiguously.
+LAUNCHER_NORETURN void failWithMessage(MessageId id, std::nullptr_t);
 
 // Ends the process with `code`, removing the extraction directory first.
 LAUNCHER_NORETURN void exitLauncher(int code);

@@ -32,7 +32,7 @@ const wchar_t* longFormOfLogPath() {
 }
 
 void showInMessageBox(const wchar_t* text) {
-    getMessage(1000, boxTitle, kShownTextCapacity);
+    getMessage(MessageId::ErrorTitle, boxTitle, kShownTextCapacity);
     MessageBoxW(nullptr, text, boxTitle, MB_ICONERROR | MB_OK);
 }
 
@@ -83,37 +83,37 @@ void showMessage(const wchar_t* text) {
         showInMessageBox(shownText);
 }
 
-void showConfigMessage(int id, const wchar_t* arg) {
+void showConfigMessage(MessageId id, const wchar_t* arg) {
     getMessage(id, messageText, kMessageWorkCapacity);
     if (!substituteFirstArgument(substituted, kMessageWorkCapacity, messageText, arg))
-        logError(L"message %d cut to %d characters", id, static_cast<int>(kMessageWorkCapacity - 1));
+        logError(L"message %d cut to %d characters", idNumber(id), static_cast<int>(kMessageWorkCapacity - 1));
     showMessage(substituted);
 }
 
-void showConfigMessage(int id, const char* arg) {
+void showConfigMessage(MessageId id, const char* arg) {
     if (arg == nullptr) return showConfigMessage(id, nullptr);
     widenArgument(wideArgument, kMessageArgumentCapacity, arg);
     showConfigMessage(id, wideArgument);
 }
 
-void showConfigMessage(int id, std::nullptr_t) { showConfigMessage(id, static_cast<const wchar_t*>(nullptr)); }
+void showConfigMessage(MessageId id, std::nullptr_t) { showConfigMessage(id, static_cast<const wchar_t*>(nullptr)); }
 
 void failWithText(const wchar_t* text) {
     showMessage(text);
     exitLauncher(1);
 }
 
-void failWithMessage(int id, const wchar_t* arg) {
+void failWithMessage(MessageId id, const wchar_t* arg) {
     showConfigMessage(id, arg);
     exitLauncher(1);
 }
 
-void failWithMessage(int id, const char* arg) {
+void failWithMessage(MessageId id, const char* arg) {
     showConfigMessage(id, arg);
     exitLauncher(1);
 }
 
-void failWithMessage(int id, std::nullptr_t) {
+void failWithMessage(MessageId id, std::nullptr_t) {
     showConfigMessage(id, nullptr);
     exitLauncher(1);
 }

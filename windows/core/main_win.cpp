@@ -26,10 +26,10 @@ constexpr size_t kModulePathCapacity = 6000;
 void prepareLauncher() {
     readConfiguration();
     char kind[2];
-    getSetting(2001, kind, sizeof kind);
+    getSetting(SettingId::Generator, kind, sizeof kind);
     generatorKind = kind[0];
     reducePath();
-    if (getSettingInt(10012) != 0) {
+    if (getSettingInt(SettingId::RemoveJavaOptions) != 0) {
         logLine(L"ignoring java options environment variables");
         clearJavaOptionsEnv();
     }
@@ -61,14 +61,16 @@ int directRun(ArgumentList& args, const std::wstring& programPath) {
     return 0;
 }
 
-int installWithConfiguredStart() { return installCommand(getSettingInt(107) == 4 ? SERVICE_AUTO_START : SERVICE_DEMAND_START); }
+int installWithConfiguredStart() {
+    return installCommand(getSettingInt(SettingId::ApplicationKind) == 4 ? SERVICE_AUTO_START : SERVICE_DEMAND_START);
+}
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     serviceMode = true;
     prepareLauncher();
-    getSettingWide(101, serviceName, kServiceNameCapacity);
+    getSettingWide(SettingId::ServiceName, serviceName, kServiceNameCapacity);
 
     const wchar_t* commandLine = GetCommandLineW();
     logLine(L"command line %s", commandLine);

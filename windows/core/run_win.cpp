@@ -10,7 +10,7 @@
 #include "service/service_main.h"
 
 void runApplication(ArgumentList& args, bool registerConsoleHandler) {
-    if (extractIncludedFiles(true) != 0) failWithMessage(1009, "16");
+    if (extractIncludedFiles(true) != 0) failWithMessage(MessageId::ExtractionFailed, "16");
     setNativeLibraryPath();
     if (registerConsoleHandler) {
         // The supervised child: console events must not end it; the service main stops it

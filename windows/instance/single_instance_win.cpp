@@ -18,9 +18,6 @@
 namespace {
 
 constexpr DWORD kPathCapacity = 6000;
-constexpr int kGlobalNamespaceSetting = 158;
-constexpr int kSingleInstanceSetting = 10005;
-constexpr int kRaiseWindowsSetting = 10008;
 const char kPidKey[] = "SOFTWARE\\brightmoor-labs\\ravel\\pids\\";
 
 // The process whose windows raiseIfTarget brings forward. Written by raiseInstanceWindows
@@ -102,7 +99,7 @@ void takeSingleName(bool global, const char* canonical) {
     // The first instance may not have written its id yet.
     unsigned long pid = waitForInstancePid(readInstancePid, [](unsigned milliseconds) { Sleep(milliseconds); });
     logLine(L"other pid %d", static_cast<int>(pid));
-    if (pid != 0 && getSettingInt(kRaiseWindowsSetting) != 0) raiseInstanceWindows(pid);
+    if (pid != 0 && getSettingInt(SettingId::BringToFront) != 0) raiseInstanceWindows(pid);
     logLine(L"exiting");
     exitLauncher(0);
 }
@@ -141,8 +138,8 @@ void singleInstanceGuard() {
         logError(L"no canonical launcher path, instances are not guarded");
         return;
     }
-    bool global = getSettingInt(kGlobalNamespaceSetting) != 0;
-    if (getSettingInt(kSingleInstanceSetting) == 0)
+    bool global = getSettingInt(SettingId::SingleInstanceGlobal) != 0;
+    if (getSettingInt(SettingId::SingleInstance) == 0)
         takeNumberedName(global, canonical);
     else
         takeSingleName(global, canonical);

@@ -44,4 +44,4 @@ bool addNonWorkingJava(const char* exe) {
     return nonWorkingJavas().size() < kNonWorkingLimit;
 }
 
-bool preReleasesAllowedBySetting() { return getSettingInt(130) != 0; }
+bool preReleasesAllowedBySetting() { return getSettingInt(SettingId::AllowPrerelease) != 0; }

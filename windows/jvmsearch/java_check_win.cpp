@@ -68,7 +68,7 @@ bool checkJavaExe(char* exe, char* version, size_t versionCapacity, const Versio
         result = learnVersion(exe, lastWriteTime, version, versionCapacity) &&
                  checkVersion(version, bounds.minimum, bounds.maximum, allowPreRelease, preReleasesAllowedBySetting());
     }
-    if (result && getSettingInt(107) == 1) result = switchToJavaw(exe);
+    if (result && getSettingInt(SettingId::ApplicationKind) == 1) result = switchToJavaw(exe);
     if (isNonWorkingJava(exe)) return false;
     logLine(L"checkJavaExe returning %d", result ? 1 : 0);
     return result;

@@ -125,7 +125,7 @@ HMODULE loadJvmFromBinDir(const char* javaExe) {
     bool pathChanged = putBinDirectoryOnPath(binDirectory, savedPath);
 
     char configured[kJvmTypeCapacity];
-    getSetting(152, configured, sizeof configured);
+    getSetting(SettingId::JvmType, configured, sizeof configured);
     HMODULE module = nullptr;
     for (const std::string& subdirectory : jvmSubdirectoryOrder(configured)) {
         module = tryJvmDll(binDirectory.c_str(), subdirectory.c_str());
@@ -178,7 +178,7 @@ void preloadUcrtbase(const char* binDirectory) {
 }
 
 DllDirectoryCookie addDllDirectory(const char* directory) {
-    if (getSettingInt(154) == 0) return nullptr;
+    if (getSettingInt(SettingId::AddDllDirectories) == 0) return nullptr;
     using AddDllDirectoryFunction = DllDirectoryCookie(WINAPI*)(const wchar_t*);
     auto add = lookupFunction<AddDllDirectoryFunction>(kernel32(), "AddDllDirectory");
     if (add == nullptr) return nullptr;
@@ -208,7 +208,7 @@ bool resolveCreateJavaVM(HMODULE module) {
 
 void setNativeLibraryPath() {
     char configured[kPathCapacity];
-    getSetting(10004, configured, sizeof configured);
+    getSetting(SettingId::NativeDirectories, configured, sizeof configured);
     logLine(L"native lib dir is %S", configured);
     if (!expandVariablesNarrow(configured, sizeof configured)) {
         // The cut fell inside the last entry, which would name a wrong directory.
@@ -239,7 +239,7 @@ void setNativeLibraryPath() {
 }
 
 void reducePath() {
-    if (getSettingInt(10010) == 0) return;
+    if (getSettingInt(SettingId::ReducePath) == 0) return;
     PathValue path = readVariable(L"PATH");
     if (!path.set) return;
     wchar_t windowsDirectory[MAX_PATH];

@@ -39,22 +39,22 @@ FailureMessage failureMessageFor(LocationKind kind, const std::string& location,
     switch (kind) {
     case LocationKind::None:
     case LocationKind::Path:
-        message.id = 1016;
+        message.id = MessageId::NoRuntimeFound;
         message.hasArgument = true;
         message.argument = std::to_string(launcherBits);
         break;
     case LocationKind::Directory:
-        message.id = 1019;
+        message.id = MessageId::DirectoryRuntimeUnusable;
         message.hasArgument = true;
         message.argument = location;
         break;
     case LocationKind::Environment:
-        message.id = 1017;
+        message.id = MessageId::EnvironmentRuntimeUnusable;
         message.hasArgument = true;
         message.argument = location;
         break;
     case LocationKind::Registry:
-        message.id = 1005;
+        message.id = MessageId::RegistryRuntimeUnusable;
         break;
     }
     return message;
@@ -118,7 +118,7 @@ bool JvmSearch::runSteps() {
     if (tryPreferredLocation()) return true;
 
     char sequence[kSearchTextCapacity];
-    getSetting(128, sequence, sizeof sequence);
+    getSetting(SettingId::SearchSequence, sequence, sizeof sequence);
     std::vector<SearchEntry> entries = parseSearchSequence(sequence);
     if (mainPass(entries) || tryInstallerLocation() || fallbackPass(entries) || tryPreviousInstallations())
         return true;
@@ -129,8 +129,8 @@ bool JvmSearch::runSteps() {
 void JvmSearch::readBounds() {
     char minimum[kSearchTextCapacity];
     char maximum[kSearchTextCapacity];
-    getSetting(126, minimum, sizeof minimum);
-    getSetting(127, maximum, sizeof maximum);
+    getSetting(SettingId::MinVersion, minimum, sizeof minimum);
+    getSetting(SettingId::MaxVersion, maximum, sizeof maximum);
     logLine(L"MinVersion: %S, MaxVersion: %S", minimum, maximum);
     bounds_.minimum = parseVersion(minimum);
     bounds_.maximum = parseVersion(maximum);
@@ -153,7 +153,7 @@ bool JvmSearch::tryPreferredLocation() {
 }
 
 bool JvmSearch::mainPass(const std::vector<SearchEntry>& entries) {
-    bool acceptAnyway = getSettingInt(134) != 0;
+    bool acceptAnyway = getSettingInt(SettingId::TrustDirectories) != 0;
     for (const SearchEntry& entry : entries)
         if (tryEntry(entry, acceptAnyway)) return true;
     return false;

@@ -4,6 +4,7 @@
 // message shown for how the last candidate was found.
 #pragma once
 
+#include "config/config_ids.h"
 #include "jvmsearch/java_candidate.h"
 
 #include <cstddef>
@@ -38,7 +39,7 @@ bool takesPartInFallbackPass(const SearchEntry& entry);
 
 // The configured message for a search that ended without a usable runtime.
 struct FailureMessage {
-    int id = 0;
+    MessageId id{};
     bool hasArgument = false;
     std::string argument;
 };

@@ -25,7 +25,7 @@ bool readLocationLine(char* buffer, size_t capacity, const wchar_t* name) {
     if (capacity == 0) return false;
     buffer[0] = 0;
     wchar_t root[kSearchTextCapacity];
-    getSettingWide(10003, root, kSearchTextCapacity);
+    getSettingWide(SettingId::RootDirectory, root, kSearchTextCapacity);
     wchar_t absoluteRoot[kSearchTextCapacity];
     if (!makeAbsolutePath(absoluteRoot, kSearchTextCapacity, root, false, true)) return false;
     std::wstring path = locationFilePath(absoluteRoot, name);

@@ -18,7 +18,7 @@ namespace {
 constexpr size_t kHomeCapacity = 6000;
 constexpr size_t kCurrentVersionCapacity = 100;
 
-bool jdkRequired() { return getSettingInt(131) != 0; }
+bool jdkRequired() { return getSettingInt(SettingId::RequireJdk) != 0; }
 
 RegistryKey openForReading(HKEY parent, const char* path, RegistryView view, LONG* status = nullptr) {
     return openRegistryKey(parent, path, KEY_READ, view, status);
@@ -40,7 +40,7 @@ FoundRuntime foundOf(const JavaCandidate& candidate) { return FoundRuntime{candi
 
 // One pass over the installations value in one registry view.
 bool findInstallationInView(HKEY hive, RegistryView view, JavaCandidate& found, const VersionBounds& bounds) {
-    std::string appId = getSettingCopy(160);
+    std::string appId = getSettingCopy(SettingId::ApplicationId);
     logLine(L"checking app id %S (%d, %p)", appId.c_str(), static_cast<int>(view), static_cast<void*>(hive));
     if (appId.empty()) return false;
     LONG status = ERROR_SUCCESS;
@@ -195,14 +195,14 @@ bool findPreviousInstallation(HKEY hive, JavaCandidate& found, const VersionBoun
 
 bool findSharedRuntime(JavaCandidate& found, const VersionBounds& bounds) {
     char sharingKey[kHomeCapacity];
-    getSetting(167, sharingKey, sizeof sharingKey);
+    getSetting(SettingId::SharingKey, sharingKey, sizeof sharingKey);
     logLine(L"Sharing key: %S", sharingKey);
     if (sharingKey[0] == 0) return false;
     return findLocatedRuntime(sharedRuntimesKey(sharingKey), true, true, found, bounds);
 }
 
 bool findRegistryRuntime(JavaCandidate& found, const VersionBounds& bounds) {
-    bool publicOff = getSettingInt(165) != 0;
+    bool publicOff = getSettingInt(SettingId::ApplicationRuntimesOnly) != 0;
     std::optional<FoundRuntime> vendor;
     if (!publicOff) {
         JavaCandidate candidate;
@@ -213,7 +213,8 @@ bool findRegistryRuntime(JavaCandidate& found, const VersionBounds& bounds) {
     }
     std::optional<FoundRuntime> located;
     JavaCandidate candidate;
-    if (findLocatedRuntime(kLocatedRuntimesKey, !publicOff, getSettingInt(168) != 0, candidate, bounds)) {
+    bool useAppRuntimes = getSettingInt(SettingId::UseLocatedAppRuntimes) != 0;
+    if (findLocatedRuntime(kLocatedRuntimesKey, !publicOff, useAppRuntimes, candidate, bounds)) {
         logLine(L"found located %S %S", candidate.exe, candidate.version);
         located = foundOf(candidate);
     }

@@ -47,7 +47,7 @@ void runUnpack200(const std::string& home, const std::string& packedPath) {
     if (!child) {
         logLine(L"could not create unpack process");
         logError(L"starting %S failed with error %d", program.c_str(), static_cast<int>(startError));
-        failWithMessage(1021, nullptr);
+        failWithMessage(MessageId::UnpackFailed, nullptr);
     }
     logLine(L"waiting for unpack200 to finish");
     // The wait is there so that the packed file is deleted only once unpack200 is done with

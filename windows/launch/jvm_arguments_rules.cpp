@@ -86,13 +86,13 @@ bool addArchivesOfDirectory(std::string& pathText, const std::string& directory,
 
 void addRuntimeArchive(std::string& pathText, char generatorKind, JvmArgumentSources& sources) {
     if (generatorKind != 'i') return;
-    std::string root = sources.absolutePath(getSettingCopy(10003));
+    std::string root = sources.absolutePath(getSettingCopy(SettingId::RootDirectory));
     pathText += root;
     if (!endsWith(root, "\\")) pathText += "\\";
     pathText += ".quillwork\\qwkruntime.jar;";
 }
 
-std::optional<MissingEntry> addPathEntries(int settingId, std::string& pathText, JvmArgumentSources& sources) {
+std::optional<MissingEntry> addPathEntries(SettingId settingId, std::string& pathText, JvmArgumentSources& sources) {
     // The whole setting is used: a long class path is never cut at a buffer size.
     std::string setting = getSettingCopy(settingId);
     logLine(L"entry %S", setting.c_str());
@@ -117,14 +117,14 @@ std::optional<MissingEntry> addPathEntries(int settingId, std::string& pathText,
             } else if (!required) {
                 continue;
             } else if (!value) {
-                return MissingEntry{1008, name};
+                return MissingEntry{MessageId::ClassPathVariableMissing, name};
             }
             // Defined but empty: a required entry then counts as not found.
             break;
         }
         case 'S': {
             std::string directory = resolveEntryPath(name, sources);
-            if (settingId == 121) {
+            if (settingId == SettingId::ClassPath) {
                 bool jars = addArchivesOfDirectory(pathText, directory, "jar", sources);
                 bool zips = addArchivesOfDirectory(pathText, directory, "zip", sources);
                 found = jars || zips;
@@ -138,7 +138,7 @@ std::optional<MissingEntry> addPathEntries(int settingId, std::string& pathText,
             // An unknown kind adds nothing; when required it is an entry not found.
             break;
         }
-        if (required && !found) return MissingEntry{1006, name};
+        if (required && !found) return MissingEntry{MessageId::ClassPathEntryMissing, name};
     }
     return std::nullopt;
 }
@@ -153,16 +153,16 @@ OptionAssembly assembleOptions(const std::vector<std::string>& launcherPropertie
 
     OptionFileReader reader(optionFiles);
     reader.addConfigured(args, options, overrides);
-    if (getSettingInt(166) != 0) reader.readDefaultFile(options, overrides);
-    if (getSettingInt(125) != 0) {
+    if (getSettingInt(SettingId::ReadVmOptionsFile) != 0) reader.readDefaultFile(options, overrides);
+    if (getSettingInt(SettingId::AllowJArguments) != 0) {
         for (const std::wstring& arg : args)
             if (startsWith(arg, L"-J")) reader.processLine(nullptr, arg.substr(2), options, overrides);
     }
 
-    bool moduleMode = getSettingInt(133) != 0;
+    bool moduleMode = getSettingInt(SettingId::ModuleMode) != 0;
     std::string modulePath;
     logLine(L"adding preconfigured modulepath");
-    result.missing = addPathEntries(132, modulePath, sources);
+    result.missing = addPathEntries(SettingId::ModulePath, modulePath, sources);
     if (result.missing) return result;
 
     std::string classPath = kClassPathPrefix;
@@ -175,7 +175,7 @@ OptionAssembly assembleOptions(const std::vector<std::string>& launcherPropertie
         classPath += overrides.replacement;
     } else {
         logLine(L"adding preconfigured classpath");
-        result.missing = addPathEntries(121, classPath, sources);
+        result.missing = addPathEntries(SettingId::ClassPath, classPath, sources);
         if (result.missing) return result;
     }
     if (!overrides.append.empty()) {
@@ -188,7 +188,8 @@ OptionAssembly assembleOptions(const std::vector<std::string>& launcherPropertie
 
     if (!modulePath.empty()) {
         options.push_back("--module-path=" + withoutTrailingSemicolon(modulePath));
-        ModuleOptions modules = moduleOptions(moduleMode, getSettingCopy(122), runtimeModuleName(state.generatorKind));
+        ModuleOptions modules =
+            moduleOptions(moduleMode, getSettingCopy(SettingId::MainClass), runtimeModuleName(state.generatorKind));
         if (!modules.addOpens.empty()) options.push_back(modules.addOpens);
         options.push_back(modules.addModules);
     }

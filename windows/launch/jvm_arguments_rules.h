@@ -9,6 +9,7 @@
 // real launcher and the unit tests fake.
 #pragma once
 
+#include "config/config_ids.h"
 #include "core/command_line.h"
 #include "launch/vm_options_rules.h"
 
@@ -67,13 +68,13 @@ public:
 // A required class path or module path entry that was not there: the launch ends with
 // message 1006 (entry not found) or 1008 (environment variable not defined) naming it.
 struct MissingEntry {
-    int messageId = 0;
+    MessageId messageId{};
     std::string name;
 };
 
 // Appends the entries of setting `settingId` (121: class path, 132: module path) to
 // `pathText`, each followed by ";". Returns the first required entry that is missing.
-std::optional<MissingEntry> addPathEntries(int settingId, std::string& pathText, JvmArgumentSources& sources);
+std::optional<MissingEntry> addPathEntries(SettingId settingId, std::string& pathText, JvmArgumentSources& sources);
 
 // Appends "directory\name;" for every file of the directory with the extension (a relative
 // directory is taken below the launcher directory). False when the directory does not exist.

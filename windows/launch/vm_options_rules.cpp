@@ -112,15 +112,9 @@ bool versionConditionMatches(const std::string& condition, const std::string& ve
 
 namespace {
 
-constexpr int kConfiguredOptionsSetting = 123;
-constexpr int kVersionSpecificCountSetting = 10200;
-constexpr int kFirstVersionConditionSetting = 10201;
 const wchar_t kLocaleTrue[] = L"-Dsun.locale.formatasdefault=true";
 
-int versionConditionId(int k) { return kFirstVersionConditionSetting + 2 * k; }
-int versionOptionsId(int k) { return kFirstVersionConditionSetting + 1 + 2 * k; }
-
-std::wstring settingText(int id) {
+std::wstring settingText(SettingId id) {
     std::vector<wchar_t> buffer(kOptionTextCapacity);
     getSettingWide(id, buffer.data(), buffer.size());
     return buffer.data();
@@ -212,7 +206,7 @@ void OptionFileReader::processList(const ArgumentList& list, OptionList& options
 
 void OptionFileReader::addConfigured(const ArgumentList& launcherArgs, OptionList& options,
                                      ClassPathOverrides& overrides) {
-    ArgumentList configured = expandedList(settingText(kConfiguredOptionsSetting));
+    ArgumentList configured = expandedList(settingText(SettingId::JvmOptions));
     logLine(L"adding options");
     processList(configured, options, overrides);
     addVersionSpecific(options, overrides);
@@ -220,14 +214,14 @@ void OptionFileReader::addConfigured(const ArgumentList& launcherArgs, OptionLis
 }
 
 void OptionFileReader::addVersionSpecific(OptionList& options, ClassPathOverrides& overrides) {
-    int configuredCount = getSettingInt(kVersionSpecificCountSetting);
+    int configuredCount = getSettingInt(SettingId::VersionOptionsCount);
     if (configuredCount > 0)
         logLine(L"check %d version specific vm option lines for %S", configuredCount, javaVersionText);
     if (javaVersionText == nullptr) return;
     int count = versionSpecificEntryCount(configuredCount, highestSettingId());
     for (int k = 0; k < count; ++k) {
-        if (!versionConditionMatches(getSettingCopy(versionConditionId(k)), javaVersionText)) continue;
-        std::wstring text = settingText(versionOptionsId(k));
+        if (!versionConditionMatches(getSettingCopy(versionConditionSetting(k)), javaVersionText)) continue;
+        std::wstring text = settingText(versionOptionsSetting(k));
         logLine(L"adding specific %s", text.c_str());
         processList(expandedList(text), options, overrides);
         return;  // only the first matching entry applies
@@ -270,10 +264,10 @@ DefaultVmOptionsNames defaultVmOptionsNames(const std::wstring& launcherPath) {
 }
 
 int versionSpecificEntryCount(int configuredCount, int highestSettingId) {
-    if (configuredCount <= 0 || highestSettingId < kFirstVersionConditionSetting) return 0;
-    int byConfiguration = (highestSettingId - kFirstVersionConditionSetting) / 2 + 1;
+    if (configuredCount <= 0 || highestSettingId < kVersionOptionsFirstId) return 0;
+    int byConfiguration = (highestSettingId - kVersionOptionsFirstId) / 2 + 1;
     // Entry k reads setting 10202 + 2k, which must still be an int.
-    int byIdRange = (INT_MAX - (kFirstVersionConditionSetting + 1)) / 2 + 1;
+    int byIdRange = (INT_MAX - (kVersionOptionsFirstId + 1)) / 2 + 1;
     return std::min({configuredCount, byConfiguration, byIdRange});
 }
 

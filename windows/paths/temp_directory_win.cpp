@@ -241,7 +241,7 @@ bool chooseTempDirectory() {
     if (choiceState == ChoiceState::Choosing) return false;
     choiceState = ChoiceState::Choosing;
     Win32TempSystem system;
-    TempChoice choice = chooseTempDirectoryWith(system, getSettingInt(10009) != 0);
+    TempChoice choice = chooseTempDirectoryWith(system, getSettingInt(SettingId::LongTempPaths) != 0);
     chosen = choice;
     choiceState = ChoiceState::Chosen;
     return chosen.found;
@@ -257,7 +257,7 @@ void getTempDirectory(char* buffer, size_t size) {
     }
     if (size > 0) buffer[0] = 0;
     if (found) logError(L"temp directory longer than %d characters: %S", static_cast<int>(size) - 1, chosen.narrow.c_str());
-    failWithMessage(1015, static_cast<const wchar_t*>(nullptr));
+    failWithMessage(MessageId::NoTempDirectory, static_cast<const wchar_t*>(nullptr));
 }
 
 void getTempDirectoryWide(wchar_t* buffer, size_t size, bool failIfNone) {
@@ -268,7 +268,7 @@ void getTempDirectoryWide(wchar_t* buffer, size_t size, bool failIfNone) {
     }
     if (size > 0) buffer[0] = 0;
     if (found) logError(L"temp directory longer than %d characters: %s", static_cast<int>(size) - 1, chosen.wide.c_str());
-    if (failIfNone) failWithMessage(1015, static_cast<const wchar_t*>(nullptr));
+    if (failIfNone) failWithMessage(MessageId::NoTempDirectory, static_cast<const wchar_t*>(nullptr));
 }
 
 void makeTempFileName(char* out, size_t size) {

@@ -12,7 +12,7 @@ constexpr size_t kCapacity = 6000;
 
 void applyConfiguredWorkingDirectory() {
     wchar_t configured[kCapacity];
-    getSettingWide(146, configured, kCapacity);
+    getSettingWide(SettingId::WorkingDirectory, configured, kCapacity);
     if (configured[0] == 0) {
         logLine(L"working directory unchanged");
         return;

@@ -42,7 +42,7 @@ bool waitForStop(SC_HANDLE service) {
 
 std::wstring dependencyList() {
     wchar_t setting[6000];
-    getSettingWide(149, setting, 6000);
+    getSettingWide(SettingId::ServiceDependencies, setting, 6000);
     return dependencyMultiString(setting, kDependencyCapacity);
 }
 
@@ -50,7 +50,7 @@ std::wstring dependencyList() {
 // run time because older systems lack it; without it the service simply has no description.
 void setDescription(SC_HANDLE service) {
     wchar_t description[6000];
-    getMessageOnly(20017, description, 6000);
+    getMessageOnly(MessageId::ServiceDescription, description, 6000);
     if (description[0] == 0) return;
     using ChangeConfig2 = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
     auto change = lookupFunction<ChangeConfig2>(GetModuleHandleW(L"advapi32.dll"), "ChangeServiceConfig2W");

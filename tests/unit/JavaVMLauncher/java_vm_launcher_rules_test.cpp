@@ -105,9 +105,10 @@ protected:
     void TearDown() override { configStore = ConfigStore(); }
 
     WStrings leading() {
-        auto expand = [this](int id) {
+        auto expand = [this](SettingId id) {
             expanded.push_back(id);
-            std::string value = configStore.settings.count(id) ? configStore.settings[id] : "";
+            auto it = configStore.settings.find(idNumber(id));
+            std::string value = it != configStore.settings.end() ? it->second : "";
             std::wstring text(value.begin(), value.end());
             size_t at = text.find(L"${HOME}");
             if (at != std::wstring::npos) text.replace(at, 7, L"D:\\home");
@@ -119,7 +120,7 @@ protected:
         return leadingArgumentList(leadingArgumentsFromConfiguration(expand, absolute));
     }
 
-    std::vector<int> expanded;
+    std::vector<SettingId> expanded;
 };
 
 }  // namespace
@@ -150,7 +151,7 @@ TEST_F(LeadingArgumentsTest, ModuleModePutsASlashInFront) {
 TEST_F(LeadingArgumentsTest, EnabledPathsAreExpandedAndMadeAbsolute) {
     configStore.settings = {{102, "1"}, {103, "lib"}, {104, "1"}, {105, "${HOME}\\data"}, {106, "7"}};
     EXPECT_EQ(leading(), (WStrings{L"false", L"", L"C:\\app\\lib", L"D:\\home\\data", L"true"}));
-    EXPECT_EQ(expanded, (std::vector<int>{103, 105}));
+    EXPECT_EQ(expanded, (std::vector<SettingId>{SettingId::FirstPath, SettingId::SecondPath}));
 }
 
 TEST_F(LeadingArgumentsTest, UnresolvedPlaceholderIsPassedOnUnchanged) {

@@ -77,16 +77,16 @@ TEST(FallbackPass, OnlyDirectoryEntriesTakePart) {
 TEST(FailureMessage, KindSelectsMessageAndArgument) {
     struct Case {
         LocationKind kind;
-        int id;
+        MessageId id;
         bool hasArgument;
         std::string argument;
     };
     const Case cases[] = {
-        {LocationKind::None, 1016, true, "64"},
-        {LocationKind::Path, 1016, true, "64"},
-        {LocationKind::Directory, 1019, true, "the location"},
-        {LocationKind::Environment, 1017, true, "the location"},
-        {LocationKind::Registry, 1005, false, ""},
+        {LocationKind::None, MessageId::NoRuntimeFound, true, "64"},
+        {LocationKind::Path, MessageId::NoRuntimeFound, true, "64"},
+        {LocationKind::Directory, MessageId::DirectoryRuntimeUnusable, true, "the location"},
+        {LocationKind::Environment, MessageId::EnvironmentRuntimeUnusable, true, "the location"},
+        {LocationKind::Registry, MessageId::RegistryRuntimeUnusable, false, ""},
     };
     for (const Case& c : cases) {
         FailureMessage message = failureMessageFor(c.kind, "the location", 64);
@@ -610,15 +610,20 @@ TEST_F(SearchOrder, EnvironmentHomesComeLastRavelBeforeQuillwork) {
 TEST_F(SearchOrder, TheLastCandidatesKindChoosesTheFailureMessage) {
     struct Case {
         const char* sequence;
-        int id;
+        MessageId id;
         std::string argument;
     };
     const Case cases[] = {
-        {"Bmissing;EUNSET", 1016, "64"},         // nothing found at all
-        {"S", 1016, "64"},                       // the search path: the launcher's bitness
-        {"Abroken", 1019, "broken"},             // a directory, tried again by the fallback pass
-        {R"(Ac:\bad;EMY_JAVA)", 1017, "MY_JAVA"},  // a directory, then a variable: the variable
-        {"EMY_JAVA;Y", 1005, ""},                // a variable, then the registry: the registry
+        // nothing found at all
+        {"Bmissing;EUNSET", MessageId::NoRuntimeFound, "64"},
+        // the search path: the launcher's bitness
+        {"S", MessageId::NoRuntimeFound, "64"},
+        // a directory, tried again by the fallback pass
+        {"Abroken", MessageId::DirectoryRuntimeUnusable, "broken"},
+        // a directory, then a variable: the variable
+        {R"(Ac:\bad;EMY_JAVA)", MessageId::EnvironmentRuntimeUnusable, "MY_JAVA"},
+        // a variable, then the registry: the registry
+        {"EMY_JAVA;Y", MessageId::RegistryRuntimeUnusable, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sequence);

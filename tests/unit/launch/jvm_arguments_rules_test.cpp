@@ -110,13 +110,13 @@ protected:
     }
     void TearDown() override { configStore = ConfigStore(); }
 
-    void setting(int id, const std::string& value) { configStore.settings[id] = value; }
+    void setting(SettingId id, const std::string& value) { configStore.settings[idNumber(id)] = value; }
 
     // Setting 123 holding these option lines, each quoted so that it stays one element.
     void configured(const Strings& lines) {
         std::string text;
         for (const std::string& line : lines) text += (text.empty() ? "\"" : " \"") + line + "\"";
-        setting(123, text);
+        setting(SettingId::JvmOptions, text);
     }
 
     // The options after the launcher properties.
@@ -132,7 +132,7 @@ protected:
         ADD_FAILURE() << "no class path option";
         return {};
     }
-    std::optional<MissingEntry> missingWith(int settingId, const std::string& entries) {
+    std::optional<MissingEntry> missingWith(SettingId settingId, const std::string& entries) {
         setting(settingId, entries);
         std::string text;
         return addPathEntries(settingId, text, sources);
@@ -210,17 +210,17 @@ TEST_F(JvmArgumentsTest, NothingConfiguredGivesAnEmptyClassPath) {
 TEST_F(JvmArgumentsTest, SourcesComeInTheirFixedOrder) {
     configured({"-Dfrom=setting"});
     optionFiles.defaultFile = {"-Dfrom=file"};
-    setting(166, "1");
-    setting(125, "1");
+    setting(SettingId::ReadVmOptionsFile, "1");
+    setting(SettingId::AllowJArguments, "1");
     EXPECT_EQ(assembled({L"C:\\app\\app.exe", L"-J-Dfrom=argument", L"x"}),
               (Strings{"-Dfrom=setting", "-Dfrom=file", "-Dfrom=argument", "-Djava.class.path="}));
 }
 
 TEST_F(JvmArgumentsTest, JArgumentsBecomeOptionsOnlyWhenEnabled) {
     ArgumentList args{L"-J-Xfirst", L"-J-Xmx1g", L"-Jclasspath/a tail.jar", L"J-no", L"-x"};
-    setting(125, "0");
+    setting(SettingId::AllowJArguments, "0");
     EXPECT_EQ(assembled(args), Strings{"-Djava.class.path="});
-    setting(125, "1");
+    setting(SettingId::AllowJArguments, "1");
     // Every argument counts, the first included; exactly "-J" is taken off and the rest is
     // an option line.
     EXPECT_EQ(assembled(args), (Strings{"-Xfirst", "-Xmx1g", "classpath/a tail.jar", "-Djava.class.path="}));
@@ -229,8 +229,8 @@ TEST_F(JvmArgumentsTest, JArgumentsBecomeOptionsOnlyWhenEnabled) {
 
 TEST_F(JvmArgumentsTest, PrependArchivesAndDirectoryEntriesInOrder) {
     optionFiles.defaultFile = {"-classpath/p a.jar"};
-    setting(166, "1");
-    setting(121, "S0lib");
+    setting(SettingId::ReadVmOptionsFile, "1");
+    setting(SettingId::ClassPath, "S0lib");
     sources.directory("C:\\app\\lib", {"x.jar"}, {"y.zip"});
     state.extractionDirectory = "C:\\Temp\\run_dir1";
     sources.directory("C:\\Temp\\run_dir1", {"e1.jar", "e2.jar"}, {"e.zip"});
@@ -239,7 +239,7 @@ TEST_F(JvmArgumentsTest, PrependArchivesAndDirectoryEntriesInOrder) {
 }
 
 TEST_F(JvmArgumentsTest, ReplacementAndAppendOverrides) {
-    setting(121, "A0configured.jar");
+    setting(SettingId::ClassPath, "A0configured.jar");
     configured({"-classpath first.jar", "-classpath second.jar", "-classpath/a more.jar"});
     EXPECT_EQ(classPathOption(), "-Djava.class.path=second.jar;more.jar");
     EXPECT_FALSE(logContains(L"adding preconfigured classpath"));
@@ -257,9 +257,9 @@ TEST_F(JvmArgumentsTest, AppendAloneStartsTheClassPath) {
 
 TEST_F(JvmArgumentsTest, RuntimeArchiveOfTheQuillworkGenerator) {
     state.generatorKind = 'i';
-    setting(10003, "root");
+    setting(SettingId::RootDirectory, "root");
     EXPECT_EQ(classPathOption(), "-Djava.class.path=C:\\app\\root\\.quillwork\\qwkruntime.jar");
-    setting(10003, "D:\\apps\\x\\");
+    setting(SettingId::RootDirectory, "D:\\apps\\x\\");
     EXPECT_EQ(classPathOption(), "-Djava.class.path=D:\\apps\\x\\.quillwork\\qwkruntime.jar");
     state.generatorKind = 'e';
     EXPECT_EQ(classPathOption(), "-Djava.class.path=");
@@ -273,7 +273,7 @@ TEST_F(JvmArgumentsTest, LongClassPathIsKeptWhole) {
         entries += "A0" + jar + ";";
         expected += jar + (i < 799 ? ";" : "");
     }
-    setting(121, entries);
+    setting(SettingId::ClassPath, entries);
     std::string option = classPathOption();
     EXPECT_GT(option.size(), 20000u);
     EXPECT_EQ(option, expected);
@@ -282,18 +282,18 @@ TEST_F(JvmArgumentsTest, LongClassPathIsKeptWhole) {
 TEST_F(JvmArgumentsTest, PathEntriesResolveAgainstTheLauncherDirectory) {
     sources.placeholders["${LIB}"] = "lib\\\\deep";
     sources.existing = {"C:\\app\\lib\\deep\\a.jar", "D:\\abs.jar"};
-    setting(121, "A1${LIB}\\a.jar;;D1D:\\abs.jar;A0missing.jar");
+    setting(SettingId::ClassPath, "A1${LIB}\\a.jar;;D1D:\\abs.jar;A0missing.jar");
     EXPECT_EQ(classPathOption(), "-Djava.class.path=C:\\app\\lib\\deep\\a.jar;D:\\abs.jar;C:\\app\\missing.jar");
 }
 
 TEST_F(JvmArgumentsTest, AnEntryExpandingToSeveralPathsResolvesEach) {
     sources.placeholders["${TWO}"] = "one.jar;D:\\two.jar";
     sources.existing = {"C:\\app\\one.jar", "D:\\two.jar"};
-    setting(121, "A1${TWO}");
+    setting(SettingId::ClassPath, "A1${TWO}");
     EXPECT_EQ(classPathOption(), "-Djava.class.path=C:\\app\\one.jar;D:\\two.jar");
     // Required: every path of it must exist.
     sources.existing.erase("D:\\two.jar");
-    EXPECT_EQ(missingWith(121, "A1${TWO}")->messageId, 1006);
+    EXPECT_EQ(missingWith(SettingId::ClassPath, "A1${TWO}")->messageId, MessageId::ClassPathEntryMissing);
 }
 
 TEST_F(JvmArgumentsTest, EnvironmentEntriesLoseEnclosingQuotesOnly) {
@@ -301,42 +301,42 @@ TEST_F(JvmArgumentsTest, EnvironmentEntriesLoseEnclosingQuotesOnly) {
                            {"HALF", "\"C:\\half.jar"},
                            {"LIST", "C:\\l1.jar;C:\\l2.jar;"},
                            {"PLAIN", "C:\\p.jar"}};
-    setting(121, "E0QUOTED;E0HALF;E0LIST;E0PLAIN;E0UNDEFINED");
+    setting(SettingId::ClassPath, "E0QUOTED;E0HALF;E0LIST;E0PLAIN;E0UNDEFINED");
     EXPECT_EQ(classPathOption(),
               "-Djava.class.path=C:\\q dir\\a.jar;\"C:\\half.jar;C:\\l1.jar;C:\\l2.jar;C:\\p.jar");
 }
 
 TEST_F(JvmArgumentsTest, RequiredEntriesThatAreMissing) {
-    std::optional<MissingEntry> missing = missingWith(121, "E1APP_LIB");
+    std::optional<MissingEntry> missing = missingWith(SettingId::ClassPath, "E1APP_LIB");
     ASSERT_TRUE(missing);
-    EXPECT_EQ(missing->messageId, 1008);
+    EXPECT_EQ(missing->messageId, MessageId::ClassPathVariableMissing);
     EXPECT_EQ(missing->name, "APP_LIB");
 
     sources.environment["EMPTY"] = "";
-    EXPECT_EQ(missingWith(121, "E1EMPTY")->messageId, 1006);
-    EXPECT_FALSE(missingWith(121, "E0EMPTY"));
+    EXPECT_EQ(missingWith(SettingId::ClassPath, "E1EMPTY")->messageId, MessageId::ClassPathEntryMissing);
+    EXPECT_FALSE(missingWith(SettingId::ClassPath, "E0EMPTY"));
 
-    missing = missingWith(121, "A1gone.jar");
+    missing = missingWith(SettingId::ClassPath, "A1gone.jar");
     ASSERT_TRUE(missing);
-    EXPECT_EQ(missing->messageId, 1006);
+    EXPECT_EQ(missing->messageId, MessageId::ClassPathEntryMissing);
     EXPECT_EQ(missing->name, "gone.jar");
 
-    EXPECT_EQ(missingWith(121, "S1nolib")->messageId, 1006);
-    EXPECT_EQ(missingWith(132, "S1nomods")->messageId, 1006);
-    EXPECT_EQ(missingWith(121, "X1what")->name, "what");
-    EXPECT_FALSE(missingWith(121, "X0what"));
+    EXPECT_EQ(missingWith(SettingId::ClassPath, "S1nolib")->messageId, MessageId::ClassPathEntryMissing);
+    EXPECT_EQ(missingWith(SettingId::ModulePath, "S1nomods")->messageId, MessageId::ClassPathEntryMissing);
+    EXPECT_EQ(missingWith(SettingId::ClassPath, "X1what")->name, "what");
+    EXPECT_FALSE(missingWith(SettingId::ClassPath, "X0what"));
 }
 
 TEST_F(JvmArgumentsTest, RequiredDirectoryWithoutArchivesIsFound) {
     sources.directory("C:\\app\\empty", {}, {});
-    EXPECT_FALSE(missingWith(121, "S1empty"));
+    EXPECT_FALSE(missingWith(SettingId::ClassPath, "S1empty"));
     // Both extensions are listed even when the first found archives.
     EXPECT_EQ(sources.listed, (Strings{"C:\\app\\empty|jar", "C:\\app\\empty|zip"}));
 }
 
 TEST_F(JvmArgumentsTest, MissingEntryEndsTheAssemblyAtOnce) {
-    setting(132, "A1nomods");
-    setting(121, "A0x.jar");
+    setting(SettingId::ModulePath, "A1nomods");
+    setting(SettingId::ClassPath, "A0x.jar");
     OptionAssembly result = assembleOptions(kProperties, {}, state, sources, optionFiles);
     ASSERT_TRUE(result.missing);
     EXPECT_EQ(result.missing->name, "nomods");
@@ -344,17 +344,17 @@ TEST_F(JvmArgumentsTest, MissingEntryEndsTheAssemblyAtOnce) {
 }
 
 TEST_F(JvmArgumentsTest, PathEntryLogLines) {
-    setting(121, "A0a.jar;;A0b.jar;");
+    setting(SettingId::ClassPath, "A0a.jar;;A0b.jar;");
     classPathOption();
     EXPECT_TRUE(logContains(L"entry A0a.jar;;A0b.jar;"));
     EXPECT_TRUE(logContains(L"entries 2"));
 }
 
 TEST_F(JvmArgumentsTest, ModuleModeTakesArchivesToTheModulePath) {
-    setting(133, "1");
-    setting(122, "app/com.example.Main");
-    setting(132, "S0mods");
-    setting(121, "A0plain.jar");
+    setting(SettingId::ModuleMode, "1");
+    setting(SettingId::MainClass, "app/com.example.Main");
+    setting(SettingId::ModulePath, "S0mods");
+    setting(SettingId::ClassPath, "A0plain.jar");
     sources.existing = {"C:\\app\\mods"};
     state.extractionDirectory = "C:\\Temp\\x";
     sources.directory("C:\\Temp\\x", {"m.jar"});
@@ -365,18 +365,18 @@ TEST_F(JvmArgumentsTest, ModuleModeTakesArchivesToTheModulePath) {
 }
 
 TEST_F(JvmArgumentsTest, ModulePathWithoutModuleMode) {
-    setting(132, "D0C:\\mods");
+    setting(SettingId::ModulePath, "D0C:\\mods");
     state.generatorKind = 'i';
-    setting(10003, "C:\\root");
+    setting(SettingId::RootDirectory, "C:\\root");
     EXPECT_EQ(assembled(), (Strings{"-Djava.class.path=",
                                     "--module-path=C:\\mods;C:\\root\\.quillwork\\qwkruntime.jar",
                                     "--add-modules=com.quillwork.runtime"}));
 }
 
 TEST_F(JvmArgumentsTest, ModuleModeMainClassWithoutPackage) {
-    setting(133, "1");
-    setting(122, "app/Main");
-    setting(132, "D0C:\\mods");
+    setting(SettingId::ModuleMode, "1");
+    setting(SettingId::MainClass, "app/Main");
+    setting(SettingId::ModulePath, "D0C:\\mods");
     EXPECT_EQ(assembled(), (Strings{"-Djava.class.path=", "--module-path=C:\\mods", "--add-modules=app,com.ravel.runtime"}));
 }
 
