@@ -1,6 +1,7 @@
 #include "JavaVMLauncher/java_calls.h"
 
 #include "config/config_store.h"
+#include "core/capacities.h"
 #include "core/java_exception.h"
 #include "core/log.h"
 
@@ -9,7 +10,7 @@
 
 namespace {
 
-constexpr size_t kSplashTextCapacity = 2000;
+constexpr size_t kSplashTextCapacity = kShortTextCapacity;
 
 // JNI gives no way to go on when it cannot create the argument array or one of its strings
 // (the JVM is out of memory): the launch cannot be completed, so the process stops here,

@@ -2,6 +2,7 @@
 
 #include "JavaVMLauncher/java_calls.h"
 #include "config/config_store.h"
+#include "core/capacities.h"
 #include "core/log.h"
 #include "core/text_helpers.h"
 
@@ -9,7 +10,7 @@
 
 namespace {
 
-constexpr size_t kMainClassCapacity = 6000;
+constexpr size_t kMainClassCapacity = kPathCapacity;
 const wchar_t kLocaleArgument[] = L"-Dsun.locale.formatasdefault=";
 
 std::wstring configuredPath(SettingId enabledId, SettingId pathId, const ExpandedSetting& expandedSetting,

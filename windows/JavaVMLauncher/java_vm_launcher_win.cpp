@@ -2,6 +2,7 @@
 
 #include "JavaVMLauncher/java_calls.h"
 #include "config/config_store.h"
+#include "core/capacities.h"
 #include "core/fatal.h"
 #include "core/launcher_state.h"
 #include "core/log.h"
@@ -16,9 +17,7 @@ JavaVM* javaVm = nullptr;
 
 namespace {
 
-constexpr size_t kPathCapacity = 6000;
-constexpr size_t kConfiguredArgumentsCapacity = 2000;
-constexpr size_t kApplicationRootCapacity = 4000;
+constexpr size_t kConfiguredArgumentsCapacity = kShortTextCapacity;
 
 // The helper library's entry: (JNI environment, its own module, the launcher's error log)
 // → non-zero on success.
@@ -48,7 +47,7 @@ ArgumentList configuredArguments() {
 }
 
 std::wstring helperLibraryPath() {
-    std::vector<wchar_t> root(kApplicationRootCapacity);
+    std::vector<wchar_t> root(kRootDirectoryCapacity);
     getSettingWide(SettingId::RootDirectory, root.data(), root.size());
     std::wstring path = collapsedBackslashes(
         isRelativePath(root.data()) ? std::wstring(getLauncherDirectoryWide()) + root.data() : root.data());

@@ -1,5 +1,6 @@
 #include "config/config_store.h"
 
+#include "core/capacities.h"
 #include "core/log.h"
 #include "core/text_format.h"
 
@@ -71,7 +72,7 @@ int parseLeadingInt(const char* text) {
 }
 
 int getSettingInt(SettingId id) {
-    char buffer[6000];
+    char buffer[kPathCapacity];
     getSetting(id, buffer, sizeof buffer);
     return parseLeadingInt(buffer);
 }

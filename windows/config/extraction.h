@@ -5,15 +5,17 @@
 // files and turns the fatal outcomes of extraction_rules.h into the launcher's fatal messages.
 #pragma once
 
+#include "core/capacities.h"
+
 #include <cstddef>
 #include <cstdint>
 
-constexpr size_t kExtractionDirectoryCapacity = 6000;
+constexpr size_t kExtractionDirectoryCapacity = kPathCapacity;
 // Every path extraction and cleanup composes lives in a buffer of this size; a path that
 // does not fit is refused, never cut.
-constexpr size_t kExtractionPathCapacity = 6000;
+constexpr size_t kExtractionPathCapacity = kPathCapacity;
 // Included-file content is copied through a buffer of this many bytes.
-constexpr uint32_t kCopyChunkSize = 6000;
+constexpr uint32_t kCopyChunkSize = kPathCapacity;
 
 // 8-bit path of this run's extraction directory; empty until created, and empty when there
 // are no included files. Written by extractIncludedFiles on the main thread, cleared by

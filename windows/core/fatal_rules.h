@@ -2,14 +2,16 @@
 // reference to the diagnostic log under every shown text.
 #pragma once
 
+#include "core/capacities.h"
+
 #include <cstddef>
 
 // The work area in which a message's "{0}" is replaced.
-constexpr size_t kMessageWorkCapacity = 12000;
+constexpr size_t kMessageWorkCapacity = kLongTextCapacity;
 // The text shown to the user, and the title of a message box.
-constexpr size_t kShownTextCapacity = 6000;
+constexpr size_t kShownTextCapacity = kPathCapacity;
 // An 8-bit message argument is widened up to this many characters.
-constexpr size_t kMessageArgumentCapacity = 6000;
+constexpr size_t kMessageArgumentCapacity = kPathCapacity;
 
 // Writes `text` with its first "{0}" replaced by `argument` into `out` (`capacity`
 // characters, always terminated). Later occurrences stay as they are; a null `argument`

@@ -1,5 +1,6 @@
 #include "core/java_exception.h"
 
+#include "core/capacities.h"
 #include "core/log.h"
 
 #include <jni.h>
@@ -9,7 +10,7 @@
 namespace {
 
 // An exception text longer than this is cut in the log.
-constexpr jsize kExceptionTextLimit = 6000;
+constexpr jsize kExceptionTextLimit = static_cast<jsize>(kPathCapacity);
 
 // Clears an exception raised by one of our own calls, so that the next JNI call is legal;
 // returns true when there was one.

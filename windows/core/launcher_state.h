@@ -3,9 +3,11 @@
 // serviceName from the name the Service Control Manager passes); read anywhere afterwards.
 #pragma once
 
+#include "core/capacities.h"
+
 #include <cstddef>
 
-constexpr size_t kServiceNameCapacity = 6000;
+constexpr size_t kServiceNameCapacity = kPathCapacity;
 
 // Name under which the service is installed, controlled and dispatched.
 extern wchar_t serviceName[kServiceNameCapacity];

@@ -2,14 +2,16 @@
 // user asked for the log, which file it goes to, and the exact bytes of each line.
 #pragma once
 
+#include "core/capacities.h"
+
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 
-constexpr size_t kLogPathCapacity = 6000;
-// A line holds a command line or a few paths of up to 6000 characters each with room to
-// spare; anything longer is cut, and the line still ends with its line feed.
+constexpr size_t kLogPathCapacity = kPathCapacity;
+// A line holds a command line or a few paths of up to kPathCapacity characters each with
+// room to spare; anything longer is cut, and the line still ends with its line feed.
 constexpr size_t kLogLineCapacity = 16000;
 // Worst case of encodeLogText for a full line: three bytes per UTF-16 unit.
 constexpr size_t kLogBytesCapacity = 3 * kLogLineCapacity + 1;

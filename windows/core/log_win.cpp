@@ -1,5 +1,6 @@
 #include "core/log.h"
 
+#include "core/capacities.h"
 #include "core/environment.h"
 #include "core/handles.h"
 #include "core/log_rules.h"
@@ -13,9 +14,9 @@
 namespace {
 
 // RAVEL_LOG and QUILLWORK_LOG are read into this many bytes; a longer value asks for nothing.
-constexpr size_t kLogVariableCapacity = 6000;
+constexpr size_t kLogVariableCapacity = kPathCapacity;
 // The executable's name in the header line is shown up to this many characters less one.
-constexpr size_t kModuleNameCapacity = 6000;
+constexpr size_t kModuleNameCapacity = kPathCapacity;
 
 // Log state. Everything below is read and written only while the log lock is held; the
 // lock itself is set up by the first log call, which runs on the main thread before any
@@ -92,8 +93,8 @@ void writeHeader() {
 void decideLogging() {
     initialized = true;
     if (!loggingRequested()) return;
-    wchar_t tempDirectory[6000];
-    getTempDirectoryWide(tempDirectory, 6000, false);
+    wchar_t tempDirectory[kPathCapacity];
+    getTempDirectoryWide(tempDirectory, kPathCapacity, false);
     if (chooseLogPath(tempDirectory, logPath, kLogPathCapacity, fileExists))
         logFile = openLogFile(logPath, true);
     if (!logFile.valid()) {

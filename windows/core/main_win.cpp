@@ -3,6 +3,7 @@
 
 #include "config/config_store.h"
 #include "config/read_config.h"
+#include "core/capacities.h"
 #include "core/command_line.h"
 #include "core/commands.h"
 #include "core/console_output.h"
@@ -21,7 +22,7 @@
 
 namespace {
 
-constexpr size_t kModulePathCapacity = 6000;
+constexpr size_t kModulePathCapacity = kPathCapacity;
 
 void prepareLauncher() {
     readConfiguration();

@@ -1,11 +1,13 @@
 #include "core/registry.h"
 
+#include "core/capacities.h"
+
 #include <cstring>
 
 namespace {
 
 // Subkey and class names are read into buffers of this many characters each.
-constexpr DWORD kRegistryNameCapacity = 6000;
+constexpr DWORD kRegistryNameCapacity = kPathCapacity;
 
 LONG openKey(HKEY parent, const char* path, REGSAM access, HKEY* opened) {
     return RegOpenKeyExA(parent, path, 0, access, opened);

@@ -2,9 +2,11 @@
 // whether another instance of the same executable runs.
 #pragma once
 
+#include "core/capacities.h"
+
 #include <cstddef>
 
-constexpr size_t kSemaphoreNameCapacity = 6000;
+constexpr size_t kSemaphoreNameCapacity = kPathCapacity;
 
 // The final semaphore name, handed to the application as a system property; empty until
 // the guard ran. Written once by singleInstanceGuard on the main thread.

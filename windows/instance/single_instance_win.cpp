@@ -1,6 +1,7 @@
 #include "instance/single_instance.h"
 
 #include "config/config_store.h"
+#include "core/capacities.h"
 #include "core/fatal.h"
 #include "core/handles.h"
 #include "core/log.h"
@@ -17,7 +18,6 @@
 
 namespace {
 
-constexpr DWORD kPathCapacity = 6000;
 const char kPidKey[] = "SOFTWARE\\brightmoor-labs\\ravel\\pids\\";
 
 // The process whose windows raiseIfTarget brings forward. Written by raiseInstanceWindows

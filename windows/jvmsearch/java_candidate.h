@@ -1,12 +1,13 @@
 // What every runtime lookup produces: the checked java executable and its version text.
 #pragma once
 
+#include "core/capacities.h"
 #include "jvmsearch/java_version.h"
 
 #include <cstddef>
 
-constexpr size_t kJavaExeCapacity = 6000;
-constexpr size_t kJavaVersionCapacity = 2000;
+constexpr size_t kJavaExeCapacity = kPathCapacity;
+constexpr size_t kJavaVersionCapacity = kShortTextCapacity;
 
 struct JavaCandidate {
     // Absolute, lower-case path as checkJavaExe left it (possibly ...\javaw.exe).

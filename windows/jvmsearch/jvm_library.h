@@ -2,13 +2,14 @@
 // changes that its dependencies need, and the environment preparations made at start.
 #pragma once
 
+#include "core/capacities.h"
 #include "core/platform.h"
 #include "jvmsearch/create_java_vm.h"
 
 #include <cstddef>
 
 // Directory (8-bit) from which jvm.dll was last loaded; empty before. Written by the search.
-extern char jvmBinDirectory[6000];
+extern char jvmBinDirectory[kPathCapacity];
 
 // JNI_CreateJavaVM of the loaded library, once resolved.
 extern CreateJavaVMFunction createJavaVM;

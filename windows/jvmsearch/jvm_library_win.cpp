@@ -1,6 +1,7 @@
 #include "jvmsearch/jvm_library.h"
 
 #include "config/config_store.h"
+#include "core/capacities.h"
 #include "core/environment.h"
 #include "core/log.h"
 #include "core/text_format.h"
@@ -17,13 +18,11 @@
 
 // Written by tryJvmDll on the main thread during the search; read later by the option
 // stages, which load jli.dll from it.
-char jvmBinDirectory[6000];
+char jvmBinDirectory[kPathCapacity];
 // Written once by resolveCreateJavaVM on the main thread before the JVM thread starts.
 CreateJavaVMFunction createJavaVM = nullptr;
 
 namespace {
-
-constexpr size_t kPathCapacity = 6000;
 
 // PATH is read in UTF-16 throughout, so that entries outside the ANSI code page survive
 // being saved and put back.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "config/config_ids.h"
+#include "core/capacities.h"
 #include "jvmsearch/java_candidate.h"
 
 #include <cstddef>
@@ -62,7 +63,7 @@ void stripLineEnd(std::string& line);
 
 // Capacity of every text the search handles in a fixed buffer: the version bounds, the
 // search sequence, a location file's line and an entry's expanded value.
-constexpr size_t kSearchTextCapacity = 6000;
+constexpr size_t kSearchTextCapacity = kPathCapacity;
 
 // Which registry hive an earlier installation of the application is looked up in.
 enum class InstallationScope { User, Machine };

@@ -1,6 +1,7 @@
 #include "jvmsearch/runtime_lookup.h"
 
 #include "config/config_store.h"
+#include "core/capacities.h"
 #include "core/environment.h"
 #include "core/log.h"
 #include "core/registry.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr size_t kHomeCapacity = 6000;
+constexpr size_t kHomeCapacity = kPathCapacity;
 constexpr size_t kCurrentVersionCapacity = 100;
 
 bool jdkRequired() { return getSettingInt(SettingId::RequireJdk) != 0; }

@@ -5,6 +5,7 @@
 #include "launch/jvm_arguments.h"
 
 #include "config/extraction.h"
+#include "core/capacities.h"
 #include "core/environment.h"
 #include "core/fatal.h"
 #include "core/launcher_state.h"
@@ -21,7 +22,7 @@
 namespace {
 
 // Room an expansion may add to an entry before its result is cut (and the cut logged).
-constexpr size_t kExpansionRoom = 6000;
+constexpr size_t kExpansionRoom = kPathCapacity;
 
 class ProcessArgumentSources : public JvmArgumentSources {
 public:

@@ -9,6 +9,7 @@
 // tests give them files held in memory.
 #pragma once
 
+#include "core/capacities.h"
 #include "core/command_line.h"
 
 #include <cstddef>
@@ -69,9 +70,9 @@ bool versionConditionMatches(const std::string& condition, const std::string& ve
 using OptionList = std::vector<std::string>;
 
 // Sizes of the texts option lines pass through.
-constexpr size_t kOptionLinePieceBytes = 30000;   // one read of a file line, terminator included
-constexpr size_t kOptionLineCapacity = 30000;     // a widened file line during expansion
-constexpr size_t kOptionTextCapacity = 6000;      // settings, include operands and include paths
+constexpr size_t kOptionLinePieceBytes = kVmOptionsLineCapacity;  // one read of a file line, terminator included
+constexpr size_t kOptionLineCapacity = kVmOptionsLineCapacity;    // a widened file line during expansion
+constexpr size_t kOptionTextCapacity = kPathCapacity;             // settings, include operands and include paths
 
 // What the option sources need from the process.
 class OptionFileSystem {

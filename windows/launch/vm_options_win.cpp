@@ -1,5 +1,6 @@
 #include "launch/vm_options.h"
 
+#include "core/capacities.h"
 #include "core/environment.h"
 #include "core/log.h"
 #include "core/platform.h"
@@ -17,7 +18,7 @@
 
 namespace {
 
-constexpr DWORD kModuleNameCapacity = 6000;
+constexpr DWORD kModuleNameCapacity = kPathCapacity;
 
 // Tries the two default names made from `launcherPath`; the first that opens is returned.
 FILE* openDefaultNamesOf(const std::wstring& launcherPath) {

@@ -4,6 +4,8 @@
 // temp directory, environment block) and is what the rest of the launcher calls.
 #pragma once
 
+#include "core/capacities.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -43,7 +45,7 @@ bool expandWithValues(char* text, size_t capacity, const NarrowExpansionValues& 
 
 // Longest placeholder "${NAME}" built for an environment variable, terminator included;
 // a variable with a longer name is not offered for replacement.
-constexpr size_t kPlaceholderCapacity = 6000;
+constexpr size_t kPlaceholderCapacity = kPathCapacity;
 
 // The entries of an environment block (terminated strings, ended by an empty one) in
 // block order.

@@ -1,6 +1,7 @@
 #include "paths/expand_variables.h"
 
 #include "config/extraction.h"
+#include "core/capacities.h"
 #include "core/platform.h"
 #include "core/text_format.h"
 #include "paths/expand_variables_rules.h"
@@ -10,7 +11,7 @@
 
 namespace {
 
-constexpr size_t kTempCapacity = 6000;
+constexpr size_t kTempCapacity = kPathCapacity;
 
 // The block is read afresh for every expansion, so a variable set by an earlier stage of the
 // start-up is seen.

@@ -1,5 +1,6 @@
 #include "paths/launcher_path.h"
 
+#include "core/capacities.h"
 #include "core/child_process.h"
 #include "core/environment.h"
 #include "core/log.h"
@@ -9,8 +10,6 @@
 #include <vector>
 
 namespace {
-
-constexpr DWORD kPathCapacity = 6000;
 
 // How long the command interpreter gets to exit once its output has ended.
 constexpr DWORD kShellExitWaitMs = 5000;

@@ -1,5 +1,6 @@
 #include "paths/path_helpers.h"
 
+#include "core/capacities.h"
 #include "core/handles.h"
 #include "core/log.h"
 #include "core/text_format.h"
@@ -27,9 +28,9 @@ std::wstring lowerCase(std::wstring text) {
 
 namespace {
 
-constexpr DWORD kFullPathCapacity = 6000;
+constexpr DWORD kFullPathCapacity = kPathCapacity;
 
-// GetFullPathNameW into a 6000-character buffer; the text unchanged when the system cannot
+// GetFullPathNameW into a buffer of kFullPathCapacity characters; the text unchanged when the system cannot
 // normalise it, and false when the normalised form would not fit.
 bool fullPathOf(const std::wstring& path, std::wstring& result) {
     wchar_t buffer[kFullPathCapacity];

@@ -4,9 +4,11 @@
 // the main thread before the JVM thread starts; read-only afterwards.
 #pragma once
 
+#include "core/capacities.h"
+
 #include <cstddef>
 
-constexpr size_t kJvmHomeCapacity = 6000;
+constexpr size_t kJvmHomeCapacity = kPathCapacity;
 
 // The selected java executable's directory with ".." appended ("C:\Java\jre\bin\.."), not
 // normalised; empty until a runtime has been chosen.
@@ -16,5 +18,5 @@ extern char jvmHome[kJvmHomeCapacity];
 extern const char* javaVersionText;
 
 // Records `javaExePath` (an 8-bit path ending in "java.exe" or "javaw.exe") and its version.
-// A home that would not fit the 6000-byte buffer is cut there and the cut is logged.
+// A home that would not fit jvmHome is cut there and the cut is logged.
 void recordSelectedJava(const char* javaExePath, const char* versionText);

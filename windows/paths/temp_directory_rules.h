@@ -3,6 +3,8 @@
 // temp_directory_win.cpp supplies the answers from Win32; tests supply them from a fake.
 #pragma once
 
+#include "core/capacities.h"
+
 #include <string>
 
 // Where a candidate's path comes from. Each source yields an 8-bit and a wide form.
@@ -67,8 +69,8 @@ bool checkNarrowCandidate(TempSystem& system, std::string& path, TempCheck check
 // The wide check of one candidate.
 bool checkWideCandidate(TempSystem& system, const std::wstring& path, TempCheck check);
 
-// Longest long form the 8-bit check will switch to (it lives in 6000-byte buffers).
-constexpr size_t kTempPathCapacity = 6000;
+// Longest long form the 8-bit check will switch to (it lives in buffers of kPathCapacity bytes).
+constexpr size_t kTempPathCapacity = kPathCapacity;
 
 // Name of the subdirectory that probes a candidate: "<directory>\rvltw<pid><random>".
 std::string probeDirectoryName(const std::string& directory, unsigned long processId, int random);

@@ -4,6 +4,7 @@
 #include "service/service_commands.h"
 
 #include "config/config_store.h"
+#include "core/capacities.h"
 #include "core/console_output.h"
 #include "core/handles.h"
 #include "core/launcher_state.h"
@@ -15,8 +16,8 @@
 
 namespace {
 
-constexpr size_t kConfigBufferSize = 6000;
-constexpr size_t kDependencyCapacity = 6000;
+constexpr size_t kConfigBufferSize = kPathCapacity;
+constexpr size_t kDependencyCapacity = kPathCapacity;
 
 ServiceHandle openManager(DWORD access) { return ServiceHandle(OpenSCManagerW(nullptr, nullptr, access)); }
 
@@ -41,16 +42,16 @@ bool waitForStop(SC_HANDLE service) {
 }
 
 std::wstring dependencyList() {
-    wchar_t setting[6000];
-    getSettingWide(SettingId::ServiceDependencies, setting, 6000);
+    wchar_t setting[kPathCapacity];
+    getSettingWide(SettingId::ServiceDependencies, setting, kPathCapacity);
     return dependencyMultiString(setting, kDependencyCapacity);
 }
 
 // Sets the description from message 20017 when there is one. The function is looked up at
 // run time because older systems lack it; without it the service simply has no description.
 void setDescription(SC_HANDLE service) {
-    wchar_t description[6000];
-    getMessageOnly(MessageId::ServiceDescription, description, 6000);
+    wchar_t description[kPathCapacity];
+    getMessageOnly(MessageId::ServiceDescription, description, kPathCapacity);
     if (description[0] == 0) return;
     using ChangeConfig2 = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
     auto change = lookupFunction<ChangeConfig2>(GetModuleHandleW(L"advapi32.dll"), "ChangeServiceConfig2W");

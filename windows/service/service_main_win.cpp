@@ -4,6 +4,7 @@
 
 #include "service/service_main.h"
 
+#include "core/capacities.h"
 #include "core/child_process.h"
 #include "core/command_line.h"
 #include "core/handles.h"
@@ -19,7 +20,9 @@
 
 namespace {
 
-constexpr size_t kChildCommandLineCapacity = 12000;
+constexpr size_t kChildCommandLineCapacity = kLongTextCapacity;
+// The child's output is read and dropped in chunks of this many bytes.
+constexpr size_t kDrainChunkCapacity = kPathCapacity;
 constexpr DWORD kWaitHint = 50000;
 constexpr DWORD kChildStartFailure = 5000;
 // Taken as the child's exit code when that cannot be read: the service then counts as stopped.
@@ -81,7 +84,7 @@ void WINAPI controlHandler(DWORD control) {
 
 DWORD WINAPI drainChildOutput(LPVOID pipe) {
     logLine(L"consuming output");
-    char scratch[6000];
+    char scratch[kDrainChunkCapacity];
     DWORD read = 0;
     while (ReadFile(static_cast<HANDLE>(pipe), scratch, sizeof scratch, &read, nullptr) && read > 0) {
     }
