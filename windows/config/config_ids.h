@@ -60,7 +60,18 @@
     X(SplashText4Value1, 10120)         \
     X(SplashText4, 10121)               \
     X(SplashText4Value2, 10122)         \
-    X(VersionOptionsCount, 10200)
+    X(VersionOptionsCount, 10200)       \
+    X(ServiceOutputFile, 30101)         \
+    X(ServiceOutputMaxBytes, 30102)     \
+    X(ServiceOutputKeep, 30103)         \
+    X(ServiceStartCheckSeconds, 30104)  \
+    X(ServiceDisplayName, 30105)        \
+    X(ServiceDelayedStart, 30106)       \
+    X(ServiceAccount, 30107)            \
+    X(ServicePasswordEnv, 30108)        \
+    X(ServiceRestartDelaySeconds, 30111) \
+    X(ServiceRestarts, 30112)           \
+    X(ServiceResetSeconds, 30113)
 
 // X(name, id): the messages, UTF-16 texts that a language section may override.
 #define LAUNCHER_MESSAGE_IDS(X)         \
