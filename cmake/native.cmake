@@ -15,11 +15,12 @@ target_compile_options(gtest PRIVATE ${SANITIZE_FLAGS})
 target_compile_options(gtest_main PRIVATE ${SANITIZE_FLAGS})
 
 # The packer's logic (everything but its main and its silent log) is unit-tested in the same
-# binary. It shares the launcher's version parser.
+# binary. It shares the launcher's version parser and its reading of a service account.
 file(GLOB PACKER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/packer/*.cpp)
 set(PACKER_LOGIC_SOURCES ${PACKER_SOURCES})
 list(FILTER PACKER_LOGIC_SOURCES EXCLUDE REGEX "/(main|quiet_log)\\.cpp$")
-list(APPEND PACKER_SOURCES ${CMAKE_SOURCE_DIR}/windows/jvmsearch/java_version.cpp ${CMAKE_SOURCE_DIR}/windows/core/utf8.cpp)
+list(APPEND PACKER_SOURCES ${CMAKE_SOURCE_DIR}/windows/jvmsearch/java_version.cpp ${CMAKE_SOURCE_DIR}/windows/core/utf8.cpp
+     ${CMAKE_SOURCE_DIR}/windows/service/service_commands_rules.cpp ${CMAKE_SOURCE_DIR}/windows/core/text_helpers.cpp)
 
 file(GLOB_RECURSE UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${UNIT_TEST_SOURCES} ${PACKER_LOGIC_SOURCES})

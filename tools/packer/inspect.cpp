@@ -114,6 +114,7 @@ bool typedValue(const KeyRow& row, const std::string& value, std::string& out) {
             if (value.empty() || value.size() > 11) return false;
             long long n = std::strtoll(value.c_str(), nullptr, 10);
             if (n < INT_MIN || n > INT_MAX || std::to_string(n) != value) return false;
+            if (n < row.minimum || n > row.maximum) return false;
             out = value;
             return true;
         }
@@ -142,6 +143,8 @@ bool typedValue(const KeyRow& row, const std::string& value, std::string& out) {
         case ValueType::Text: {
             size_t limit = maximumLength(row);
             if (limit != 0 && value.size() > limit) return false;
+            std::string reason;
+            if (!value.empty() && !checkListEntry(row.entries, value, reason)) return false;
             out = tomlString(latin1ToUtf8(value));
             return true;
         }

@@ -2,6 +2,7 @@
 
 #include "config/config_ids.h"
 #include "jvmsearch/java_version.h"
+#include "service/service_commands_rules.h"
 
 #include <iterator>
 
@@ -96,31 +97,38 @@ constexpr KeyRow kKeyRows[] = {
     {idNumber(SettingId::RemoveJavaOptions), "environment", "remove_java_options", B, 0, NoCheck, "The Java options environment variables are removed at start"},
     {idNumber(SettingId::LongTempPaths), "environment", "long_temp_paths", B, 0, NoCheck, "The long form of temp directory candidates is preferred"},
 
-    {idNumber(SettingId::ServiceName), "service", "name", T, 0, NoCheck, "Service name, also the display name at install"},
+    {idNumber(SettingId::ServiceName), "service", "name", T, 0, NoCheck,
+     "Service name; also the display name when display_name is not given"},
     {idNumber(SettingId::ServiceDependencies), "service", "dependencies", L, ',', NoCheck, "Services this service depends on"},
     {idNumber(SettingId::ServiceDisplayName), "service", "display_name", T, 0, NoCheck,
-     "Display name at install; empty: the service name"},
-    {idNumber(SettingId::ServiceAccount), "service", "account", T, 0, NoCheck,
-     "Account the service runs under: LocalSystem (empty), LocalService, NetworkService, or .\\name or DOMAIN\\name"},
-    {idNumber(SettingId::ServicePasswordEnv), "service", "password_env", T, 0, NoCheck,
-     "Variable holding a named account's password at install; empty: read from standard input. Never stored"},
+     "Display name at install; absent: the service name. Installed under another name (/install Other), the "
+     "service shows \"<display_name> (Other)\", since two services cannot share a display name"},
+    {idNumber(SettingId::ServiceAccount), "service", "account", T, 0, EntryCheck::ServiceAccount,
+     "Account the service runs under: LocalSystem (absent: the default), LocalService, NetworkService, or a named "
+     "account .\\name or DOMAIN\\name"},
+    {idNumber(SettingId::ServicePasswordEnv), "service", "password_env", T, 0, EntryCheck::VariableName,
+     "Environment variable holding a named account's password at /install; absent: the password is read from "
+     "standard input. The password itself is never stored"},
     {idNumber(SettingId::ServiceDelayedStart), "service", "delayed_start", B, 0, NoCheck,
-     "An automatic-start service starts delayed"},
+     "An automatic-start service starts delayed, after the other automatic-start services"},
     {idNumber(SettingId::ServiceStartCheckSeconds), "service", "start_check_seconds", I, 0, NoCheck,
-     "Seconds /start watches the started service for an early exit; 0: not at all"},
+     "Seconds /start watches the started service: an end within them is reported with its exit code, and a "
+     "non-zero one makes /start fail; absent or 0: not watched (0 to 3600)",
+     0, 3600},
     {idNumber(SettingId::ServiceOutputFile), "service", "output_file", T, 0, NoCheck,
      "File the supervisor appends the application's output to (relative to the launcher directory); empty: "
      "output discarded"},
     {idNumber(SettingId::ServiceOutputMaxBytes), "service", "output_max_bytes", I, 0, NoCheck,
-     "Size at which the output file is rotated; absent: 10 MiB"},
+     "Size at which the output file is rotated; absent: 10 MiB", 0},
     {idNumber(SettingId::ServiceOutputKeep), "service", "output_keep", I, 0, NoCheck,
-     "Rotated output files kept as <name>.1 ... <name>.N; absent: 3"},
+     "Rotated output files kept as <name>.1 ... <name>.N; absent: 3", 0},
     {idNumber(SettingId::ServiceRestartDelaySeconds), "service.recovery", "restart_delay_seconds", I, 0, NoCheck,
-     "Seconds the service manager waits before restarting a failed service"},
+     "Seconds the service manager waits before it restarts the failed service; absent: 60 (0 to 4294967)", 0,
+     4294967},
     {idNumber(SettingId::ServiceRestarts), "service.recovery", "restarts", I, 0, NoCheck,
-     "How many failures get a restart; later ones get none"},
+     "How many failures get a restart; later ones get none. Absent or 0: no recovery actions (0 to 100)", 0, 100},
     {idNumber(SettingId::ServiceResetSeconds), "service.recovery", "reset_seconds", I, 0, NoCheck,
-     "Seconds without failure after which the failure count starts again"},
+     "Seconds without failure after which the failure count starts again; absent: 86400 (a day)", 0},
 
     {idNumber(SettingId::SingleInstance), "single_instance", "enabled", B, 0, NoCheck,
      "A second start hands over to the running instance and exits; otherwise every instance runs"},
@@ -215,6 +223,19 @@ const KeyRow* findKeyByName(const std::string& table, const std::string& key) {
 
 bool checkListEntry(EntryCheck check, const std::string& entry, std::string& reason) {
     if (check == EntryCheck::None) return true;
+    if (check == EntryCheck::ServiceAccount) {
+        // Settings are 8-bit text whose bytes the launcher widens one to one.
+        std::wstring wide;
+        for (char c : entry) wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+        if (chooseServiceAccount(wide).kind != AccountKind::Invalid) return true;
+        reason = "is not an account: LocalSystem, LocalService, NetworkService, or .\\name or DOMAIN\\name";
+        return false;
+    }
+    if (check == EntryCheck::VariableName) {
+        if (entry.find('=') == std::string::npos) return true;
+        reason = "is not a variable name: it holds \"=\"";
+        return false;
+    }
     if (entry.empty()) {
         reason = "an empty entry";
         return false;

@@ -5,6 +5,7 @@
 
 #include "config/config_ids.h"
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -19,11 +20,13 @@ enum class ValueType {
     Derived,         // written by the packer from [[files]]
 };
 
-// What each entry of a list must look like.
+// What each entry of a list, or a non-empty text value, must look like.
 enum class EntryCheck {
     None,
     ClassPath,       // type letter A, D, E or S, required flag 0 or 1, then the name
     SearchSequence,  // type letter A, B, R, E, S or Y, then the value
+    ServiceAccount,  // LocalSystem, LocalService, NetworkService, .\name or DOMAIN\name
+    VariableName,    // the name of an environment variable: no "="
 };
 
 struct KeyRow {
@@ -34,6 +37,9 @@ struct KeyRow {
     char separator;  // lists only
     EntryCheck entries;
     const char* description;
+    // The range of an integer; values outside it are refused.
+    long long minimum = INT_MIN;
+    long long maximum = INT_MAX;
 };
 
 struct TableRow {

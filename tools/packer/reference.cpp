@@ -40,7 +40,15 @@ options = "-XX:+UseG1GC"
 
 [service]
 name = "ExampleServer"
+display_name = "Example Server"
 dependencies = ["Tcpip"]
+account = "NetworkService"
+start_check_seconds = 5
+
+[service.recovery]
+restarts = 3
+restart_delay_seconds = 30
+reset_seconds = 86400
 
 [single_instance]
 enabled = false
@@ -145,7 +153,11 @@ written by another tool, in another order, or with repeated ids).
   directory), `E` (an environment variable naming one), `S` (java.exe on the PATH) or `Y`
   (the registry), followed by the value (nothing for `S` and `Y`).
 - List entries cannot contain their separator. `jvm_type` is at most 199 bytes. Integers are
-  32-bit.
+  32-bit; counts, sizes and times in seconds cannot be negative, and where a key states a
+  range, values outside it are refused.
+- `service.account` is `LocalSystem`, `LocalService`, `NetworkService` (also written
+  `NT AUTHORITY\LocalService`, `NT AUTHORITY\NetworkService`) or a named account `.\name` or
+  `DOMAIN\name`; `service.password_env` names a variable and cannot hold `=`.
 )md";
 
 const char* kFilesSection = R"md(

@@ -30,6 +30,18 @@ RegistryKey openRegistryKey(HKEY parent, const wchar_t* path, REGSAM access, Reg
 // Opens `path` below `parent`, creating it (and its missing parents) as a non-volatile key
 // when absent. Not valid when neither works.
 RegistryKey createRegistryKey(HKEY parent, const char* path, REGSAM access, RegistryView view);
+// The same for a UTF-16 path; the registry's answer is then in *status when one is asked for.
+RegistryKey createRegistryKey(HKEY parent, const wchar_t* path, REGSAM access, RegistryView view,
+                              LONG* status = nullptr);
+
+// Writes `text` as value `name` of an open key, with `type` REG_SZ or REG_EXPAND_SZ. Returns
+// the registry's answer (ERROR_SUCCESS when written).
+LONG writeRegistryText(HKEY key, const wchar_t* name, const std::wstring& text, DWORD type);
+// Writes `value` as the REG_DWORD `name` of an open key; the registry's answer.
+LONG writeRegistryDword(HKEY key, const wchar_t* name, DWORD value);
+// Deletes the key `path` below `parent` in `view`; it must have no subkeys. The registry's
+// answer (ERROR_FILE_NOT_FOUND when there was no such key).
+LONG deleteRegistryKey(HKEY parent, const wchar_t* path, RegistryView view);
 
 // The type and byte count of a value read raw into `out` (`capacity` bytes). None when the
 // value is absent or larger than `capacity`.

@@ -67,6 +67,29 @@ RegistryKey createRegistryKey(HKEY parent, const char* path, REGSAM access, Regi
     return key;
 }
 
+RegistryKey createRegistryKey(HKEY parent, const wchar_t* path, REGSAM access, RegistryView view, LONG* status) {
+    RegistryKey key;
+    LONG result = RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, withView(access, view), nullptr,
+                                  key.put(), nullptr);
+    if (status != nullptr) *status = result;
+    if (result != ERROR_SUCCESS) (void)key.release();
+    return key;
+}
+
+LONG writeRegistryText(HKEY key, const wchar_t* name, const std::wstring& text, DWORD type) {
+    // The stored size counts the terminator, as readers of string values expect.
+    DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+    return RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+}
+
+LONG writeRegistryDword(HKEY key, const wchar_t* name, DWORD value) {
+    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+LONG deleteRegistryKey(HKEY parent, const wchar_t* path, RegistryView view) {
+    return RegDeleteKeyExW(parent, path, static_cast<REGSAM>(view), 0);
+}
+
 std::optional<RegistryData> readRegistryData(HKEY key, const char* name, void* out, DWORD capacity) {
     return readRaw(key, name, out, capacity);
 }

@@ -1,5 +1,9 @@
 #include "service/service_commands_rules.h"
 
+#include "core/text_helpers.h"
+
+#include <algorithm>
+
 std::wstring dependencyMultiString(const std::wstring& setting, size_t capacity) {
     std::wstring block;
     size_t start = 0;
@@ -17,4 +21,88 @@ std::wstring dependencyMultiString(const std::wstring& setting, size_t capacity)
     if (block.empty()) return block;
     block += L'\0';
     return block;
+}
+
+std::wstring chooseDisplayName(std::wstring_view serviceName, std::wstring_view configuredName,
+                               std::wstring_view displayNameSetting) {
+    if (displayNameSetting.empty()) return std::wstring(serviceName);
+    std::wstring display(displayNameSetting);
+    if (serviceName != configuredName) display += L" (" + std::wstring(serviceName) + L")";
+    return display;
+}
+
+namespace {
+
+bool sameIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() && startsWithIgnoringAsciiCase(a, b);
+}
+
+bool isOneOf(std::wstring_view setting, std::wstring_view plain) {
+    return sameIgnoringAsciiCase(setting, plain) || sameIgnoringAsciiCase(setting, L"NT AUTHORITY\\" + std::wstring(plain));
+}
+
+}  // namespace
+
+ServiceAccount chooseServiceAccount(std::wstring_view setting) {
+    if (setting.empty() || sameIgnoringAsciiCase(setting, L"LocalSystem")) return {AccountKind::LocalSystem, L""};
+    if (isOneOf(setting, L"LocalService")) return {AccountKind::LocalService, L"NT AUTHORITY\\LocalService"};
+    if (isOneOf(setting, L"NetworkService")) return {AccountKind::NetworkService, L"NT AUTHORITY\\NetworkService"};
+    size_t slash = setting.find(L'\\');
+    bool named = slash != std::wstring_view::npos && slash > 0 && slash + 1 < setting.size() &&
+                 setting.find(L'\\', slash + 1) == std::wstring_view::npos;
+    if (!named) return {AccountKind::Invalid, L""};
+    return {AccountKind::Named, std::wstring(setting)};
+}
+
+PasswordSource choosePasswordSource(AccountKind kind, std::wstring_view passwordVariable) {
+    if (kind != AccountKind::Named) return PasswordSource::None;
+    return passwordVariable.empty() ? PasswordSource::StandardInput : PasswordSource::Environment;
+}
+
+std::optional<std::wstring> passwordLine(std::wstring_view text) {
+    if (text.empty()) return std::nullopt;
+    std::wstring_view line = text.substr(0, text.find(L'\n'));
+    if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
+    return std::wstring(line);
+}
+
+std::optional<FailureActionsPlan> planFailureActions(const RecoverySettings& settings) {
+    int restarts = std::min(settings.restarts.value_or(0), kMaxRestarts);
+    if (restarts <= 0) return std::nullopt;
+    int delay = std::clamp(settings.restartDelaySeconds.value_or(kDefaultRestartDelaySeconds), 0, kMaxRestartDelaySeconds);
+    int reset = std::max(settings.resetSeconds.value_or(kDefaultResetSeconds), 0);
+    FailureActionsPlan plan;
+    plan.resetPeriodSeconds = static_cast<uint32_t>(reset);
+    plan.actions.assign(static_cast<size_t>(restarts), FailureAction{kActionRestart, static_cast<uint32_t>(delay) * 1000u});
+    plan.actions.push_back(FailureAction{kActionNone, 0});
+    return plan;
+}
+
+int boundedStartCheckSeconds(int configured) { return std::clamp(configured, 0, kMaxStartCheckSeconds); }
+
+StartCheckOutcome judgeStartCheck(ProcessSeen process, std::optional<uint32_t> processExitCode,
+                                  const ServiceSnapshot& service) {
+    if (service.state == kServiceStopped) {
+        if (service.win32ExitCode == kServiceSpecificError) return {true, service.serviceExitCode};
+        if (service.win32ExitCode != 0 && service.win32ExitCode != kProcessAborted) return {true, service.win32ExitCode};
+        if (process == ProcessSeen::Ended) return {true, processExitCode};
+        // Stopped with no code of its own: a regular stop is code 0; one the manager saw end
+        // unreported has no code the manager knows.
+        if (service.win32ExitCode == 0) return {true, 0u};
+        return {true, std::nullopt};
+    }
+    if (process == ProcessSeen::Ended) return {true, processExitCode};
+    return {false, std::nullopt};
+}
+
+std::wstring systemReasonLine(std::wstring_view messageText, uint32_t error) {
+    std::wstring_view text = messageText;
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'\t'))
+        text.remove_suffix(1);
+    std::wstring line = text.empty() ? std::wstring(L"Unknown error") : std::wstring(text);
+    return line + L" (" + std::to_wstring(error) + L")";
+}
+
+std::wstring eventSourceKeyPath(std::wstring_view serviceName) {
+    return L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + std::wstring(serviceName);
 }

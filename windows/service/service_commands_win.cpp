@@ -1,25 +1,55 @@
 // Administration of the launcher's own service through the Service Control Manager. Each
-// command prints one outcome line per step on standard output and returns the exit code.
+// command prints one outcome line per step on standard output and returns the exit code. A
+// failure of the system is followed by a line with the system's reason for it.
 
 #include "service/service_commands.h"
 
 #include "config/config_store.h"
 #include "core/capacities.h"
 #include "core/console_output.h"
+#include "core/environment.h"
 #include "core/handles.h"
 #include "core/launcher_state.h"
+#include "core/log.h"
+#include "core/registry.h"
 #include "core/text_format.h"
 #include "paths/launcher_path.h"
 #include "service/service_commands_rules.h"
 
+#include <string>
 #include <vector>
+
+static_assert(kActionNone == SC_ACTION_NONE && kActionRestart == SC_ACTION_RESTART, "SC_ACTION_TYPE values");
+static_assert(kServiceStopped == SERVICE_STOPPED, "service state values");
+static_assert(kServiceSpecificError == ERROR_SERVICE_SPECIFIC_ERROR && kProcessAborted == ERROR_PROCESS_ABORTED,
+              "service exit code values");
+static_assert(kEventTypesSupported == (EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE),
+              "event type values");
 
 namespace {
 
 constexpr size_t kConfigBufferSize = kPathCapacity;
 constexpr size_t kDependencyCapacity = kPathCapacity;
+// A system message text, and a password read at install time (Windows allows 256 characters).
+constexpr size_t kReasonCapacity = kPathCapacity;
+constexpr size_t kPasswordCapacity = kShortTextCapacity;
 
 ServiceHandle openManager(DWORD access) { return ServiceHandle(OpenSCManagerW(nullptr, nullptr, access)); }
+
+// "<message text> (<number>)" for a saved Win32 error, on a line of its own.
+void printReason(DWORD error) {
+    wchar_t text[kReasonCapacity];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                  static_cast<DWORD>(kReasonCapacity), nullptr);
+    std::wstring line = systemReasonLine(std::wstring_view(text, length), error);
+    printToStdout(L"%s\n", line.c_str());
+}
+
+// The described failure text, then the system's reason for `error`.
+void printFailure(const wchar_t* text, DWORD error) {
+    printToStdout(L"%s", text);
+    printReason(error);
+}
 
 // Polls a stopping service. A service that advances its checkpoint is waited for without
 // limit; one that does not is given up after its own wait hint.
@@ -41,24 +71,272 @@ bool waitForStop(SC_HANDLE service) {
     return status.dwCurrentState == SERVICE_STOPPED;
 }
 
-std::wstring dependencyList() {
-    wchar_t setting[kPathCapacity];
-    getSettingWide(SettingId::ServiceDependencies, setting, kPathCapacity);
-    return dependencyMultiString(setting, kDependencyCapacity);
+std::wstring settingText(SettingId id) {
+    wchar_t text[kPathCapacity];
+    getSettingWide(id, text, kPathCapacity);
+    return text;
 }
 
-// Sets the description from message 20017 when there is one. The function is looked up at
-// run time because older systems lack it; without it the service simply has no description.
+// A number setting, or none when the configuration does not give it.
+std::optional<int> optionalSettingInt(SettingId id) {
+    if (getSettingCopy(id).empty()) return std::nullopt;
+    return getSettingInt(id);
+}
+
+std::wstring dependencyList() { return dependencyMultiString(settingText(SettingId::ServiceDependencies), kDependencyCapacity); }
+
+// ChangeServiceConfig2W, looked up at run time because older systems lack it; null then.
+using ChangeConfig2 = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
+ChangeConfig2 changeConfig2() {
+    return lookupFunction<ChangeConfig2>(GetModuleHandleW(L"advapi32.dll"), "ChangeServiceConfig2W");
+}
+
+// Sets the description from message 20017 when there is one. Without ChangeServiceConfig2W
+// the service simply has no description.
 void setDescription(SC_HANDLE service) {
     wchar_t description[kPathCapacity];
     getMessageOnly(MessageId::ServiceDescription, description, kPathCapacity);
     if (description[0] == 0) return;
-    using ChangeConfig2 = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
-    auto change = lookupFunction<ChangeConfig2>(GetModuleHandleW(L"advapi32.dll"), "ChangeServiceConfig2W");
+    ChangeConfig2 change = changeConfig2();
     if (change == nullptr) return;
     SERVICE_DESCRIPTIONW info;
     info.lpDescription = description;
     change(service, SERVICE_CONFIG_DESCRIPTION, &info);
+}
+
+// One optional configuration level. The service is installed whether or not the system takes
+// it: a refusal (Wine's manager answers ERROR_INVALID_LEVEL for the recovery and delayed-start
+// levels) is logged and told in one line after the install's own.
+bool changeConfigOrTell(SC_HANDLE service, DWORD level, void* info, const wchar_t* what, std::wstring& refusals) {
+    ChangeConfig2 change = changeConfig2();
+    DWORD error = ERROR_PROC_NOT_FOUND;
+    if (change != nullptr && change(service, level, info)) {
+        logLine(L"service configuration %d set: %s", static_cast<int>(level), what);
+        return true;
+    }
+    if (change != nullptr) error = GetLastError();
+    logLine(L"the system refused the %s (ChangeServiceConfig2W level %d, error %d)", what, static_cast<int>(level),
+            static_cast<int>(error));
+    wchar_t text[kReasonCapacity];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                  static_cast<DWORD>(kReasonCapacity), nullptr);
+    refusals += formatWideString(L"The system refused the %s: %s\n", what,
+                                 systemReasonLine(std::wstring_view(text, length), error).c_str());
+    return false;
+}
+
+RecoverySettings recoverySettings() {
+    RecoverySettings settings;
+    settings.restartDelaySeconds = optionalSettingInt(SettingId::ServiceRestartDelaySeconds);
+    settings.restarts = optionalSettingInt(SettingId::ServiceRestarts);
+    settings.resetSeconds = optionalSettingInt(SettingId::ServiceResetSeconds);
+    return settings;
+}
+
+// The failure actions of [service.recovery]; for failures without a crash too (the supervisor
+// reports stopped with an error code when it cannot start the application), so that those
+// get their restart as well.
+void setRecovery(SC_HANDLE service, std::wstring& refusals) {
+    std::optional<FailureActionsPlan> plan = planFailureActions(recoverySettings());
+    if (!plan) return;
+    std::vector<SC_ACTION> actions;
+    for (const FailureAction& action : plan->actions)
+        actions.push_back(SC_ACTION{static_cast<SC_ACTION_TYPE>(action.type), action.delayMilliseconds});
+    SERVICE_FAILURE_ACTIONSW info{};
+    info.dwResetPeriod = plan->resetPeriodSeconds;
+    info.cActions = static_cast<DWORD>(actions.size());
+    info.lpsaActions = actions.data();
+    logLine(L"failure actions: %d restarts, %d ms apart, count reset after %d s", static_cast<int>(actions.size() - 1),
+            static_cast<int>(actions.front().Delay), static_cast<int>(plan->resetPeriodSeconds));
+    if (!changeConfigOrTell(service, SERVICE_CONFIG_FAILURE_ACTIONS, &info, L"recovery actions", refusals)) return;
+    SERVICE_FAILURE_ACTIONS_FLAG flag{};
+    flag.fFailureActionsOnNonCrashFailures = TRUE;
+    changeConfigOrTell(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag, L"recovery after a reported failure",
+                       refusals);
+}
+
+void setDelayedStart(SC_HANDLE service, int startType, std::wstring& refusals) {
+    if (getSettingInt(SettingId::ServiceDelayedStart) == 0) return;
+    if (startType != SERVICE_AUTO_START) {
+        logLine(L"delayed start not set: the service starts on demand");
+        return;
+    }
+    SERVICE_DELAYED_AUTO_START_INFO info{};
+    info.fDelayedAutostart = TRUE;
+    changeConfigOrTell(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &info, L"delayed start", refusals);
+}
+
+// The service's event source, under which the supervisor reports an application that fails.
+// The service works without it, so a failure is only logged.
+void registerEventSource() {
+    std::wstring path = eventSourceKeyPath(serviceName);
+    LONG status = ERROR_SUCCESS;
+    RegistryKey key = createRegistryKey(HKEY_LOCAL_MACHINE, path.c_str(), KEY_SET_VALUE, RegistryView::Default, &status);
+    if (key.valid()) {
+        status = writeRegistryText(key.get(), L"EventMessageFile", getLauncherPathWide(), REG_EXPAND_SZ);
+        if (status == ERROR_SUCCESS) status = writeRegistryDword(key.get(), L"TypesSupported", kEventTypesSupported);
+    }
+    if (status == ERROR_SUCCESS)
+        logLine(L"event source registered: %s", path.c_str());
+    else
+        logLine(L"could not register event source %s (%d)", path.c_str(), static_cast<int>(status));
+}
+
+void removeEventSource() {
+    std::wstring path = eventSourceKeyPath(serviceName);
+    LONG status = deleteRegistryKey(HKEY_LOCAL_MACHINE, path.c_str(), RegistryView::Default);
+    if (status == ERROR_SUCCESS)
+        logLine(L"event source removed: %s", path.c_str());
+    else if (status != ERROR_FILE_NOT_FOUND)
+        logLine(L"could not remove event source %s (%d)", path.c_str(), static_cast<int>(status));
+}
+
+// A password held only as long as the install needs it, overwritten when it goes.
+class Secret {
+public:
+    Secret() = default;
+    Secret(const Secret&) = delete;
+    Secret& operator=(const Secret&) = delete;
+    ~Secret() { wipe(text); }
+    static void wipe(std::wstring& s) {
+        if (!s.empty()) SecureZeroMemory(&s[0], s.size() * sizeof(wchar_t));
+        s.clear();
+    }
+    std::wstring text;
+};
+
+// The first line of standard input. On a console it is typed without echo after a prompt; a
+// pipe or file is read as it is, in the console's input code page (the ANSI code page without
+// a console). False with the reason in `error` when there is no line or it is too long.
+bool readPasswordFromInput(const std::wstring& account, Secret& password, DWORD& error) {
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    Secret text;
+    DWORD mode = 0;
+    if (input != nullptr && input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode)) {
+        std::vector<wchar_t> typed(kPasswordCapacity, L'\0');
+        printToStdout(L"Password for %s: ", account.c_str());
+        SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+        DWORD read = 0;
+        BOOL ok = ReadConsoleW(input, typed.data(), static_cast<DWORD>(typed.size()), &read, nullptr);
+        error = GetLastError();
+        SetConsoleMode(input, mode);
+        printToStdout(L"\n");
+        if (ok) text.text.assign(typed.data(), read);
+        SecureZeroMemory(typed.data(), typed.size() * sizeof(wchar_t));
+        if (!ok) return false;
+    } else {
+        std::vector<char> bytes(kPasswordCapacity, '\0');
+        size_t used = 0;
+        DWORD read = 0;
+        while (used < bytes.size() &&
+               ReadFile(input, bytes.data() + used, static_cast<DWORD>(bytes.size() - used), &read, nullptr) && read > 0) {
+            used += read;
+            if (std::string_view(bytes.data(), used).find('\n') != std::string_view::npos) break;
+        }
+        UINT codePage = GetConsoleCP() != 0 ? GetConsoleCP() : CP_ACP;
+        int length = used == 0 ? 0 : MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(used), nullptr, 0);
+        if (length > 0) {
+            text.text.assign(static_cast<size_t>(length), L'\0');
+            MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(used), &text.text[0], length);
+        }
+        SecureZeroMemory(bytes.data(), bytes.size());
+    }
+    // A line that filled the whole buffer may go on beyond it: refused rather than cut.
+    if (text.text.size() >= kPasswordCapacity && text.text.find(L'\n') == std::wstring::npos) {
+        error = ERROR_INSUFFICIENT_BUFFER;
+        return false;
+    }
+    std::optional<std::wstring> found = passwordLine(text.text);
+    if (!found) {
+        error = ERROR_HANDLE_EOF;
+        return false;
+    }
+    password.text = *found;
+    Secret::wipe(*found);
+    return true;
+}
+
+// The account the service runs under and, for a named account, its password, from the
+// configuration (never from the block: only the variable's name is configured). False with
+// the reason in `error` when the account cannot be used.
+bool resolveAccount(ServiceAccount& account, Secret& password, DWORD& error) {
+    account = chooseServiceAccount(settingText(SettingId::ServiceAccount));
+    if (account.kind == AccountKind::Invalid) {
+        logLine(L"service account '%s' is not LocalSystem, LocalService, NetworkService, .\\name or DOMAIN\\name",
+                settingText(SettingId::ServiceAccount).c_str());
+        error = ERROR_INVALID_SERVICE_ACCOUNT;
+        return false;
+    }
+    std::wstring variable = settingText(SettingId::ServicePasswordEnv);
+    switch (choosePasswordSource(account.kind, variable)) {
+    case PasswordSource::None:
+        return true;
+    case PasswordSource::Environment: {
+        EnvironmentValue<wchar_t> value = readVariable(variable.c_str());
+        if (!value.set) {
+            logLine(L"password variable %s is not set", variable.c_str());
+            error = ERROR_ENVVAR_NOT_FOUND;
+            return false;
+        }
+        password.text = value.text;
+        Secret::wipe(value.text);
+        logLine(L"password for %s read from variable %s", account.objectName.c_str(), variable.c_str());
+        return true;
+    }
+    case PasswordSource::StandardInput:
+        if (!readPasswordFromInput(account.objectName, password, error)) {
+            logLine(L"no password for %s on standard input (%d)", account.objectName.c_str(), static_cast<int>(error));
+            return false;
+        }
+        logLine(L"password for %s read from standard input", account.objectName.c_str());
+        return true;
+    }
+    return true;
+}
+
+// Watches a service whose start the manager has just accepted, for `seconds`. The service
+// process is taken from the manager's report and opened at once, so its end is seen even where
+// the manager does not notice it (Wine's does not). Returns the exit code /start adds: 1 when
+// the service ended with a non-zero (or unknown) exit code, 0 otherwise.
+int checkStart(SC_HANDLE service, int seconds) {
+    SERVICE_STATUS_PROCESS status{};
+    DWORD needed = 0;
+    ProcessHandle process;
+    if (QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status, &needed) &&
+        status.dwProcessId != 0) {
+        process.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, status.dwProcessId));
+        if (!process.valid())
+            logLine(L"start check: cannot open service process %d (%d)", static_cast<int>(status.dwProcessId),
+                    static_cast<int>(GetLastError()));
+    }
+    DWORD bound = static_cast<DWORD>(seconds) * 1000;
+    ProcessSeen seen = ProcessSeen::Unknown;
+    std::optional<uint32_t> processExitCode;
+    if (process.valid()) {
+        logLine(L"start check: watching service process %d for %d s", static_cast<int>(status.dwProcessId), seconds);
+        if (WaitForSingleObject(process.get(), bound) == WAIT_OBJECT_0) {
+            seen = ProcessSeen::Ended;
+            DWORD code = 0;
+            if (GetExitCodeProcess(process.get(), &code)) processExitCode = code;
+        } else {
+            seen = ProcessSeen::Running;
+        }
+    } else {
+        logLine(L"start check: no service process to watch, asking the manager after %d s", seconds);
+        Sleep(bound);
+    }
+    ServiceSnapshot snapshot;
+    if (QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status, &needed))
+        snapshot = ServiceSnapshot{status.dwCurrentState, status.dwWin32ExitCode, status.dwServiceSpecificExitCode};
+    StartCheckOutcome outcome = judgeStartCheck(seen, processExitCode, snapshot);
+    if (!outcome.ended) return 0;
+    if (!outcome.exitCode) {
+        printToStdout(L"Service '%s' ended within %d seconds; its exit code is unknown.\n", serviceName, seconds);
+        return 1;
+    }
+    printToStdout(L"Service '%s' ended within %d seconds with exit code %u.\n", serviceName, seconds,
+                  static_cast<unsigned>(*outcome.exitCode));
+    return *outcome.exitCode == 0 ? 0 : 1;
 }
 
 }  // namespace
@@ -66,13 +344,13 @@ void setDescription(SC_HANDLE service) {
 int statusCommand() {
     ServiceHandle manager = openManager(SC_MANAGER_CONNECT);
     if (!manager.valid()) {
-        printToStdout(L"Could not open SCManager.\n");
+        printFailure(L"Could not open SCManager.\n", GetLastError());
         return 1;
     }
     ServiceHandle service(OpenServiceW(manager.get(), serviceName, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
     SERVICE_STATUS status;
     if (!service.valid() || !QueryServiceStatus(service.get(), &status)) {
-        printToStdout(L"Could not get status.\n");
+        printFailure(L"Could not get status.\n", GetLastError());
         return 1;
     }
     int result = 3;
@@ -89,6 +367,7 @@ int statusCommand() {
     if (!QueryServiceConfigW(service.get(), config, kConfigBufferSize, &needed)) {
         DWORD error = GetLastError();
         printToStdout(L"Could not get config (%d, %d).\n", static_cast<int>(error), static_cast<int>(needed));
+        printReason(error);
         return 1;
     }
     if (config->dwStartType == SERVICE_AUTO_START) printToStdout(L"%s.\n", L"Auto-start");
@@ -98,12 +377,14 @@ int statusCommand() {
 int stopCommand(bool verbose) {
     ServiceHandle manager = openManager(SC_MANAGER_CONNECT);
     if (!manager.valid()) {
-        if (verbose) printToStdout(L"Could not open SCManager.\n");
+        DWORD error = GetLastError();
+        if (verbose) printFailure(L"Could not open SCManager.\n", error);
         return 1;
     }
     ServiceHandle service(OpenServiceW(manager.get(), serviceName, SERVICE_STOP | SERVICE_QUERY_STATUS));
     if (!service.valid()) {
-        if (verbose) printToStdout(L"Could not stop service.\n");
+        DWORD error = GetLastError();
+        if (verbose) printFailure(L"Could not stop service.\n", error);
         return 1;
     }
     SERVICE_STATUS status;
@@ -117,7 +398,7 @@ int stopCommand(bool verbose) {
         printToStdout(L"Service is already stopped.\n");
         return 0;
     }
-    if (verbose) printToStdout(L"Could not stop service.\n");
+    if (verbose) printFailure(L"Could not stop service.\n", error);
     return 1;
 }
 
@@ -125,51 +406,80 @@ int uninstallCommand(bool verbose) {
     stopCommand(false);
     ServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
     if (!manager.valid()) {
-        if (verbose) printToStdout(L"Could not open SCManager.\n");
+        DWORD error = GetLastError();
+        if (verbose) printFailure(L"Could not open SCManager.\n", error);
         return 1;
     }
     ServiceHandle service(OpenServiceW(manager.get(), serviceName, DELETE));
     if (!service.valid() || !DeleteService(service.get())) {
-        if (verbose) printToStdout(L"Could not delete service.\n");
+        DWORD error = GetLastError();
+        // A service that is gone leaves no use for its event source either.
+        if (error == ERROR_SERVICE_DOES_NOT_EXIST) removeEventSource();
+        if (verbose) printFailure(L"Could not delete service.\n", error);
         return 1;
     }
+    removeEventSource();
     if (verbose) printToStdout(L"Uninstalled service '%s'.\n", serviceName);
     return 0;
 }
 
 int installCommand(int startType) {
+    // The account is settled first, so that one which cannot be used leaves an installed
+    // service of the same name as it was.
+    ServiceAccount account;
+    Secret password;
+    DWORD accountError = 0;
+    if (!resolveAccount(account, password, accountError)) {
+        printFailure(L"Could not create service.\n", accountError);
+        return 1;
+    }
     uninstallCommand(false);
     ServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
     if (!manager.valid()) {
-        printToStdout(L"Could not open SCManager.\n");
+        printFailure(L"Could not open SCManager.\n", GetLastError());
         return 1;
     }
     // The executable alone, quoted: started without a command word, it enters the dispatcher.
     std::wstring program = formatWideString(L"\"%s\"", getLauncherPathWide());
     std::wstring dependencies = dependencyList();
-    ServiceHandle service(CreateServiceW(manager.get(), serviceName, serviceName, SERVICE_ALL_ACCESS,
+    wchar_t configuredName[kServiceNameCapacity];
+    getSettingWide(SettingId::ServiceName, configuredName, kServiceNameCapacity);
+    std::wstring displayName = chooseDisplayName(serviceName, configuredName, settingText(SettingId::ServiceDisplayName));
+    bool builtIn = account.kind != AccountKind::Named;
+    ServiceHandle service(CreateServiceW(manager.get(), serviceName, displayName.c_str(), SERVICE_ALL_ACCESS,
                                          SERVICE_WIN32_OWN_PROCESS, static_cast<DWORD>(startType),
                                          SERVICE_ERROR_NORMAL, program.c_str(), nullptr, nullptr,
-                                         dependencies.empty() ? nullptr : dependencies.c_str(), nullptr, nullptr));
+                                         dependencies.empty() ? nullptr : dependencies.c_str(),
+                                         account.objectName.empty() ? nullptr : account.objectName.c_str(),
+                                         builtIn ? nullptr : password.text.c_str()));
     if (!service.valid()) {
-        printToStdout(L"Could not create service.\n");
+        printFailure(L"Could not create service.\n", GetLastError());
         return 1;
     }
+    if (!account.objectName.empty()) logLine(L"service account %s", account.objectName.c_str());
     setDescription(service.get());
+    std::wstring refusals;
+    setRecovery(service.get(), refusals);
+    setDelayedStart(service.get(), startType, refusals);
+    registerEventSource();
     printToStdout(L"Installed service '%s'.\n", serviceName);
+    if (!refusals.empty()) printToStdout(L"%s", refusals.c_str());
     return 0;
 }
 
 int startCommand(const ArgumentList& args) {
     ServiceHandle manager = openManager(SC_MANAGER_CONNECT);
     if (!manager.valid()) {
-        printToStdout(L"Could not open SCManager.\n");
+        printFailure(L"Could not open SCManager.\n", GetLastError());
         return 1;
     }
-    ServiceHandle service(OpenServiceW(manager.get(), serviceName, SERVICE_START));
+    int checkSeconds = boundedStartCheckSeconds(getSettingInt(SettingId::ServiceStartCheckSeconds));
+    DWORD access = SERVICE_START | (checkSeconds > 0 ? SERVICE_QUERY_STATUS : 0);
+    ServiceHandle service(OpenServiceW(manager.get(), serviceName, access));
     if (!service.valid()) {
         DWORD error = GetLastError();
         printToStdout(L"Could not start service. Error code: %d\n", static_cast<int>(error));
+        printReason(error);
         return 1;
     }
     // The first word names the service; only the words after it are start arguments.
@@ -178,7 +488,7 @@ int startCommand(const ArgumentList& args) {
     if (StartServiceW(service.get(), static_cast<DWORD>(startArguments.size()),
                       startArguments.empty() ? nullptr : startArguments.data())) {
         printToStdout(L"Starting service '%s'.\n", serviceName);
-        return 0;
+        return checkSeconds > 0 ? checkStart(service.get(), checkSeconds) : 0;
     }
     DWORD error = GetLastError();
     if (error == ERROR_SERVICE_ALREADY_RUNNING) {
@@ -186,5 +496,6 @@ int startCommand(const ArgumentList& args) {
         return 0;
     }
     printToStdout(L"Could not start service. Error code: %d\n", static_cast<int>(error));
+    printReason(error);
     return 1;
 }

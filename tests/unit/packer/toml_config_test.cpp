@@ -231,6 +231,53 @@ TEST(PackerToml, DuplicateKeysAndIdsAreRefusedWithTheirLine) {
               "app.toml:4: setting 10201 is given twice: as jvm.version_options (line 1) and as raw.settings.\"10201\"");
 }
 
+TEST(PackerToml, ServiceRecoveryIsASubTableOfService) {
+    Description d = parseToml(R"(
+[service]
+name = "Svc"
+display_name = "Ravel Service"
+account = '.\ravel'
+password_env = "RAVEL_SVC_PASSWORD"
+delayed_start = true
+start_check_seconds = 5
+
+[service.recovery]
+restart_delay_seconds = 30
+restarts = 2
+reset_seconds = 0
+)");
+    std::vector<std::pair<int, std::string>> expected = {
+        {101, "Svc"},   {30104, "5"},     {30105, "Ravel Service"}, {30106, "1"}, {30107, ".\\ravel"},
+        {30108, "RAVEL_SVC_PASSWORD"}, {30111, "30"}, {30112, "2"}, {30113, "0"},
+    };
+    EXPECT_EQ(d.settings, expected);
+    // Dotted keys under [service] are the same table.
+    EXPECT_EQ(settingOf(parseToml("[service]\nrecovery.restarts = 3\n"), 30112), "3");
+    EXPECT_EQ(settingOf(parseToml("[service.recovery]\nrestarts = 1\n"), 30112), "1");
+}
+
+TEST(PackerToml, ServiceValuesOutOfTheirRangeAreRefusedWithTheirLine) {
+    EXPECT_EQ(tomlError("[service.recovery]\nrestarts = 1\n\nreset_seconds = -1\n"),
+              "app.toml:4: service.recovery.reset_seconds must not be negative");
+    EXPECT_EQ(tomlError("[service.recovery]\nrestarts = 101\n"), "app.toml:2: service.recovery.restarts must be at most 100");
+    EXPECT_EQ(tomlError("[service.recovery]\nrestart_delay_seconds = 4294968\n"),
+              "app.toml:2: service.recovery.restart_delay_seconds must be at most 4294967");
+    EXPECT_EQ(tomlError("[service]\noutput_max_bytes = -1\n"), "app.toml:2: service.output_max_bytes must not be negative");
+    EXPECT_EQ(tomlError("[service]\noutput_keep = -3\n"), "app.toml:2: service.output_keep must not be negative");
+    EXPECT_EQ(tomlError("[service]\nstart_check_seconds = -1\n"), "app.toml:2: service.start_check_seconds must not be negative");
+    EXPECT_EQ(tomlError("[service]\naccount = \"ravel\"\n"),
+              "app.toml:2: service.account \"ravel\" is not an account: LocalSystem, LocalService, NetworkService, or "
+              ".\\name or DOMAIN\\name");
+    EXPECT_EQ(tomlError("[service]\npassword_env = \"A=B\"\n"),
+              "app.toml:2: service.password_env \"A=B\" is not a variable name: it holds \"=\"");
+    EXPECT_EQ(tomlError("[service]\nrecovery = 3\n"),
+              "app.toml:2: service.recovery must be a table ([service.recovery]), not an integer");
+    EXPECT_EQ(tomlError("[service.recovry]\nrestarts = 1\n"), "app.toml:1: unknown table [service.recovry]");
+    EXPECT_EQ(tomlError("[service.recovery]\nrestart = 1\n"), "app.toml:2: unknown key \"restart\" in [service.recovery]");
+    EXPECT_EQ(tomlError("[service.recovery]\nrestarts = true\n"),
+              "app.toml:2: service.recovery.restarts must be an integer, not a boolean");
+}
+
 TEST(PackerToml, FormatIsChosenByExtensionOrContent) {
     EXPECT_TRUE(looksLikeToml("app.toml", "setting 1 = a\n"));
     EXPECT_TRUE(looksLikeToml("app.cfg", "# comment\n\n[application]\n"));
@@ -268,6 +315,12 @@ options = ""
 [service]
 name = "Svc"
 dependencies = []
+account = "NT AUTHORITY\\LocalService"
+delayed_start = false
+start_check_seconds = 0
+[service.recovery]
+restarts = 3
+reset_seconds = 2147483647
 [messages]
 error_title = "Error \u20ac \U0001F600"
 service_description = "line\nbreak"
@@ -303,6 +356,8 @@ source = "in/empty.txt"
     EXPECT_NE(output.toml.find("[messages.ja]\n"), std::string::npos);
     EXPECT_NE(output.toml.find("search_sequence = [\"Rjre\", \"EJAVA_HOME\", \"Y\", \"S\"]"), std::string::npos);
     EXPECT_EQ(output.toml.find("2003"), std::string::npos);
+    EXPECT_NE(output.toml.find("\n[service.recovery]\nrestarts = 3\nreset_seconds = 2147483647\n"), std::string::npos)
+        << output.toml;
     ASSERT_EQ(output.files.size(), 2u);
     EXPECT_EQ(output.files[0].first, "lib/native.dll");
     EXPECT_EQ(std::string(output.files[0].second.begin(), output.files[0].second.end()), binary);
@@ -313,7 +368,7 @@ TEST(PackerInspect, ValuesWithoutTheirReadableFormStayRaw) {
     // with an unknown letter, an included path that cannot be extracted safely.
     Description d;
     d.settings = {{10005, "yes"}, {107, "01"}, {128, "Qx;Y"}, {126, "eleven"}, {10200, "2"}, {10201, "*"},
-                  {2002, "1"}, {2003, "..\\evil.dll"}};
+                  {2002, "1"}, {2003, "..\\evil.dll"}, {30112, "-1"}, {30107, "ravel"}};
     d.files.push_back(IncludedFile{"..\\evil.dll", {1, 2, 3}});
     std::sort(d.settings.begin(), d.settings.end());
     std::vector<uint8_t> first = buildBlock(d);
@@ -321,7 +376,7 @@ TEST(PackerInspect, ValuesWithoutTheirReadableFormStayRaw) {
     InspectOutput output;
     EXPECT_EQ(repack(first, folder, output), first) << output.toml;
     for (const char* raw : {"10005 = \"yes\"", "107 = \"01\"", "128 = \"Qx;Y\"", "126 = \"eleven\"", "10200 = \"2\"",
-                            "2003 = '..\\evil.dll'"})
+                            "2003 = '..\\evil.dll'", "30112 = \"-1\"", "30107 = \"ravel\""})
         EXPECT_NE(output.toml.find(raw), std::string::npos) << raw << "\n" << output.toml;
     ASSERT_EQ(output.files.size(), 1u);
     EXPECT_EQ(output.files[0].first, "included1.bin");  // never written outside the files folder

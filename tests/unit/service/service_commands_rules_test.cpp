@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 TEST(DependencyList, EmptyPiecesDroppedSpacesKept) {
     EXPECT_EQ(dependencyMultiString(L"Tcpip,,My Dep", 6000), std::wstring(L"Tcpip\0My Dep\0\0", 14));
     EXPECT_EQ(dependencyMultiString(L"", 6000), L"");
@@ -12,4 +15,150 @@ TEST(DependencyList, EmptyPiecesDroppedSpacesKept) {
 TEST(DependencyList, OverlongListKeepsOnlyWholeNames) {
     EXPECT_EQ(dependencyMultiString(L"abc,defg", 7), std::wstring(L"abc\0\0", 5));
     EXPECT_EQ(dependencyMultiString(L"abcdefgh", 7), L"");
+}
+
+TEST(DisplayName, ConfiguredNameShownUnderItsOwnServiceNameOnly) {
+    EXPECT_EQ(chooseDisplayName(L"Svc", L"Svc", L""), L"Svc");
+    EXPECT_EQ(chooseDisplayName(L"Other", L"Svc", L""), L"Other");
+    EXPECT_EQ(chooseDisplayName(L"Svc", L"Svc", L"My Service"), L"My Service");
+    // Two services cannot share a display name, so a second installation names itself.
+    EXPECT_EQ(chooseDisplayName(L"Other", L"Svc", L"My Service"), L"My Service (Other)");
+}
+
+TEST(ServiceAccount, BuiltInAccountsMatchWithoutCaseAndNeedNoPassword) {
+    for (const wchar_t* system : {L"", L"LocalSystem", L"localsystem"}) {
+        ServiceAccount account = chooseServiceAccount(system);
+        EXPECT_EQ(account.kind, AccountKind::LocalSystem) << system;
+        EXPECT_EQ(account.objectName, L"");
+    }
+    for (const wchar_t* local : {L"LocalService", L"LOCALSERVICE", L"NT AUTHORITY\\LocalService", L"nt authority\\localservice"}) {
+        ServiceAccount account = chooseServiceAccount(local);
+        EXPECT_EQ(account.kind, AccountKind::LocalService) << local;
+        EXPECT_EQ(account.objectName, L"NT AUTHORITY\\LocalService");
+    }
+    EXPECT_EQ(chooseServiceAccount(L"networkService").objectName, L"NT AUTHORITY\\NetworkService");
+    EXPECT_EQ(chooseServiceAccount(L"NT AUTHORITY\\NetworkService").kind, AccountKind::NetworkService);
+    EXPECT_EQ(choosePasswordSource(AccountKind::LocalService, L"PW"), PasswordSource::None);
+    EXPECT_EQ(choosePasswordSource(AccountKind::LocalSystem, L""), PasswordSource::None);
+}
+
+TEST(ServiceAccount, NamedAccountsNeedDomainAndUserAndTakeTheirPasswordFromVariableOrInput) {
+    ServiceAccount local = chooseServiceAccount(L".\\ravel");
+    EXPECT_EQ(local.kind, AccountKind::Named);
+    EXPECT_EQ(local.objectName, L".\\ravel");
+    EXPECT_EQ(chooseServiceAccount(L"CORP\\svc-ravel").kind, AccountKind::Named);
+    // A well-known name in another domain is an ordinary account.
+    EXPECT_EQ(chooseServiceAccount(L"CORP\\LocalService").kind, AccountKind::Named);
+    for (const wchar_t* bad : {L"ravel", L"\\ravel", L"CORP\\", L"a\\b\\c", L"\\", L"LocalSystem2"})
+        EXPECT_EQ(chooseServiceAccount(bad).kind, AccountKind::Invalid) << bad;
+    EXPECT_EQ(choosePasswordSource(AccountKind::Named, L"SVC_PASSWORD"), PasswordSource::Environment);
+    EXPECT_EQ(choosePasswordSource(AccountKind::Named, L""), PasswordSource::StandardInput);
+}
+
+TEST(PasswordLine, FirstLineWithoutItsLineEnd) {
+    EXPECT_EQ(passwordLine(L"secret\r\nnext\n"), std::optional<std::wstring>(L"secret"));
+    EXPECT_EQ(passwordLine(L"se cret\n"), std::optional<std::wstring>(L"se cret"));
+    EXPECT_EQ(passwordLine(L"no line end"), std::optional<std::wstring>(L"no line end"));
+    // An empty line is an empty password; no input at all is no password.
+    EXPECT_EQ(passwordLine(L"\r\n"), std::optional<std::wstring>(L""));
+    EXPECT_EQ(passwordLine(L""), std::nullopt);
+}
+
+namespace {
+
+std::vector<std::pair<int, uint32_t>> actionsOf(const FailureActionsPlan& plan) {
+    std::vector<std::pair<int, uint32_t>> out;
+    for (const FailureAction& action : plan.actions) out.emplace_back(action.type, action.delayMilliseconds);
+    return out;
+}
+
+}  // namespace
+
+TEST(FailureActions, RestartsThenNothingForEveryLaterFailure) {
+    RecoverySettings settings;
+    settings.restarts = 2;
+    settings.restartDelaySeconds = 5;
+    settings.resetSeconds = 600;
+    std::optional<FailureActionsPlan> plan = planFailureActions(settings);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(plan->resetPeriodSeconds, 600u);
+    // The manager repeats the last action for failures beyond the list: "none" ends the restarts.
+    EXPECT_EQ(actionsOf(*plan), (std::vector<std::pair<int, uint32_t>>{
+                                    {kActionRestart, 5000}, {kActionRestart, 5000}, {kActionNone, 0}}));
+}
+
+TEST(FailureActions, NoRestartsConfiguredLeavesTheServiceWithoutActions) {
+    EXPECT_FALSE(planFailureActions(RecoverySettings{}));
+    RecoverySettings delayOnly;
+    delayOnly.restartDelaySeconds = 10;
+    delayOnly.resetSeconds = 10;
+    EXPECT_FALSE(planFailureActions(delayOnly));
+    RecoverySettings none;
+    none.restarts = 0;
+    EXPECT_FALSE(planFailureActions(none));
+    none.restarts = -4;
+    EXPECT_FALSE(planFailureActions(none));
+}
+
+TEST(FailureActions, AbsentKeysTakeDefaultsAndValuesAreHeldToTheirBounds) {
+    RecoverySettings settings;
+    settings.restarts = 1;
+    std::optional<FailureActionsPlan> plan = planFailureActions(settings);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(plan->resetPeriodSeconds, static_cast<uint32_t>(kDefaultResetSeconds));
+    EXPECT_EQ(actionsOf(*plan).front(), (std::pair<int, uint32_t>{kActionRestart, kDefaultRestartDelaySeconds * 1000u}));
+
+    settings.restarts = 100000;
+    settings.restartDelaySeconds = 2147483647;
+    settings.resetSeconds = -1;
+    plan = planFailureActions(settings);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(plan->actions.size(), static_cast<size_t>(kMaxRestarts) + 1);
+    // The longest delay still fits the manager's 32-bit milliseconds.
+    EXPECT_EQ(plan->actions.front().delayMilliseconds, 4294967000u);
+    EXPECT_EQ(plan->resetPeriodSeconds, 0u);
+    settings.restartDelaySeconds = -30;
+    EXPECT_EQ(planFailureActions(settings)->actions.front().delayMilliseconds, 0u);
+}
+
+TEST(StartCheck, ManagersReportCountsBeforeTheProcessExitCode) {
+    const uint32_t running = 4;
+    // Still running after the check: no end to report.
+    StartCheckOutcome outcome = judgeStartCheck(ProcessSeen::Running, std::nullopt, {running, 0, 0});
+    EXPECT_FALSE(outcome.ended);
+    outcome = judgeStartCheck(ProcessSeen::Unknown, std::nullopt, {running, 0, 0});
+    EXPECT_FALSE(outcome.ended);
+    // The supervisor could not start the application: its service-specific code.
+    outcome = judgeStartCheck(ProcessSeen::Ended, 0u, {kServiceStopped, kServiceSpecificError, 5000});
+    EXPECT_TRUE(outcome.ended);
+    EXPECT_EQ(outcome.exitCode, std::optional<uint32_t>(5000));
+    // Another Win32 code of the manager's.
+    outcome = judgeStartCheck(ProcessSeen::Unknown, std::nullopt, {kServiceStopped, 1053, 0});
+    EXPECT_EQ(outcome.exitCode, std::optional<uint32_t>(1053));
+    // The process ended unreported (the manager says so with 1067): the process's own code.
+    outcome = judgeStartCheck(ProcessSeen::Ended, 3u, {kServiceStopped, kProcessAborted, 0});
+    EXPECT_EQ(outcome.exitCode, std::optional<uint32_t>(3));
+    outcome = judgeStartCheck(ProcessSeen::Unknown, std::nullopt, {kServiceStopped, kProcessAborted, 0});
+    EXPECT_TRUE(outcome.ended);
+    EXPECT_EQ(outcome.exitCode, std::nullopt);
+    // A regular stop.
+    outcome = judgeStartCheck(ProcessSeen::Unknown, std::nullopt, {kServiceStopped, 0, 0});
+    EXPECT_EQ(outcome.exitCode, std::optional<uint32_t>(0));
+}
+
+TEST(StartCheck, ProcessThatEndedIsSeenWhereTheManagerStillReportsRunning) {
+    StartCheckOutcome outcome = judgeStartCheck(ProcessSeen::Ended, 3u, {4, 0, 0});
+    EXPECT_TRUE(outcome.ended);
+    EXPECT_EQ(outcome.exitCode, std::optional<uint32_t>(3));
+    outcome = judgeStartCheck(ProcessSeen::Ended, std::nullopt, {4, 0, 0});
+    EXPECT_TRUE(outcome.ended);
+    EXPECT_EQ(outcome.exitCode, std::nullopt);
+}
+
+TEST(SystemReason, MessageTextWithoutItsLineBreakThenTheNumber) {
+    EXPECT_EQ(systemReasonLine(L"The specified service does not exist as an installed service.\r\n", 1060),
+              L"The specified service does not exist as an installed service. (1060)");
+    EXPECT_EQ(systemReasonLine(L"Access is denied. \r\n\r\n", 5), L"Access is denied. (5)");
+    EXPECT_EQ(systemReasonLine(L"", 4242), L"Unknown error (4242)");
+    EXPECT_EQ(systemReasonLine(L"\r\n", 4242), L"Unknown error (4242)");
 }
