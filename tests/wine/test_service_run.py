@@ -270,8 +270,10 @@ def test_second_stop_while_stop_pending_leaves_the_closed_channel_alone(service)
     assert svc.query()[0] == STOP_PENDING
     second = svc.admin("/stop")
     # The SCM refuses a stop control while the service is stop pending, so the handler never
-    # sees it and the launcher's stop command reports the refusal.
-    assert (second.returncode, second.stdout) == (1, "Could not stop service.\r\n")
+    # sees it and the launcher's stop command reports the refusal, with the system's reason.
+    assert second.returncode == 1
+    assert re.fullmatch(rf"Could not stop service\.\r\n\S[^\r\n]* \({ERROR_SERVICE_CANNOT_ACCEPT_CTRL}\)\r\n",
+                        second.stdout), second.stdout
     assert svc.wait_for_state(STOPPED) == (STOPPED, 0, 0)
     supervisor = svc.supervisor_log()
     assert supervisor.count("control handler request 1") == 1

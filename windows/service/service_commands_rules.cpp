@@ -82,17 +82,20 @@ int boundedStartCheckSeconds(int configured) { return std::clamp(configured, 0, 
 
 StartCheckOutcome judgeStartCheck(ProcessSeen process, std::optional<uint32_t> processExitCode,
                                   const ServiceSnapshot& service) {
+    std::optional<uint32_t> seenCode = process == ProcessSeen::Ended ? processExitCode : std::nullopt;
     if (service.state == kServiceStopped) {
-        if (service.win32ExitCode == kServiceSpecificError) return {true, service.serviceExitCode};
-        if (service.win32ExitCode != 0 && service.win32ExitCode != kProcessAborted) return {true, service.win32ExitCode};
-        if (process == ProcessSeen::Ended) return {true, processExitCode};
-        // Stopped with no code of its own: a regular stop is code 0; one the manager saw end
-        // unreported has no code the manager knows.
-        if (service.win32ExitCode == 0) return {true, 0u};
-        return {true, std::nullopt};
+        if (service.win32ExitCode == kProcessAborted) return {true, false, seenCode};
+        if (service.win32ExitCode == kServiceSpecificError) return {true, true, service.serviceExitCode};
+        if (service.win32ExitCode != 0) return {true, true, service.win32ExitCode};
+        return {true, true, process == ProcessSeen::Ended ? processExitCode : std::optional<uint32_t>(0)};
     }
-    if (process == ProcessSeen::Ended) return {true, processExitCode};
-    return {false, std::nullopt};
+    if (process == ProcessSeen::Ended) return {true, false, processExitCode};
+    return {false, false, std::nullopt};
+}
+
+int startCheckResult(const StartCheckOutcome& outcome) {
+    if (!outcome.ended) return 0;
+    return outcome.reportedStop && outcome.exitCode == std::optional<uint32_t>(0) ? 0 : 1;
 }
 
 std::wstring systemReasonLine(std::wstring_view messageText, uint32_t error) {

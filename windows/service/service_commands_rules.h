@@ -121,17 +121,25 @@ enum class ProcessSeen {
 
 struct StartCheckOutcome {
     bool ended = false;
+    // Whether the service told the manager it stopped before it ended. One that did not
+    // crashed, or its supervisor gave up on an application that failed: a failure whatever
+    // its exit code.
+    bool reportedStop = false;
     std::optional<uint32_t> exitCode;  // none when the service ended but no code could be read
 };
 
 // Judges the check from the process and the manager's report after it. The manager's word
 // counts first: a service it reports stopped has ended, with the service-specific code when
 // it reports one (the supervisor reports 5000 when the application could not be started), or
-// its Win32 code unless that only says the process ended unreported; otherwise the process's
-// own exit code. A process that ended while the manager still reports it running (Wine's
-// manager never notices) has ended with its exit code.
+// its Win32 code unless that only says the process ended unreported (1067); otherwise the
+// process's own exit code. A process that ended while the manager still reports it running
+// (Wine's manager never notices) has ended unreported, with its exit code.
 StartCheckOutcome judgeStartCheck(ProcessSeen process, std::optional<uint32_t> processExitCode,
                                   const ServiceSnapshot& service);
+
+// The exit code /start returns after an outcome: 1 for a service that ended unreported, with
+// a non-zero or an unknown exit code; 0 for one still running or stopped regularly.
+int startCheckResult(const StartCheckOutcome& outcome);
 
 // The line that gives the system's reason for a failure: its message text without the line
 // break the system ends it with, then the error number in parentheses, "The specified service

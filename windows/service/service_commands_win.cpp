@@ -294,22 +294,39 @@ bool resolveAccount(ServiceAccount& account, Secret& password, DWORD& error) {
     return true;
 }
 
-// Watches a service whose start the manager has just accepted, for `seconds`. The service
-// process is taken from the manager's report and opened at once, so its end is seen even where
-// the manager does not notice it (Wine's does not). Returns the exit code /start adds: 1 when
-// the service ended with a non-zero (or unknown) exit code, 0 otherwise.
-int checkStart(SC_HANDLE service, int seconds) {
-    SERVICE_STATUS_PROCESS status{};
+bool queryProcessStatus(SC_HANDLE service, SERVICE_STATUS_PROCESS& status) {
     DWORD needed = 0;
+    return QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
+                                &needed) != FALSE;
+}
+
+// Asks the manager every half second until it reports the service stopped or `boundMs` pass.
+void pollUntilStopped(SC_HANDLE service, DWORD boundMs, SERVICE_STATUS_PROCESS& status) {
+    constexpr DWORD kPollMs = 500;
+    DWORD start = GetTickCount();
+    while (status.dwCurrentState != SERVICE_STOPPED && GetTickCount() - start < boundMs) {
+        DWORD left = boundMs - (GetTickCount() - start);
+        Sleep(left < kPollMs ? left : kPollMs);
+        if (!queryProcessStatus(service, status)) status.dwCurrentState = 0;
+    }
+}
+
+// Watches a service whose start the manager has just accepted, for `seconds`. The service
+// process is taken from the manager's report and opened at once, so that its end and exit
+// code are seen even where the manager does not notice it (Wine's does not); without a
+// process to watch, the manager is asked until it reports the service stopped. An end within
+// the check is told on a line of its own; returns the exit code /start adds.
+int checkStart(SC_HANDLE service, int seconds) {
+    const DWORD bound = static_cast<DWORD>(seconds) * 1000;
+    SERVICE_STATUS_PROCESS status{};
+    if (!queryProcessStatus(service, status)) status.dwCurrentState = 0;
     ProcessHandle process;
-    if (QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status, &needed) &&
-        status.dwProcessId != 0) {
+    if (status.dwCurrentState != SERVICE_STOPPED && status.dwProcessId != 0) {
         process.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, status.dwProcessId));
         if (!process.valid())
             logLine(L"start check: cannot open service process %d (%d)", static_cast<int>(status.dwProcessId),
                     static_cast<int>(GetLastError()));
     }
-    DWORD bound = static_cast<DWORD>(seconds) * 1000;
     ProcessSeen seen = ProcessSeen::Unknown;
     std::optional<uint32_t> processExitCode;
     if (process.valid()) {
@@ -321,22 +338,24 @@ int checkStart(SC_HANDLE service, int seconds) {
         } else {
             seen = ProcessSeen::Running;
         }
+        if (!queryProcessStatus(service, status)) status.dwCurrentState = 0;
     } else {
-        logLine(L"start check: no service process to watch, asking the manager after %d s", seconds);
-        Sleep(bound);
+        logLine(L"start check: no service process to watch, asking the manager for %d s", seconds);
+        pollUntilStopped(service, bound, status);
     }
-    ServiceSnapshot snapshot;
-    if (QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status, &needed))
-        snapshot = ServiceSnapshot{status.dwCurrentState, status.dwWin32ExitCode, status.dwServiceSpecificExitCode};
-    StartCheckOutcome outcome = judgeStartCheck(seen, processExitCode, snapshot);
+    StartCheckOutcome outcome = judgeStartCheck(
+        seen, processExitCode, ServiceSnapshot{status.dwCurrentState, status.dwWin32ExitCode, status.dwServiceSpecificExitCode});
     if (!outcome.ended) return 0;
-    if (!outcome.exitCode) {
+    logLine(L"start check: the service ended (%s stopped report)", outcome.reportedStop ? L"with a" : L"without a");
+    if (!outcome.exitCode)
         printToStdout(L"Service '%s' ended within %d seconds; its exit code is unknown.\n", serviceName, seconds);
-        return 1;
-    }
-    printToStdout(L"Service '%s' ended within %d seconds with exit code %u.\n", serviceName, seconds,
-                  static_cast<unsigned>(*outcome.exitCode));
-    return *outcome.exitCode == 0 ? 0 : 1;
+    else if (outcome.reportedStop)
+        printToStdout(L"Service '%s' ended within %d seconds with exit code %u.\n", serviceName, seconds,
+                      static_cast<unsigned>(*outcome.exitCode));
+    else
+        printToStdout(L"Service '%s' ended within %d seconds without reporting stopped, exit code %u.\n", serviceName,
+                      seconds, static_cast<unsigned>(*outcome.exitCode));
+    return startCheckResult(outcome);
 }
 
 }  // namespace

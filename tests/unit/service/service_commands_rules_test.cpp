@@ -121,38 +121,52 @@ TEST(FailureActions, AbsentKeysTakeDefaultsAndValuesAreHeldToTheirBounds) {
     EXPECT_EQ(planFailureActions(settings)->actions.front().delayMilliseconds, 0u);
 }
 
-TEST(StartCheck, ManagersReportCountsBeforeTheProcessExitCode) {
+TEST(StartCheck, ServiceStillRunningIsNoFailure) {
     const uint32_t running = 4;
-    // Still running after the check: no end to report.
-    StartCheckOutcome outcome = judgeStartCheck(ProcessSeen::Running, std::nullopt, {running, 0, 0});
-    EXPECT_FALSE(outcome.ended);
-    outcome = judgeStartCheck(ProcessSeen::Unknown, std::nullopt, {running, 0, 0});
-    EXPECT_FALSE(outcome.ended);
+    for (ProcessSeen seen : {ProcessSeen::Running, ProcessSeen::Unknown}) {
+        StartCheckOutcome outcome = judgeStartCheck(seen, std::nullopt, {running, 0, 0});
+        EXPECT_FALSE(outcome.ended);
+        EXPECT_EQ(startCheckResult(outcome), 0);
+    }
+}
+
+TEST(StartCheck, StoppedServiceGivesTheManagersCodeFirst) {
     // The supervisor could not start the application: its service-specific code.
-    outcome = judgeStartCheck(ProcessSeen::Ended, 0u, {kServiceStopped, kServiceSpecificError, 5000});
+    StartCheckOutcome outcome = judgeStartCheck(ProcessSeen::Ended, 0u, {kServiceStopped, kServiceSpecificError, 5000});
     EXPECT_TRUE(outcome.ended);
+    EXPECT_TRUE(outcome.reportedStop);
     EXPECT_EQ(outcome.exitCode, std::optional<uint32_t>(5000));
-    // Another Win32 code of the manager's.
+    EXPECT_EQ(startCheckResult(outcome), 1);
     outcome = judgeStartCheck(ProcessSeen::Unknown, std::nullopt, {kServiceStopped, 1053, 0});
     EXPECT_EQ(outcome.exitCode, std::optional<uint32_t>(1053));
-    // The process ended unreported (the manager says so with 1067): the process's own code.
-    outcome = judgeStartCheck(ProcessSeen::Ended, 3u, {kServiceStopped, kProcessAborted, 0});
+    // A regular stop, seen or not: code 0, no failure.
+    for (ProcessSeen seen : {ProcessSeen::Ended, ProcessSeen::Unknown}) {
+        outcome = judgeStartCheck(seen, 0u, {kServiceStopped, 0, 0});
+        EXPECT_EQ(outcome.exitCode, std::optional<uint32_t>(0));
+        EXPECT_TRUE(outcome.reportedStop);
+        EXPECT_EQ(startCheckResult(outcome), 0);
+    }
+    // Reported stopped, but the process ended with a code of its own.
+    outcome = judgeStartCheck(ProcessSeen::Ended, 2u, {kServiceStopped, 0, 0});
+    EXPECT_EQ(outcome.exitCode, std::optional<uint32_t>(2));
+    EXPECT_EQ(startCheckResult(outcome), 1);
+}
+
+TEST(StartCheck, EndWithoutAStoppedReportIsAFailureWhateverItsCode) {
+    // Windows' manager marks it with 1067; the process's own code is the one to tell.
+    StartCheckOutcome outcome = judgeStartCheck(ProcessSeen::Ended, 3u, {kServiceStopped, kProcessAborted, 0});
+    EXPECT_FALSE(outcome.reportedStop);
     EXPECT_EQ(outcome.exitCode, std::optional<uint32_t>(3));
     outcome = judgeStartCheck(ProcessSeen::Unknown, std::nullopt, {kServiceStopped, kProcessAborted, 0});
     EXPECT_TRUE(outcome.ended);
     EXPECT_EQ(outcome.exitCode, std::nullopt);
-    // A regular stop.
-    outcome = judgeStartCheck(ProcessSeen::Unknown, std::nullopt, {kServiceStopped, 0, 0});
+    EXPECT_EQ(startCheckResult(outcome), 1);
+    // Wine's manager still reports running when the process is gone.
+    outcome = judgeStartCheck(ProcessSeen::Ended, 0u, {4, 0, 0});
+    EXPECT_TRUE(outcome.ended);
+    EXPECT_FALSE(outcome.reportedStop);
     EXPECT_EQ(outcome.exitCode, std::optional<uint32_t>(0));
-}
-
-TEST(StartCheck, ProcessThatEndedIsSeenWhereTheManagerStillReportsRunning) {
-    StartCheckOutcome outcome = judgeStartCheck(ProcessSeen::Ended, 3u, {4, 0, 0});
-    EXPECT_TRUE(outcome.ended);
-    EXPECT_EQ(outcome.exitCode, std::optional<uint32_t>(3));
-    outcome = judgeStartCheck(ProcessSeen::Ended, std::nullopt, {4, 0, 0});
-    EXPECT_TRUE(outcome.ended);
-    EXPECT_EQ(outcome.exitCode, std::nullopt);
+    EXPECT_EQ(startCheckResult(outcome), 1);
 }
 
 TEST(SystemReason, MessageTextWithoutItsLineBreakThenTheNumber) {
