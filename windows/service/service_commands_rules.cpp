@@ -38,7 +38,8 @@ bool sameIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
 }
 
 bool isOneOf(std::wstring_view setting, std::wstring_view plain) {
-    return sameIgnoringAsciiCase(setting, plain) || sameIgnoringAsciiCase(setting, L"NT AUTHORITY\\" + std::wstring(plain));
+    return sameIgnoringAsciiCase(setting, plain) ||
+           sameIgnoringAsciiCase(setting, L"NT AUTHORITY\\" + std::wstring(plain));
 }
 
 }  // namespace
@@ -69,11 +70,13 @@ std::optional<std::wstring> passwordLine(std::wstring_view text) {
 std::optional<FailureActionsPlan> planFailureActions(const RecoverySettings& settings) {
     int restarts = std::min(settings.restarts.value_or(0), kMaxRestarts);
     if (restarts <= 0) return std::nullopt;
-    int delay = std::clamp(settings.restartDelaySeconds.value_or(kDefaultRestartDelaySeconds), 0, kMaxRestartDelaySeconds);
+    int delay =
+        std::clamp(settings.restartDelaySeconds.value_or(kDefaultRestartDelaySeconds), 0, kMaxRestartDelaySeconds);
     int reset = std::max(settings.resetSeconds.value_or(kDefaultResetSeconds), 0);
     FailureActionsPlan plan;
     plan.resetPeriodSeconds = static_cast<uint32_t>(reset);
-    plan.actions.assign(static_cast<size_t>(restarts), FailureAction{kActionRestart, static_cast<uint32_t>(delay) * 1000u});
+    plan.actions.assign(static_cast<size_t>(restarts),
+                        FailureAction{kActionRestart, static_cast<uint32_t>(delay) * 1000u});
     plan.actions.push_back(FailureAction{kActionNone, 0});
     return plan;
 }
@@ -100,7 +103,8 @@ int startCheckResult(const StartCheckOutcome& outcome) {
 
 std::wstring systemReasonLine(std::wstring_view messageText, uint32_t error) {
     std::wstring_view text = messageText;
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'\t'))
+    while (!text.empty() &&
+           (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'\t'))
         text.remove_suffix(1);
     std::wstring line = text.empty() ? std::wstring(L"Unknown error") : std::wstring(text);
     return line + L" (" + std::to_wstring(error) + L")";

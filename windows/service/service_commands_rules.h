@@ -114,9 +114,9 @@ struct ServiceSnapshot {
 
 // What /start saw of the service process during its check.
 enum class ProcessSeen {
-    Running,   // still running when the check ended
-    Ended,     // ended during the check; its exit code was read
-    Unknown,   // could not be watched (no process id, or it could not be opened)
+    Running,  // still running when the check ended
+    Ended,    // ended during the check; its exit code was read
+    Unknown,  // could not be watched (no process id, or it could not be opened)
 };
 
 struct StartCheckOutcome {

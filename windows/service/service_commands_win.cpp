@@ -83,7 +83,9 @@ std::optional<int> optionalSettingInt(SettingId id) {
     return getSettingInt(id);
 }
 
-std::wstring dependencyList() { return dependencyMultiString(settingText(SettingId::ServiceDependencies), kDependencyCapacity); }
+std::wstring dependencyList() {
+    return dependencyMultiString(settingText(SettingId::ServiceDependencies), kDependencyCapacity);
+}
 
 // ChangeServiceConfig2W, looked up at run time because older systems lack it; null then.
 using ChangeConfig2 = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
@@ -171,7 +173,8 @@ void setDelayedStart(SC_HANDLE service, int startType, std::wstring& refusals) {
 void registerEventSource() {
     std::wstring path = eventSourceKeyPath(serviceName);
     LONG status = ERROR_SUCCESS;
-    RegistryKey key = createRegistryKey(HKEY_LOCAL_MACHINE, path.c_str(), KEY_SET_VALUE, RegistryView::Default, &status);
+    RegistryKey key =
+        createRegistryKey(HKEY_LOCAL_MACHINE, path.c_str(), KEY_SET_VALUE, RegistryView::Default, &status);
     if (key.valid()) {
         status = writeRegistryText(key.get(), L"EventMessageFile", getLauncherPathWide(), REG_EXPAND_SZ);
         if (status == ERROR_SUCCESS) status = writeRegistryDword(key.get(), L"TypesSupported", kEventTypesSupported);
@@ -229,7 +232,8 @@ bool readPasswordFromInput(const std::wstring& account, Secret& password, DWORD&
         size_t used = 0;
         DWORD read = 0;
         while (used < bytes.size() &&
-               ReadFile(input, bytes.data() + used, static_cast<DWORD>(bytes.size() - used), &read, nullptr) && read > 0) {
+               ReadFile(input, bytes.data() + used, static_cast<DWORD>(bytes.size() - used), &read, nullptr) &&
+               read > 0) {
             used += read;
             if (std::string_view(bytes.data(), used).find('\n') != std::string_view::npos) break;
         }
@@ -344,7 +348,8 @@ int checkStart(SC_HANDLE service, int seconds) {
         pollUntilStopped(service, bound, status);
     }
     StartCheckOutcome outcome = judgeStartCheck(
-        seen, processExitCode, ServiceSnapshot{status.dwCurrentState, status.dwWin32ExitCode, status.dwServiceSpecificExitCode});
+        seen, processExitCode,
+        ServiceSnapshot{status.dwCurrentState, status.dwWin32ExitCode, status.dwServiceSpecificExitCode});
     if (!outcome.ended) return 0;
     logLine(L"start check: the service ended (%s stopped report)", outcome.reportedStop ? L"with a" : L"without a");
     if (!outcome.exitCode)
@@ -463,14 +468,14 @@ int installCommand(int startType) {
     std::wstring dependencies = dependencyList();
     wchar_t configuredName[kServiceNameCapacity];
     getSettingWide(SettingId::ServiceName, configuredName, kServiceNameCapacity);
-    std::wstring displayName = chooseDisplayName(serviceName, configuredName, settingText(SettingId::ServiceDisplayName));
+    std::wstring displayName =
+        chooseDisplayName(serviceName, configuredName, settingText(SettingId::ServiceDisplayName));
     bool builtIn = account.kind != AccountKind::Named;
-    ServiceHandle service(CreateServiceW(manager.get(), serviceName, displayName.c_str(), SERVICE_ALL_ACCESS,
-                                         SERVICE_WIN32_OWN_PROCESS, static_cast<DWORD>(startType),
-                                         SERVICE_ERROR_NORMAL, program.c_str(), nullptr, nullptr,
-                                         dependencies.empty() ? nullptr : dependencies.c_str(),
-                                         account.objectName.empty() ? nullptr : account.objectName.c_str(),
-                                         builtIn ? nullptr : password.text.c_str()));
+    ServiceHandle service(CreateServiceW(
+        manager.get(), serviceName, displayName.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+        static_cast<DWORD>(startType), SERVICE_ERROR_NORMAL, program.c_str(), nullptr, nullptr,
+        dependencies.empty() ? nullptr : dependencies.c_str(),
+        account.objectName.empty() ? nullptr : account.objectName.c_str(), builtIn ? nullptr : password.text.c_str()));
     if (!service.valid()) {
         printFailure(L"Could not create service.\n", GetLastError());
         return 1;

@@ -31,7 +31,8 @@ TEST(ServiceAccount, BuiltInAccountsMatchWithoutCaseAndNeedNoPassword) {
         EXPECT_EQ(account.kind, AccountKind::LocalSystem) << system;
         EXPECT_EQ(account.objectName, L"");
     }
-    for (const wchar_t* local : {L"LocalService", L"LOCALSERVICE", L"NT AUTHORITY\\LocalService", L"nt authority\\localservice"}) {
+    for (const wchar_t* local :
+         {L"LocalService", L"LOCALSERVICE", L"NT AUTHORITY\\LocalService", L"nt authority\\localservice"}) {
         ServiceAccount account = chooseServiceAccount(local);
         EXPECT_EQ(account.kind, AccountKind::LocalService) << local;
         EXPECT_EQ(account.objectName, L"NT AUTHORITY\\LocalService");
@@ -106,7 +107,8 @@ TEST(FailureActions, AbsentKeysTakeDefaultsAndValuesAreHeldToTheirBounds) {
     std::optional<FailureActionsPlan> plan = planFailureActions(settings);
     ASSERT_TRUE(plan);
     EXPECT_EQ(plan->resetPeriodSeconds, static_cast<uint32_t>(kDefaultResetSeconds));
-    EXPECT_EQ(actionsOf(*plan).front(), (std::pair<int, uint32_t>{kActionRestart, kDefaultRestartDelaySeconds * 1000u}));
+    EXPECT_EQ(actionsOf(*plan).front(),
+              (std::pair<int, uint32_t>{kActionRestart, kDefaultRestartDelaySeconds * 1000u}));
 
     settings.restarts = 100000;
     settings.restartDelaySeconds = 2147483647;
