@@ -173,17 +173,17 @@ bool TomlReader::readRoot(const toml::table& root) {
 bool TomlReader::readSettingTable(const std::string& table, const toml::table& values) {
     for (const auto& [key, node] : values) {
         const std::string inner = table + "." + std::string(key.str());
-        const bool subTable = std::any_of(tableList().begin(), tableList().end(),
-                                          [&](const TableRow& t) { return inner == t.name; });
+        const bool subTable =
+            std::any_of(tableList().begin(), tableList().end(), [&](const TableRow& t) { return inner == t.name; });
         if (subTable) {
             if (!node.is_table())
-                return fail(key.source().begin.line, inner + " must be a table ([" + inner + "]), not " + typeName(node));
+                return fail(key.source().begin.line,
+                            inner + " must be a table ([" + inner + "]), not " + typeName(node));
             if (!readSettingTable(inner, *node.as_table())) return false;
             continue;
         }
         const KeyRow* row = findKeyByName(table, std::string(key.str()));
-        if (row == nullptr && node.is_table())
-            return fail(key.source().begin.line, "unknown table [" + inner + "]");
+        if (row == nullptr && node.is_table()) return fail(key.source().begin.line, "unknown table [" + inner + "]");
         if (row == nullptr)
             return fail(key.source().begin.line, "unknown key " + quoted(key.str()) + " in [" + table + "]");
         bool ok = row->type == ValueType::VersionOptions ? readVersionOptions(key, node) : readSetting(*row, key, node);
@@ -207,7 +207,7 @@ bool TomlReader::readSetting(const KeyRow& row, const toml::key& key, const toml
                 return fail(line, name + " is out of range (the launcher reads a 32-bit integer)");
             if (value < row.minimum)
                 return fail(line, name + (row.minimum == 0 ? std::string(" must not be negative")
-                                                            : " must be at least " + std::to_string(row.minimum)));
+                                                           : " must be at least " + std::to_string(row.minimum)));
             if (value > row.maximum) return fail(line, name + " must be at most " + std::to_string(row.maximum));
             return putSetting(row.id, std::to_string(value), origin);
         }

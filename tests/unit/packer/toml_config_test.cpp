@@ -247,8 +247,9 @@ restarts = 2
 reset_seconds = 0
 )");
     std::vector<std::pair<int, std::string>> expected = {
-        {101, "Svc"},   {30104, "5"},     {30105, "Ravel Service"}, {30106, "1"}, {30107, ".\\ravel"},
-        {30108, "RAVEL_SVC_PASSWORD"}, {30111, "30"}, {30112, "2"}, {30113, "0"},
+        {101, "Svc"},  {30104, "5"},        {30105, "Ravel Service"},
+        {30106, "1"},  {30107, ".\\ravel"}, {30108, "RAVEL_SVC_PASSWORD"},
+        {30111, "30"}, {30112, "2"},        {30113, "0"},
     };
     EXPECT_EQ(d.settings, expected);
     // Dotted keys under [service] are the same table.
@@ -259,12 +260,15 @@ reset_seconds = 0
 TEST(PackerToml, ServiceValuesOutOfTheirRangeAreRefusedWithTheirLine) {
     EXPECT_EQ(tomlError("[service.recovery]\nrestarts = 1\n\nreset_seconds = -1\n"),
               "app.toml:4: service.recovery.reset_seconds must not be negative");
-    EXPECT_EQ(tomlError("[service.recovery]\nrestarts = 101\n"), "app.toml:2: service.recovery.restarts must be at most 100");
+    EXPECT_EQ(tomlError("[service.recovery]\nrestarts = 101\n"),
+              "app.toml:2: service.recovery.restarts must be at most 100");
     EXPECT_EQ(tomlError("[service.recovery]\nrestart_delay_seconds = 4294968\n"),
               "app.toml:2: service.recovery.restart_delay_seconds must be at most 4294967");
-    EXPECT_EQ(tomlError("[service]\noutput_max_bytes = -1\n"), "app.toml:2: service.output_max_bytes must not be negative");
+    EXPECT_EQ(tomlError("[service]\noutput_max_bytes = -1\n"),
+              "app.toml:2: service.output_max_bytes must not be negative");
     EXPECT_EQ(tomlError("[service]\noutput_keep = -3\n"), "app.toml:2: service.output_keep must not be negative");
-    EXPECT_EQ(tomlError("[service]\nstart_check_seconds = -1\n"), "app.toml:2: service.start_check_seconds must not be negative");
+    EXPECT_EQ(tomlError("[service]\nstart_check_seconds = -1\n"),
+              "app.toml:2: service.start_check_seconds must not be negative");
     EXPECT_EQ(tomlError("[service]\naccount = \"ravel\"\n"),
               "app.toml:2: service.account \"ravel\" is not an account: LocalSystem, LocalService, NetworkService, or "
               ".\\name or DOMAIN\\name");
@@ -273,7 +277,8 @@ TEST(PackerToml, ServiceValuesOutOfTheirRangeAreRefusedWithTheirLine) {
     EXPECT_EQ(tomlError("[service]\nrecovery = 3\n"),
               "app.toml:2: service.recovery must be a table ([service.recovery]), not an integer");
     EXPECT_EQ(tomlError("[service.recovry]\nrestarts = 1\n"), "app.toml:1: unknown table [service.recovry]");
-    EXPECT_EQ(tomlError("[service.recovery]\nrestart = 1\n"), "app.toml:2: unknown key \"restart\" in [service.recovery]");
+    EXPECT_EQ(tomlError("[service.recovery]\nrestart = 1\n"),
+              "app.toml:2: unknown key \"restart\" in [service.recovery]");
     EXPECT_EQ(tomlError("[service.recovery]\nrestarts = true\n"),
               "app.toml:2: service.recovery.restarts must be an integer, not a boolean");
 }
@@ -367,8 +372,8 @@ TEST(PackerInspect, ValuesWithoutTheirReadableFormStayRaw) {
     // A block another tool could have written: a flag "yes", a padded number, a search entry
     // with an unknown letter, an included path that cannot be extracted safely.
     Description d;
-    d.settings = {{10005, "yes"}, {107, "01"}, {128, "Qx;Y"}, {126, "eleven"}, {10200, "2"}, {10201, "*"},
-                  {2002, "1"}, {2003, "..\\evil.dll"}, {30112, "-1"}, {30107, "ravel"}};
+    d.settings = {{10005, "yes"}, {107, "01"}, {128, "Qx;Y"},          {126, "eleven"}, {10200, "2"},
+                  {10201, "*"},   {2002, "1"}, {2003, "..\\evil.dll"}, {30112, "-1"},   {30107, "ravel"}};
     d.files.push_back(IncludedFile{"..\\evil.dll", {1, 2, 3}});
     std::sort(d.settings.begin(), d.settings.end());
     std::vector<uint8_t> first = buildBlock(d);
