@@ -36,14 +36,15 @@ constexpr size_t kPasswordCapacity = kShortTextCapacity;
 
 ServiceHandle openManager(DWORD access) { return ServiceHandle(OpenSCManagerW(nullptr, nullptr, access)); }
 
-// "<message text> (<number>)" for a saved Win32 error, on a line of its own.
-void printReason(DWORD error) {
+// "<message text> (<number>)" for a saved Win32 error.
+std::wstring reasonText(DWORD error) {
     wchar_t text[kReasonCapacity];
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
                                   static_cast<DWORD>(kReasonCapacity), nullptr);
-    std::wstring line = systemReasonLine(std::wstring_view(text, length), error);
-    printToStdout(L"%s\n", line.c_str());
+    return systemReasonLine(std::wstring_view(text, length), error);
 }
+
+void printReason(DWORD error) { printToStdout(L"%s\n", reasonText(error).c_str()); }
 
 // The described failure text, then the system's reason for `error`.
 void printFailure(const wchar_t* text, DWORD error) {
@@ -107,23 +108,21 @@ void setDescription(SC_HANDLE service) {
 }
 
 // One optional configuration level. The service is installed whether or not the system takes
-// it: a refusal (Wine's manager answers ERROR_INVALID_LEVEL for the recovery and delayed-start
-// levels) is logged and told in one line after the install's own.
+// it: a refusal (Wine's manager answers ERROR_INVALID_LEVEL for the failure-actions flag and
+// for delayed start) is logged and told in one line after the install's own.
 bool changeConfigOrTell(SC_HANDLE service, DWORD level, void* info, const wchar_t* what, std::wstring& refusals) {
     ChangeConfig2 change = changeConfig2();
     DWORD error = ERROR_PROC_NOT_FOUND;
-    if (change != nullptr && change(service, level, info)) {
-        logLine(L"service configuration %d set: %s", static_cast<int>(level), what);
-        return true;
+    if (change != nullptr) {
+        if (change(service, level, info)) {
+            logLine(L"service configuration %d set: %s", static_cast<int>(level), what);
+            return true;
+        }
+        error = GetLastError();
     }
-    if (change != nullptr) error = GetLastError();
     logLine(L"the system refused the %s (ChangeServiceConfig2W level %d, error %d)", what, static_cast<int>(level),
             static_cast<int>(error));
-    wchar_t text[kReasonCapacity];
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                                  static_cast<DWORD>(kReasonCapacity), nullptr);
-    refusals += formatWideString(L"The system refused the %s: %s\n", what,
-                                 systemReasonLine(std::wstring_view(text, length), error).c_str());
+    refusals += formatWideString(L"The system refused the %s: %s\n", what, reasonText(error).c_str());
     return false;
 }
 
