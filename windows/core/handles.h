@@ -93,6 +93,14 @@ struct ServiceHandleTraits {
 };
 using ServiceHandle = UniqueHandle<ServiceHandleTraits>;
 
+struct EventSourceTraits {
+    using Type = HANDLE;
+    static Type invalid() { return nullptr; }
+    static bool isValid(Type h) { return h != nullptr; }
+    static void close(Type h) { DeregisterEventSource(h); }
+};
+using EventSourceHandle = UniqueHandle<EventSourceTraits>;
+
 struct ModuleTraits {
     using Type = HMODULE;
     static Type invalid() { return nullptr; }

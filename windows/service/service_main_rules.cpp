@@ -32,3 +32,47 @@ const wchar_t* chooseServiceName(unsigned long argc, wchar_t** argv, size_t capa
     if (wcsnlen(argv[0], capacity) >= capacity) return L"unknown";
     return argv[0];
 }
+
+ServiceState stateAfterStopRequest(ServiceState current) {
+    return current == ServiceState::Stopped ? current : ServiceState::StopPending;
+}
+
+ServiceState stateAfterChildStarted(ServiceState current) {
+    return current == ServiceState::StopPending ? current : ServiceState::Running;
+}
+
+bool childEndReportsStopped(ServiceState current, unsigned long exitCode) {
+    return exitCode == 0 || current == ServiceState::StopPending;
+}
+
+ShutdownChannelSlot::Publish ShutdownChannelSlot::publish(void* channel) {
+    channel_ = channel;
+    int expected = Empty;
+    if (state_.compare_exchange_strong(expected, Holding)) return Publish::Stored;
+    channel_ = nullptr;
+    return Publish::StopAlreadyRequested;
+}
+
+ShutdownChannelSlot::Take ShutdownChannelSlot::takeForStop(void*& channel) {
+    // The state may move from Empty to Holding between a look and an exchange; the loop
+    // looks again then, so a request that comes just as the channel is stored still gets it.
+    for (;;) {
+        int seen = state_.load();
+        if (seen == Holding) {
+            if (state_.compare_exchange_strong(seen, Handed)) {
+                channel = channel_;
+                return Take::Channel;
+            }
+        } else if (seen == Empty) {
+            if (state_.compare_exchange_strong(seen, StopRequested)) return Take::Remembered;
+        } else {
+            return Take::AlreadyTaken;
+        }
+    }
+}
+
+void* ShutdownChannelSlot::withdraw() {
+    int expected = Holding;
+    if (!state_.compare_exchange_strong(expected, Withdrawn)) return nullptr;
+    return channel_;
+}
