@@ -12,6 +12,7 @@ starts them, so the module turns the log on through the system environment in th
 and restarts the prefix's server around its tests. Their logs land in the user's temp folder
 of the prefix and are told apart by the launcher path in their header.
 """
+import os
 import re
 import subprocess
 import time
@@ -33,16 +34,25 @@ NORMAL_PRIORITY_CLASS, BELOW_NORMAL_PRIORITY_CLASS = 0x20, 0x4000
 ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061
 
 
-def restart_server(wine):
+def restart_server(wine, event_output=None):
     """A new server with the prefix's system processes started from one quiet command, as the
     suite's session does it. Two commands racing to start them can leave two SCMs side by
-    side, each answering every other request; that is checked, so it cannot pass unseen."""
+    side, each answering every other request; that is checked, so it cannot pass unseen.
+
+    With `event_output` (a path), the system processes and the services they start write
+    Wine's own report of every Event Log entry (its "eventlog" debug channel, the only one on)
+    to that file: Wine 8 keeps no event log that could be read back, it prints the entries'
+    texts through that channel instead."""
+    env = wine.base_env()
+    if event_output is not None:
+        env["WINEDEBUG"] = "-all,err+eventlog"
     for _ in range(3):
         wine.kill_server()
-        subprocess.run(["wineserver", "-p"], env=wine.base_env(), timeout=60,
+        subprocess.run(["wineserver", "-p"], env=env, timeout=60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run([WINE64, "sc", "query", "RavelWarmUp"], env=wine.base_env(), timeout=120,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with open(event_output or os.devnull, "ab") as errors:
+            subprocess.run([WINE64, "sc", "query", "RavelWarmUp"], env=env, timeout=120,
+                           stdout=subprocess.DEVNULL, stderr=errors)
         managers = service_managers(wine.prefix)
         if len(managers) == 1:
             return
@@ -50,10 +60,16 @@ def restart_server(wine):
 
 
 @pytest.fixture(scope="module")
-def scm(wine):
+def event_output(tmp_path_factory) -> Path:
+    """The file that receives Wine's report of the Event Log entries written in this module."""
+    return tmp_path_factory.mktemp("events") / "eventlog.txt"
+
+
+@pytest.fixture(scope="module")
+def scm(wine, event_output):
     """An SCM whose services log, kept alive by one ordinary Wine process for the module."""
     wine.command("reg", "add", SYSTEM_ENVIRONMENT, "/v", "RAVEL_LOG", "/d", "yes", "/f")
-    restart_server(wine)
+    restart_server(wine, event_output)
     keeper = subprocess.Popen([WINE64, str(BUILD / "win64" / "sleeper.exe")], env=wine.base_env(),
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     yield wine
@@ -74,12 +90,12 @@ class Service:
     with a stand-in JRE beside it whose Java world runs `actions` in the launcher class's
     main. Records and transcript share the JRE's record file."""
 
-    def __init__(self, wine, pack, directory: Path, name: str, actions):
+    def __init__(self, wine, pack, directory: Path, name: str, actions, settings=None):
         self.wine = wine
         self.name = name
         self.dir = directory / "svc app"
         self.dir.mkdir(parents=True)
-        settings = {101: name, 107: "0", 122: "com.example.App", 128: "Bjre"}
+        settings = {101: name, 107: "0", 122: "com.example.App", 128: "Bjre", **(settings or {})}
         self.exe = pack(launcher_description(settings), name="svc.exe", directory=self.dir)
         self.jre = make_jre(self.dir / "jre", release={"STANDIN_TRANSCRIPT": "standin.log"})
         self.jre.use_world(JavaWorld().main(*actions))
@@ -188,11 +204,13 @@ class Service:
 
 @pytest.fixture
 def service(scm, pack, tmp_path):
-    """service(actions, name=None) -> an installed Service; uninstalled after the test."""
+    """service(actions, name=None, settings=None) -> an installed Service (`settings` add to or
+    replace the configuration's); uninstalled after the test."""
     made = []
 
-    def make(actions, name=None):
-        created = Service(scm, pack, tmp_path / f"s{len(made)}", name or "RavelRun" + uuid.uuid4().hex[:8], actions)
+    def make(actions, name=None, settings=None):
+        created = Service(scm, pack, tmp_path / f"s{len(made)}", name or "RavelRun" + uuid.uuid4().hex[:8], actions,
+                          settings)
         made.append(created)
         created.install()
         return created
@@ -255,6 +273,8 @@ def test_stop_sends_one_line_then_end_of_input_and_reports_stopped(service):
     handled = supervisor.index("control handler request 1")
     assert supervisor[handled:handled + 4] == ["control handler request 1", "sending shutdown1 0", "shutdown sent",
                                                "process terminated with exit code 0"]
+    # A regular stop is no failure: nothing goes to the Event Log.
+    assert not [line for line in supervisor if "event log" in line]
     assert not svc.wait_until_gone()
 
 
@@ -305,8 +325,9 @@ def test_application_ending_with_three_leaves_the_running_report_standing(servic
     assert not svc.wait_until_gone()
     supervisor = without_drain_lines(svc.supervisor_log())
     terminated = supervisor.index("process terminated with exit code 3")
-    # No stopped report: the supervisor goes straight on to its end.
-    assert supervisor[terminated + 1:] == ["exiting"]
+    # No stopped report: the supervisor writes the failure to the Event Log and goes
+    # straight on to its end.
+    assert supervisor[terminated + 1:] == ["event log entry written", "exiting"]
     # The SCM keeps the last report: running, though no process of the service is left.
     time.sleep(5)
     assert svc.query() == (RUNNING, 0, 0)
@@ -371,3 +392,140 @@ def test_twenty_start_stop_cycles_leave_nothing_running(service):
     assert {(r["hex"], r["eof"]) for r in svc.jre.records("stdin-line")} == {("300a", "0"), ("", "1")}
     supervisors, children = svc.logs()
     assert (len(supervisors), len(children)) == (20, 20)
+
+
+# ---------------------------------------------------------------------------------------
+# Stop requests timed into the start
+
+SERVICERACE = BUILD / "win64" / "servicerace.exe"
+# Microseconds from the supervisor's first running report to the stop request: at once (the
+# supervisor is still setting up the child's pipes), during the child's creation, and after
+# it (the application is not reading its input yet).
+RACE_DELAYS = "0,0,0,50,100,200,400,700,1000,1500,2000,3000,5000,8000,12000,20000"
+NOT_STARTED = "stop requested before the child's start: not starting it"
+
+
+def race(svc, cycles, delays=RACE_DELAYS):
+    """(exit code, one dict per cycle) of servicerace.exe on the service (see its source)."""
+    result = svc.wine.run(SERVICERACE, [svc.name, str(cycles), delays], env=NO_LOG, timeout=900)
+    return result.returncode, [dict(pair.split("=", 1) for pair in line.split())
+                               for line in result.stdout.splitlines() if line.startswith("cycle=")]
+
+
+def test_stop_timed_into_the_start_is_neither_lost_nor_undone(service):
+    # The application is slow to start: it sleeps before it reads its input, so a running
+    # report that wrongly followed the stop would stand long enough to be seen, and a stop
+    # line that was lost would leave it running. The output file's opening lies between the
+    # first running report and the creation of the child's input, and widens that gap.
+    svc = service((Do.sleep(300), Do.read_line(), Do.read_line(), Do.exit(0)), settings={30101: "race.txt"})
+    cycles = 32
+    returncode, seen = race(svc, cycles)
+    assert (returncode, len(seen)) == (0, cycles), seen
+    for cycle in seen:
+        assert (cycle["result"], cycle["win32"], cycle["specific"]) == ("stopped", "0", "0"), cycle
+        # Once the stop was accepted the service was stop pending or stopped, never running.
+        assert set(cycle["states"].split(",")) <= {str(STOP_PENDING), str(STOPPED)}, cycle
+    assert not svc.wait_until_gone()
+    supervisors, children = svc.logs()
+    assert len(supervisors) == cycles
+    not_started = sum(NOT_STARTED in lines for lines in supervisors)
+    assert len(children) + not_started == cycles
+    # Every child that was started got the line, whenever the stop came.
+    assert len(svc.main_calls()) == len(children)
+    lines = [(r["hex"], r["eof"]) for r in svc.jre.records("stdin-line")]
+    assert lines == [("300a", "0"), ("", "1")] * len(children)
+
+
+# ---------------------------------------------------------------------------------------
+# A child that cannot be started
+
+
+def event_entries(event_output: Path, service_name: str):
+    """The texts of the Event Log entries of a service, as Wine reported them: one line per
+    entry, "err:eventlog:ReportEventW" and the text as a quoted wide string."""
+    entries = []
+    for line in event_output.read_text(encoding="utf-8", errors="replace").splitlines():
+        match = re.search(r'err:eventlog:ReportEventW L"(.*)"$', line)
+        if match:
+            text = match[1].encode().decode("unicode_escape")
+            if f"service '{service_name}'" in text:
+                entries.append(text)
+    return entries
+
+
+def test_child_that_cannot_be_started_stops_the_service_with_its_codes_and_an_event(service, event_output):
+    svc = service(READS_THE_SHUTDOWN_LINE)
+    # Registered again with a letter after the quoted path: the manager starts the program
+    # the quotes name, but the supervisor reads its own command line by the launcher's
+    # splitting rules, where quotes only group, so it takes ".../svc.exex" for its program
+    # and the child it starts from there does not exist.
+    assert svc.wine.command("sc", "delete", svc.name).returncode == 0
+    created = svc.wine.command("sc", "create", svc.name, "binpath=", f'"{winpath(svc.exe)}"x')
+    assert created.returncode == 0, created
+    svc.start()
+    assert svc.wait_for_state(STOPPED) == (STOPPED, 1066, 5000)
+    assert not svc.wait_until_gone()
+    supervisor = svc.supervisor_log()
+    [failed] = [line for line in supervisor if line.startswith("could not start process ")]
+    assert failed.endswith(" __qwk_restart (2)"), failed
+    assert "event log entry written" in supervisor
+    assert svc.logs()[1] == []
+    assert event_entries(event_output, svc.name) == [
+        f"The service '{svc.name}' could not start its application (system error 2)."]
+
+
+# ---------------------------------------------------------------------------------------
+# The output file and the Event Log entry of a failed application
+
+
+def wait_for_bytes(path: Path, expected: bytes, timeout=30):
+    deadline = time.monotonic() + timeout
+    while not (path.exists() and path.read_bytes() == expected):
+        if time.monotonic() > deadline:
+            return path.read_bytes() if path.exists() else None
+        time.sleep(0.1)
+    return expected
+
+
+def test_output_file_receives_each_line_as_it_comes(service):
+    svc = service((Do.print("first line"), Do.print_error("an error line"), Do.read_line(),
+                   Do.print("after the stop"), Do.exit(0)), settings={30101: "output.txt"})
+    output = svc.dir / "output.txt"
+    svc.start()
+    # Both lines are in the file while the application still waits for its stop: each line
+    # is written as soon as it is complete.
+    assert wait_for_bytes(output, b"first line\r\nan error line\r\n") == b"first line\r\nan error line\r\n"
+    assert svc.query()[0] == RUNNING
+    svc.stop()
+    assert output.read_bytes() == b"first line\r\nan error line\r\nafter the stop\r\n"
+    assert f"output file {winpath(output)}" in svc.supervisor_log()
+
+
+def test_output_file_rotates_at_its_size_keeping_the_newest_older_files(service):
+    lines = [f"line {i:02d}" for i in range(30)]
+    # Lines of 9 bytes with their CR LF: eleven fit in 100 bytes, the twelfth starts a file.
+    svc = service((*[Do.print(line) for line in lines], Do.exit(0)),
+                  settings={30101: "${launcher:sys.launcherDirectory}app.log", 30102: "100", 30103: "2"})
+    svc.start()
+    assert svc.wait_for_state(STOPPED) == (STOPPED, 0, 0)
+    assert not svc.wait_until_gone()
+
+    def text(selected):
+        return "".join(line + "\r\n" for line in selected).encode()
+    assert (svc.dir / "app.log.2").read_bytes() == text(lines[0:11])
+    assert (svc.dir / "app.log.1").read_bytes() == text(lines[11:22])
+    assert (svc.dir / "app.log").read_bytes() == text(lines[22:])
+    assert not (svc.dir / "app.log.3").exists()
+    assert svc.supervisor_log().count(f"rotated the output file {winpath(svc.dir / 'app.log')}") == 2
+
+
+def test_failed_application_leaves_an_event_with_its_exit_code_and_last_output(service, event_output):
+    svc = service((Do.print("starting"), Do.print_error("java.lang.IllegalStateException: no database"),
+                   Do.exit(3)), settings={30101: "out.txt"})
+    svc.start()
+    svc.wait_for_main()
+    assert not svc.wait_until_gone()
+    assert "event log entry written" in svc.supervisor_log()
+    assert event_entries(event_output, svc.name) == [
+        f"The application of the service '{svc.name}' ended with exit code 3.\r\n\r\n"
+        f"Last lines of {winpath(svc.dir / 'out.txt')}:\r\nstarting\r\njava.lang.IllegalStateException: no database"]
