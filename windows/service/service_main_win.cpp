@@ -211,9 +211,11 @@ void writeFailureEntry(ChildFailure failure) {
 }
 
 // The child could not be started (`systemError` 0 when no system call failed): the service
-// is reported stopped with the service-specific code, after the Event Log entry.
+// is reported stopped with the service-specific code, after the Event Log entry. The output
+// file is closed here; the pipes close with their owners in the caller.
 void failChildStart(DWORD systemError) {
     writeFailureEntry({ChildFailure::Kind::NotStarted, systemError});
+    childOutput.reset();
     DWORD error = 0;
     changeAndReport(
         [](SERVICE_STATUS& status) {
@@ -231,63 +233,34 @@ void awaitDrain(const ThreadHandle& drain) {
         logLine(L"output still open %d ms after the child's end", static_cast<int>(kDrainFinishBoundMs));
 }
 
-}  // namespace
+// The child with the thread that drains its output. The thread's handle is kept only when
+// the output goes to a file, to wait for its last lines.
+struct SupervisedChild {
+    ChildProcess process;
+    ThreadHandle drain;
+};
 
-BOOL WINAPI consoleEventHandler(DWORD) {
-    logLine(L"ConsoleCtrlHandler event");
-    return TRUE;
-}
-
-void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
-    logLine(L"service main");
-    currentStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS;
-    currentStatus.dwCurrentState = SERVICE_RUNNING;
-    currentStatus.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
-    currentStatus.dwWin32ExitCode = 0;
-    currentStatus.dwServiceSpecificExitCode = 0;
-    currentStatus.dwCheckPoint = 0;
-    currentStatus.dwWaitHint = kWaitHint;
-
-    copyBounded(serviceName, kServiceNameCapacity, chooseServiceName(argc, argv, kServiceNameCapacity));
-    logLine(L"service name is '%s'", serviceName);
-
-    statusHandle = RegisterServiceCtrlHandlerW(serviceName, controlHandler);
-    if (statusHandle == nullptr) return;
-    DWORD reportError = 0;
-    changeAndReport([](SERVICE_STATUS&) {}, reportError);
-
-    ArgumentList ownWords = splitCommandLine(GetCommandLineW());
-    ArgumentList startArguments;
-    for (DWORD i = 1; i < argc; ++i) startArguments.emplace_back(argv[i] != nullptr ? argv[i] : L"");
-    std::wstring commandLine;
-    if (!buildChildCommandLine(ownWords, serviceName, startArguments, kChildCommandLineCapacity, commandLine)) {
-        logLine(L"could not start process: command line longer than %d characters",
-                static_cast<int>(kChildCommandLineCapacity - 1));
-        failChildStart(0);
-        return;
-    }
-    childOutput = openConfiguredOutputFile();
-
+// Creates the child's pipes and starts the child on them. None when it could not be started,
+// or when a stop came before its input pipe was in place; the service has been reported
+// stopped then, and every pipe end is closed on the way out.
+std::optional<SupervisedChild> startSupervisedChild(const std::wstring& commandLine) {
     // Without its pipes the child cannot be stopped, so none is started and the service is
     // reported stopped rather than left running without a child. The pipe functions log
     // their failure with its system error.
     std::optional<ChildPipe> output = makeChildPipe(PipeDirection::FromChild, L"");
-    if (!output) {
-        failChildStart(0);
-        return;
-    }
-    std::optional<ChildPipe> input = makeChildPipe(PipeDirection::ToChild, L" 2");
+    std::optional<ChildPipe> input = output ? makeChildPipe(PipeDirection::ToChild, L" 2") : std::nullopt;
     if (!input) {
         failChildStart(0);
-        return;
+        return std::nullopt;
     }
     // Stored before the start, so that a stop arriving while the child starts finds the
     // channel; its line then waits in the pipe until the child reads it. A stop that came
     // even earlier is answered by not starting the child at all.
     if (shutdownSlot.publish(input->ours.get()) == ShutdownChannelSlot::Publish::StopAlreadyRequested) {
         logLine(L"stop requested before the child's start: not starting it");
-        reportState(ServiceState::Stopped, reportError);
-        return;
+        DWORD error = 0;
+        reportState(ServiceState::Stopped, error);
+        return std::nullopt;
     }
     // The slot holds the channel now; whoever takes it out owns it.
     (void)input->ours.release();
@@ -303,16 +276,83 @@ void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
         // the other three pipe ends close with their owners on the way out.
         PipeHandle unusedChannel(static_cast<HANDLE>(shutdownSlot.withdraw()));
         failChildStart(startError);
-        return;
+        return std::nullopt;
     }
-    output->childEnd.reset();
-    input->childEnd.reset();
-    // The drain thread reads through the output owner's handle; that stays open until the
-    // process ends (ExitProcess below runs no destructors), so the thread never reads a
-    // closed handle. Its handle is kept only to wait for the output file's last lines.
-    childOutputPipe = output->ours.get();
+    // The drain thread reads the output pipe until the process ends (which it does through
+    // ExitProcess, without closing anything), so the pipe is never closed under the thread.
+    childOutputPipe = output->ours.release();
     ThreadHandle drain(CreateThread(nullptr, 0, drainChildOutput, nullptr, 0, nullptr));
     if (!childOutput) drain.reset();
+    return SupervisedChild{std::move(*child), std::move(drain)};
+}
+
+// Waits for the child's end, writes the Event Log entry of a failure, reports the service
+// stopped when the end counts as a stop, and ends the process.
+LAUNCHER_NORETURN void superviseUntilEnd(SupervisedChild& child) {
+    DWORD exitError = 0;
+    DWORD exitCode = waitForExit(child.process, INFINITE, exitError).value_or(kUnreadableExitCode);
+    logLine(L"process terminated with exit code %d", static_cast<int>(exitCode));
+    awaitDrain(child.drain);
+    if (exitCode != 0) writeFailureEntry({ChildFailure::Kind::Ended, exitCode});
+
+    DWORD reportError = 0;
+    ChildEndReport ended = reportChildEnd(exitCode, reportError);
+    if (ended == ChildEndReport::Failed) logLine(L"SetServiceStatus 10 failed %d", static_cast<int>(reportError));
+    if (ended != ChildEndReport::None) logLine(L"service stopped set");
+    child.process = ChildProcess{};
+    logLine(L"exiting");
+    ExitProcess(0);
+}
+
+void resetStatus() {
+    currentStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS;
+    currentStatus.dwCurrentState = SERVICE_RUNNING;
+    currentStatus.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
+    currentStatus.dwWin32ExitCode = 0;
+    currentStatus.dwServiceSpecificExitCode = 0;
+    currentStatus.dwCheckPoint = 0;
+    currentStatus.dwWaitHint = kWaitHint;
+}
+
+// The child's command line from the supervisor's own and the start arguments; false (logged)
+// when it does not fit its buffer.
+bool childCommandLine(DWORD argc, LPWSTR* argv, std::wstring& commandLine) {
+    ArgumentList ownWords = splitCommandLine(GetCommandLineW());
+    ArgumentList startArguments;
+    for (DWORD i = 1; i < argc; ++i) startArguments.emplace_back(argv[i] != nullptr ? argv[i] : L"");
+    if (buildChildCommandLine(ownWords, serviceName, startArguments, kChildCommandLineCapacity, commandLine))
+        return true;
+    logLine(L"could not start process: command line longer than %d characters",
+            static_cast<int>(kChildCommandLineCapacity - 1));
+    return false;
+}
+
+}  // namespace
+
+BOOL WINAPI consoleEventHandler(DWORD) {
+    logLine(L"ConsoleCtrlHandler event");
+    return TRUE;
+}
+
+void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
+    logLine(L"service main");
+    resetStatus();
+    copyBounded(serviceName, kServiceNameCapacity, chooseServiceName(argc, argv, kServiceNameCapacity));
+    logLine(L"service name is '%s'", serviceName);
+
+    statusHandle = RegisterServiceCtrlHandlerW(serviceName, controlHandler);
+    if (statusHandle == nullptr) return;
+    DWORD reportError = 0;
+    changeAndReport([](SERVICE_STATUS&) {}, reportError);
+
+    std::wstring commandLine;
+    if (!childCommandLine(argc, argv, commandLine)) {
+        failChildStart(0);
+        return;
+    }
+    childOutput = openConfiguredOutputFile();
+    std::optional<SupervisedChild> child = startSupervisedChild(commandLine);
+    if (!child) return;
     changeAndReport(
         [](SERVICE_STATUS& status) {
             status.dwCurrentState = static_cast<DWORD>(stateAfterChildStarted(reportedState()));
@@ -320,17 +360,5 @@ void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
         reportError);
     logLine(L"registering ConsoleCtrlHandler");
     SetConsoleCtrlHandler(consoleEventHandler, TRUE);
-
-    DWORD exitError = 0;
-    DWORD exitCode = waitForExit(*child, INFINITE, exitError).value_or(kUnreadableExitCode);
-    logLine(L"process terminated with exit code %d", static_cast<int>(exitCode));
-    awaitDrain(drain);
-    if (exitCode != 0) writeFailureEntry({ChildFailure::Kind::Ended, exitCode});
-
-    ChildEndReport ended = reportChildEnd(exitCode, reportError);
-    if (ended == ChildEndReport::Failed) logLine(L"SetServiceStatus 10 failed %d", static_cast<int>(reportError));
-    if (ended != ChildEndReport::None) logLine(L"service stopped set");
-    child.reset();
-    logLine(L"exiting");
-    ExitProcess(0);
+    superviseUntilEnd(*child);
 }
