@@ -7,6 +7,23 @@ else()
 endif()
 
 add_executable(launcher ${LAUNCHER_ALL_SOURCES} ${CMAKE_SOURCE_DIR}/windows/launcher.rc)
+# The message table that the service's event source names, compiled by windmc into a header
+# (the message ids) and a resource script that launcher.rc includes.
+string(REPLACE "windres" "windmc" EVENT_MESSAGE_COMPILER ${CMAKE_RC_COMPILER})
+set(EVENT_MESSAGES_DIR ${CMAKE_BINARY_DIR}/event_messages)
+set(EVENT_MESSAGES_OUTPUTS ${EVENT_MESSAGES_DIR}/event_messages.h ${EVENT_MESSAGES_DIR}/event_messages.rc
+    ${EVENT_MESSAGES_DIR}/event_messages_MSG00409.bin)
+add_custom_command(OUTPUT ${EVENT_MESSAGES_OUTPUTS}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${EVENT_MESSAGES_DIR}
+  COMMAND ${EVENT_MESSAGE_COMPILER} -b -r ${EVENT_MESSAGES_DIR} -h ${EVENT_MESSAGES_DIR}
+          ${CMAKE_SOURCE_DIR}/windows/service/event_messages.mc
+  DEPENDS ${CMAKE_SOURCE_DIR}/windows/service/event_messages.mc
+  COMMENT "Message table of the event source")
+add_custom_target(event_messages DEPENDS ${EVENT_MESSAGES_OUTPUTS})
+add_dependencies(launcher event_messages)
+target_include_directories(launcher PRIVATE ${EVENT_MESSAGES_DIR})
+set_source_files_properties(${CMAKE_SOURCE_DIR}/windows/launcher.rc PROPERTIES OBJECT_DEPENDS
+  "${EVENT_MESSAGES_OUTPUTS}")
 set_target_properties(launcher PROPERTIES OUTPUT_NAME "launcher${LAUNCHER_BITS}")
 target_include_directories(launcher PRIVATE ${CMAKE_SOURCE_DIR}/windows ${CMAKE_SOURCE_DIR}/windows/jni ${JDK_INCLUDE_DIR})
 target_compile_definitions(launcher PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX

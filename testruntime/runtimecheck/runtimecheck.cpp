@@ -26,6 +26,10 @@
 //       string without its terminator). One value per line of the UTF-8 file, fields
 //       separated by TAB: HKCU|HKLM, view (32, 64 or 0 for the default), key, value name,
 //       type (decimal), data (hexadecimal). The key is created when missing.
+//   runtimecheck message <module> <message id> <insertion string>
+//       Formats a message of the module's message table with one insertion string, as the
+//       Event Viewer renders an entry from the message file of its source: text=<result>, or
+//       error=<code> when the module or the message cannot be had.
 
 #include <jni.h>
 #include <windows.h>
@@ -337,6 +341,28 @@ int regsetMode(const wchar_t* file) {
     return all ? 0 : 1;
 }
 
+int messageMode(const wchar_t* module, const wchar_t* id, const wchar_t* insertion) {
+    HMODULE library = LoadLibraryExW(module, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (library == nullptr) {
+        sayNumber("error", GetLastError());
+        return 2;
+    }
+    wchar_t* text = nullptr;
+    DWORD_PTR arguments[] = {reinterpret_cast<DWORD_PTR>(insertion)};
+    DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER, library,
+        wcstoul(id, nullptr, 10), 0, reinterpret_cast<wchar_t*>(&text), 0, reinterpret_cast<va_list*>(arguments));
+    DWORD error = GetLastError();
+    FreeLibrary(library);
+    if (length == 0) {
+        sayNumber("error", error);
+        return 1;
+    }
+    say("text", standin::toUtf8(std::wstring(text, length)));
+    LocalFree(text);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -347,6 +373,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 3 && wcscmp(argv[1], L"shortpath") == 0) return shortpathMode(argv[2]);
     if (argc >= 5 && wcscmp(argv[1], L"regvalue") == 0) return regvalueMode(argc, argv);
     if (argc >= 3 && wcscmp(argv[1], L"regset") == 0) return regsetMode(argv[2]);
+    if (argc >= 5 && wcscmp(argv[1], L"message") == 0) return messageMode(argv[2], argv[3], argv[4]);
     say("error", "usage: runtimecheck load|create|run|filetime|shortpath|regvalue|regset ...");
     return 2;
 }

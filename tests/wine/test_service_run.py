@@ -21,9 +21,9 @@ from pathlib import Path
 
 import pytest
 
-from conftest import (BUILD, WINE64, launcher_description, linux_processes, log_lines, logs_of, service_managers,
+from conftest import (BUILD, DIST, WINE64, launcher_description, linux_processes, log_lines, logs_of, service_managers,
                       winpath)
-from runtimes import Do, JavaWorld, make_jre
+from runtimes import Do, JavaWorld, make_jre, runtimecheck
 
 SYSTEM_ENVIRONMENT = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment"
 PRIORITY_KEY = "HKLM\\SOFTWARE\\brightmoor-labs\\ravel\\priority"
@@ -529,3 +529,13 @@ def test_failed_application_leaves_an_event_with_its_exit_code_and_last_output(s
     assert event_entries(event_output, svc.name) == [
         f"The application of the service '{svc.name}' ended with exit code 3.\r\n\r\n"
         f"Last lines of {winpath(svc.dir / 'out.txt')}:\r\nstarting\r\njava.lang.IllegalStateException: no database"]
+
+
+def test_event_viewer_shows_an_entry_as_its_text_alone(wine):
+    # The event source's message file is the launcher; an entry's id (1) names the message
+    # that is the entry's one insertion string and nothing else, so the Event Viewer shows
+    # the text the supervisor composed, without a "description cannot be found" preamble.
+    text = "The application of the service 'My App' ended with exit code 3 (100% certain: see %2)."
+    result = runtimecheck(wine, "message", winpath(DIST / "launcher64.exe"), "1", text)
+    assert (result.returncode, result.get("text")) == (0, text), result
+    assert runtimecheck(wine, "message", winpath(DIST / "launcher64.exe"), "2", text).returncode == 1

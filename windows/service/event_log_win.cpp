@@ -2,14 +2,7 @@
 
 #include "core/handles.h"
 #include "core/log.h"
-
-namespace {
-
-// The event id of the supervisor's entries. The launcher carries no message table, so the
-// Event Viewer shows the entry's text as its only insertion string.
-constexpr DWORD kChildFailureEventId = 1;
-
-}  // namespace
+#include "event_messages.h"
 
 void writeEventLogError(const wchar_t* source, const std::wstring& text) {
     EventSourceHandle eventSource(RegisterEventSourceW(nullptr, source));
@@ -19,7 +12,7 @@ void writeEventLogError(const wchar_t* source, const std::wstring& text) {
         return;
     }
     const wchar_t* strings[] = {text.c_str()};
-    if (!ReportEventW(eventSource.get(), EVENTLOG_ERROR_TYPE, 0, kChildFailureEventId, nullptr, 1, 0, strings,
+    if (!ReportEventW(eventSource.get(), EVENTLOG_ERROR_TYPE, 0, kEventEntryTextMessage, nullptr, 1, 0, strings,
                       nullptr)) {
         DWORD error = GetLastError();
         logLine(L"could not write the event log entry (%d)", static_cast<int>(error));

@@ -19,9 +19,7 @@ bool rotationDue(unsigned long long currentSize, size_t lineBytes, unsigned long
     return currentSize > 0 && lineBytes > maxBytes - (currentSize < maxBytes ? currentSize : maxBytes);
 }
 
-std::wstring rotatedName(const std::wstring& path, unsigned number) {
-    return path + L"." + std::to_wstring(number);
-}
+std::wstring rotatedName(const std::wstring& path, unsigned number) { return path + L"." + std::to_wstring(number); }
 
 std::vector<RotationStep> rotationSteps(const std::wstring& path, unsigned keep) {
     using Kind = RotationStep::Kind;

@@ -63,7 +63,8 @@ void ChildOutputFile::writeLine(std::string_view line) {
     DWORD written = 0;
     if (!file_.valid() || !WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
         DWORD error = file_.valid() ? GetLastError() : ERROR_INVALID_HANDLE;
-        if (!writeFailureLogged_) logLine(L"could not write to the output file %s (%d)", path_.c_str(), static_cast<int>(error));
+        if (!writeFailureLogged_)
+            logLine(L"could not write to the output file %s (%d)", path_.c_str(), static_cast<int>(error));
         writeFailureLogged_ = true;
         return;
     }
@@ -124,8 +125,8 @@ std::unique_ptr<ChildOutputFile> openConfiguredOutputFile() {
         logLine(L"could not open the output file %s (%d)", path, static_cast<int>(error));
         return nullptr;
     }
-    OutputLimits limits = outputLimits(getSettingCopy(SettingId::ServiceOutputMaxBytes),
-                                       getSettingCopy(SettingId::ServiceOutputKeep));
+    OutputLimits limits =
+        outputLimits(getSettingCopy(SettingId::ServiceOutputMaxBytes), getSettingCopy(SettingId::ServiceOutputKeep));
     unsigned long long size = sizeOf(file);
     logLine(L"output file %s", path);
     return std::make_unique<ChildOutputFile>(path, limits, std::move(file), size);

@@ -10,7 +10,8 @@ TEST(OutputLimits, AbsentOrUnusableValuesTakeTheDefaults) {
     OutputLimits absent = outputLimits("", "");
     EXPECT_EQ(absent.maxBytes, 10u * 1024 * 1024);
     EXPECT_EQ(absent.keep, 3u);
-    for (const char* size : {"0", "-5", "abc"}) EXPECT_EQ(outputLimits(size, "").maxBytes, kDefaultOutputMaxBytes) << size;
+    for (const char* size : {"0", "-5", "abc"})
+        EXPECT_EQ(outputLimits(size, "").maxBytes, kDefaultOutputMaxBytes) << size;
     EXPECT_EQ(outputLimits("200", "").maxBytes, 200u);
     EXPECT_EQ(outputLimits("", "-1").keep, kDefaultOutputKeep);
     // None kept is a choice of its own, not a missing value.
@@ -22,9 +23,9 @@ TEST(OutputLimits, AbsentOrUnusableValuesTakeTheDefaults) {
 TEST(OutputRotation, DueWhenTheLineWouldPassTheLimitNeverForAnEmptyFile) {
     EXPECT_FALSE(rotationDue(90, 10, 100));  // exactly full is not past
     EXPECT_TRUE(rotationDue(90, 11, 100));
-    EXPECT_TRUE(rotationDue(150, 1, 100));   // a file already past the limit (say, from before)
+    EXPECT_TRUE(rotationDue(150, 1, 100));  // a file already past the limit (say, from before)
     EXPECT_FALSE(rotationDue(150, 0, 100));
-    EXPECT_FALSE(rotationDue(0, 500, 100));  // a line longer than the limit goes in whole
+    EXPECT_FALSE(rotationDue(0, 500, 100));               // a line longer than the limit goes in whole
     EXPECT_FALSE(rotationDue(1, ~size_t{0} - 5, ~0ull));  // no overflow near the top
 }
 
