@@ -60,9 +60,14 @@ ChildOutputFile::ChildOutputFile(std::wstring path, OutputLimits limits, FileHan
 
 void ChildOutputFile::writeLine(std::string_view line) {
     if (rotationDue(size_, line.size(), limits_.maxBytes)) rotate();
+    // A file that could not be opened again after a rotation is tried once more per line.
+    if (!file_.valid()) {
+        file_ = openForAppending(path_);
+        size_ = file_.valid() ? sizeOf(file_) : 0;
+    }
     DWORD written = 0;
     if (!file_.valid() || !WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
-        DWORD error = file_.valid() ? GetLastError() : ERROR_INVALID_HANDLE;
+        DWORD error = GetLastError();
         if (!writeFailureLogged_)
             logLine(L"could not write to the output file %s (%d)", path_.c_str(), static_cast<int>(error));
         writeFailureLogged_ = true;
