@@ -371,7 +371,6 @@ def test_start_check_reports_a_service_that_ends_without_reporting_stopped(wine,
     assert "start check: the service ended (without a stopped report)" in logged
 
 
-@pytest.mark.xfail(strict=True, reason="the supervisor process ends with exit code 0 whatever its application's")
 def test_start_check_tells_the_applications_exit_code(wine, checked_service, name, tmp_path):
     exe = checked_service((Do.exit(3),), 30)
     result, _ = start_checked(wine, exe, name, tmp_path)

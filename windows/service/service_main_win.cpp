@@ -287,7 +287,8 @@ std::optional<SupervisedChild> startSupervisedChild(const std::wstring& commandL
 }
 
 // Waits for the child's end, writes the Event Log entry of a failure, reports the service
-// stopped when the end counts as a stop, and ends the process.
+// stopped when the end counts as a stop, and ends the process (with the child's code when the
+// end is not a stop).
 LAUNCHER_NORETURN void superviseUntilEnd(SupervisedChild& child) {
     DWORD exitError = 0;
     DWORD exitCode = waitForExit(child.process, INFINITE, exitError).value_or(kUnreadableExitCode);
@@ -301,7 +302,10 @@ LAUNCHER_NORETURN void superviseUntilEnd(SupervisedChild& child) {
     if (ended != ChildEndReport::None) logLine(L"service stopped set");
     child.process = ChildProcess{};
     logLine(L"exiting");
-    ExitProcess(0);
+    // A child that failed on its own leaves the service reported running, and the process's own
+    // exit code is then the only place its code survives: /start's early-exit check reads it
+    // there. Every end reported as a stop ends with 0.
+    ExitProcess(ended == ChildEndReport::None ? exitCode : 0);
 }
 
 void resetStatus() {
