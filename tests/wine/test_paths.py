@@ -5,7 +5,8 @@ from pathlib import Path
 
 import pytest
 
-from conftest import logged_env, read_log, winpath
+from conftest import NO_JAVA_HOMES, logged_env, read_log, winpath
+from runtimes import make_jre, runtimecheck
 
 BASIC = "setting 101 = PathsTest\nsetting 107 = 0\n"
 USAGE = "Usage: {}.exe /install | /uninstall | /stop | /start | /status | /run | /run-redirect"
@@ -119,3 +120,34 @@ def test_unusable_temp_falls_back_to_the_profile_temp(wine, pack, tmp_path, bad_
     if exists:
         assert not list((tmp_path / bad_temp).iterdir())
     assert not list(tmp_path.glob("**/rvltw*")), "probe directories must be removed"
+
+
+def test_log_leaves_the_long_temp_path_setting_in_force(wine, pack, tmp_path):
+    # The temp folder (without spaces, which would split the option) is given in its short
+    # form; setting 10009 makes the 8-bit temp path its long form. The log starts before the
+    # configuration is read, and must not fix the temp path before the setting is known:
+    # with the log on or off the JVM option that names the temp directory is the same.
+    app = tmp_path / "app"
+    exe = pack(BASIC + "setting 128 = Bjre\nsetting 122 = com.example.App\n"
+               "setting 123 = -Dseen.temp=${launcher:sys.tempDir}\nsetting 10009 = 1\n", directory=app)
+    jre = make_jre(app / "jre", "17.0.2")
+    temp = tmp_path / "long-temp-folder-name"
+    temp.mkdir()
+    short = runtimecheck(wine, "shortpath", winpath(temp))["shortpath"]
+    assert "~" in short
+
+    def seen_temp(log_on):
+        jre.clear_records()
+        env = {"TEMP": short, "TMP": short, "RAVEL_LOG": "yes" if log_on else None, "QUILLWORK_LOG": None,
+               **NO_JAVA_HOMES}
+        result = wine.run(exe, ["/run-redirect"], env=env)
+        assert result.returncode == 0, result.stderr
+        [created] = jre.records("jvm-create")
+        return [o for o in created.options() if o.startswith("-Dseen.temp=")]
+
+    log_off = seen_temp(log_on=False)
+    assert log_off == [f"-Dseen.temp={winpath(temp)}\\"]
+    assert seen_temp(log_on=True) == log_off
+    # The log went to the same folder, and the choice made after the configuration logged
+    # its switch to the long form.
+    assert f"using long path {winpath(temp)}\\" in read_log(temp)

@@ -16,5 +16,8 @@ FileHandle openLauncherFile();
 // Reads the whole configuration; every failure ends the process with the read's fatal text.
 void readConfiguration();
 
+// Whether readConfiguration has filled the store: before that every setting reads as absent.
+bool configurationRead();
+
 // Ends the process with the fatal text of `error`, unless it is BlockError::None.
 void failOnBlockError(BlockError error);

@@ -12,6 +12,12 @@
 
 uint64_t includedFilesPosition = 0;
 
+namespace {
+
+bool configurationComplete = false;
+
+}  // namespace
+
 FileHandle openLauncherFile() {
     const wchar_t* path = getLauncherPathWide();
     FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -40,4 +46,7 @@ void readConfiguration() {
 
     int kind = getSettingInt(SettingId::ApplicationKind);
     if (kind != 1 && kind != 5) consolePresentation = true;
+    configurationComplete = true;
 }
+
+bool configurationRead() { return configurationComplete; }

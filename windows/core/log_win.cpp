@@ -94,7 +94,7 @@ void decideLogging() {
     initialized = true;
     if (!loggingRequested()) return;
     wchar_t tempDirectory[kPathCapacity];
-    getTempDirectoryWide(tempDirectory, kPathCapacity, false);
+    getTempDirectoryForLog(tempDirectory, kPathCapacity);
     if (chooseLogPath(tempDirectory, logPath, kLogPathCapacity, fileExists))
         logFile = openLogFile(logPath, true);
     if (!logFile.valid()) {

@@ -95,6 +95,14 @@ const Step kSteps[] = {
     {"${launcher:sys.tempDir}", Source::TempDirectory},
 };
 
+// Whether the text in a buffer of `capacity` holds `placeholder`; decides whether a value
+// that is costly to get is needed at all.
+template <typename Char>
+bool holds(const Char* text, size_t capacity, const std::basic_string<Char>& placeholder) {
+    std::basic_string_view<Char> view(text, boundedLength(text, capacity));
+    return view.find(placeholder) != std::basic_string_view<Char>::npos;
+}
+
 bool replaceStep(wchar_t* text, size_t capacity, const Step& step, const WideExpansionValues& values) {
     std::wstring placeholder = wideFromAscii(step.placeholder);
     switch (step.source) {
@@ -107,19 +115,26 @@ bool replaceStep(wchar_t* text, size_t capacity, const Step& step, const WideExp
     case Source::JvmHome:
         return replaceAll(text, capacity, placeholder.c_str(), values.jvmHome.c_str());
     case Source::TempDirectory:
-        return replaceAll(text, capacity, placeholder.c_str(), values.tempDirectory.c_str());
+        if (!holds(text, capacity, placeholder)) return true;
+        return replaceAll(text, capacity, placeholder.c_str(),
+                          values.tempDirectory ? values.tempDirectory().c_str() : L"");
     }
     return true;
 }
 
 bool replaceStep(char* text, size_t capacity, const Step& step, const NarrowExpansionValues& values) {
     const char* value = ";";
+    std::string temp;
     switch (step.source) {
     case Source::LauncherDirectory: value = values.launcherDirectory.c_str(); break;
     case Source::ExtractionDirectory: value = values.extractionDirectory.c_str(); break;
     case Source::Separator: break;
     case Source::JvmHome: value = values.jvmHome.c_str(); break;
-    case Source::TempDirectory: value = values.tempDirectory.c_str(); break;
+    case Source::TempDirectory:
+        if (!holds(text, capacity, std::string(step.placeholder))) return true;
+        if (values.tempDirectory) temp = values.tempDirectory();
+        value = temp.c_str();
+        break;
     }
     return replaceAll(text, capacity, step.placeholder, value);
 }

@@ -7,6 +7,7 @@
 #include "core/capacities.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,15 @@ bool replaceAll(char* text, size_t capacity, const char* placeholder, const char
 
 // The values the wide expansion inserts. The extraction directory and the runtime home are
 // kept as the 8-bit texts they are everywhere else and widened on insertion.
+//
+// The temp directory is asked for only when the text holds its placeholder once the steps
+// before it have run (an earlier step may have inserted it): choosing the temp directory
+// probes the disk, and most texts never name it. An absent provider counts as empty.
 struct WideExpansionValues {
     std::wstring launcherDirectory;
     std::string extractionDirectory;
     std::string jvmHome;
-    std::wstring tempDirectory;
+    std::function<std::wstring()> tempDirectory;
     std::vector<std::wstring> environment;  // "NAME=value" entries in block order
 };
 
@@ -34,7 +39,7 @@ struct NarrowExpansionValues {
     std::string launcherDirectory;
     std::string extractionDirectory;
     std::string jvmHome;
-    std::string tempDirectory;
+    std::function<std::string()> tempDirectory;
     std::vector<std::string> environment;
 };
 

@@ -39,14 +39,18 @@ std::vector<std::string> narrowEnvironment() {
 bool expandVariables(wchar_t* text, size_t capacity, bool narrowForms) {
     WideExpansionValues values;
     if (narrowForms) {
-        char temp[kTempCapacity];
-        getTempDirectory(temp, sizeof temp);
-        values.tempDirectory = widenBytes(temp);
+        values.tempDirectory = [] {
+            char temp[kTempCapacity];
+            getTempDirectory(temp, sizeof temp);
+            return widenBytes(temp);
+        };
         values.launcherDirectory = getLauncherDirectoryFromNarrow();
     } else {
-        wchar_t temp[kTempCapacity];
-        getTempDirectoryWide(temp, kTempCapacity, true);
-        values.tempDirectory = temp;
+        values.tempDirectory = [] {
+            wchar_t temp[kTempCapacity];
+            getTempDirectoryWide(temp, kTempCapacity, true);
+            return std::wstring(temp);
+        };
         values.launcherDirectory = getLauncherDirectoryWide();
     }
     values.extractionDirectory = extractionDirectory;
@@ -57,9 +61,11 @@ bool expandVariables(wchar_t* text, size_t capacity, bool narrowForms) {
 
 bool expandVariablesNarrow(char* text, size_t capacity) {
     NarrowExpansionValues values;
-    char temp[kTempCapacity];
-    getTempDirectory(temp, sizeof temp);
-    values.tempDirectory = temp;
+    values.tempDirectory = [] {
+        char temp[kTempCapacity];
+        getTempDirectory(temp, sizeof temp);
+        return std::string(temp);
+    };
     values.launcherDirectory = getLauncherDirectory();
     values.extractionDirectory = extractionDirectory;
     values.jvmHome = jvmHome;

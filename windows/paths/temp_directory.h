@@ -1,5 +1,7 @@
 // The temp directory the launcher works in, chosen once among a fixed list of candidates by
-// actually creating a subdirectory in each, in both the 8-bit and the wide form.
+// actually creating a subdirectory in each, in both the 8-bit and the wide form. The choice
+// is made at the first call of an accessor below, so a run in which nothing needs the temp
+// directory (no text names it, nothing is extracted, the log is off) never probes for it.
 #pragma once
 
 #include <cstddef>
@@ -9,8 +11,15 @@
 void getTempDirectory(char* buffer, size_t size);
 
 // The same in wide form. When none is usable: ends the process as above if `failIfNone`,
-// otherwise returns with an empty buffer (the log uses this form).
+// otherwise returns with an empty buffer.
 void getTempDirectoryWide(wchar_t* buffer, size_t size, bool failIfNone);
+
+// The wide form for the log's own file; empty when none is usable (the log then has a
+// fallback). The log decides where it writes at its first line, which may come before the
+// configuration has been read, when setting 10009 (long temp paths) still reads as 0. A
+// choice made then is used for the log alone and not kept, so that the application's temp
+// paths are chosen later with the setting, and are the same whether the log is on or off.
+void getTempDirectoryForLog(wchar_t* buffer, size_t size);
 
 // A new unique file name in the temp directory; the empty file is created.
 void makeTempFileName(char* out, size_t size);

@@ -1,6 +1,7 @@
 #include "paths/temp_directory.h"
 
 #include "config/config_store.h"
+#include "config/read_config.h"
 #include "core/environment.h"
 #include "core/fatal.h"
 #include "core/log.h"
@@ -20,8 +21,8 @@ constexpr int kCommonAppDataFolder = 35;
 
 enum class ChoiceState { NotChosen, Choosing, Chosen };
 
-// The chosen temp directory. Written once by the first accessor call on the main thread
-// (the log's enable decision may be that first call); read-only afterwards.
+// The chosen temp directory. Written once by the first accessor call on the main thread,
+// after the configuration has been read; read-only afterwards.
 ChoiceState choiceState = ChoiceState::NotChosen;
 TempChoice chosen;
 
@@ -234,8 +235,8 @@ public:
     }
 };
 
-// Chooses once. A call made while the choice runs (the log deciding where its file goes,
-// from a line the choice itself logs) sees no temp directory instead of starting over.
+// Chooses once. A call made while the choice runs sees no temp directory instead of starting
+// over (the log, whose first line may come from inside the choice, makes its own).
 bool chooseTempDirectory() {
     if (choiceState == ChoiceState::Chosen) return chosen.found;
     if (choiceState == ChoiceState::Choosing) return false;
@@ -269,6 +270,24 @@ void getTempDirectoryWide(wchar_t* buffer, size_t size, bool failIfNone) {
     if (size > 0) buffer[0] = 0;
     if (found) logError(L"temp directory longer than %d characters: %s", static_cast<int>(size) - 1, chosen.wide.c_str());
     if (failIfNone) failWithMessage(MessageId::NoTempDirectory, static_cast<const wchar_t*>(nullptr));
+}
+
+void getTempDirectoryForLog(wchar_t* buffer, size_t size) {
+    bool keptChoiceUsable = choiceState == ChoiceState::Chosen ||
+                            (choiceState == ChoiceState::NotChosen && configurationRead());
+    if (keptChoiceUsable) {
+        getTempDirectoryWide(buffer, size, false);
+        return;
+    }
+    // Before the configuration is known, or while the kept choice is being made (its first
+    // line starts the log): a choice for the log alone. The wide form does not depend on
+    // setting 10009 (only the 8-bit form may switch to the long path), so it names the same
+    // directory the kept choice does.
+    Win32TempSystem system;
+    TempChoice choice = chooseTempDirectoryWith(system, false);
+    if (size == 0) return;
+    buffer[0] = 0;
+    if (choice.found && size > choice.wide.size()) copyBounded(buffer, size, choice.wide.c_str());
 }
 
 void makeTempFileName(char* out, size_t size) {

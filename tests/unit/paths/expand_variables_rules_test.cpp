@@ -14,7 +14,7 @@ WideExpansionValues wideValues() {
     values.launcherDirectory = LR"(C:\app\)";
     values.extractionDirectory = R"(C:\tmp\rvl1.tmp_dir5)";
     values.jvmHome = "";
-    values.tempDirectory = LR"(C:\Users\u\Temp\)";
+    values.tempDirectory = [] { return std::wstring(LR"(C:\Users\u\Temp\)"); };
     return values;
 }
 
@@ -23,7 +23,7 @@ NarrowExpansionValues narrowValues() {
     values.launcherDirectory = R"(C:\PROGRA~1\app\)";
     values.extractionDirectory = "";
     values.jvmHome = R"(C:\Java\bin\..)";
-    values.tempDirectory = R"(C:\TEMP\)";
+    values.tempDirectory = [] { return std::string(R"(C:\TEMP\)"); };
     return values;
 }
 
@@ -130,6 +130,34 @@ TEST_F(ExpansionTest, EarlierStepsDoNotSeeWhatLaterStepsInserted) {
     // The runtime home inserted by step 4 holds "%RAVEL_EXEDIR%" of step 1: it stays too.
     values.jvmHome = "%RAVEL_EXEDIR%jre";
     EXPECT_EQ(expanded(L"%RAVEL_JVM_HOME%", values), L"%RAVEL_EXEDIR%jre");
+}
+
+TEST_F(ExpansionTest, TempDirectoryIsAskedForOnlyWhenTheTextNamesIt) {
+    int asked = 0;
+    WideExpansionValues values = wideValues();
+    values.tempDirectory = [&] {
+        ++asked;
+        return std::wstring(L"C:\\T\\");
+    };
+    values.environment = {L"OPTS=${launcher:sys.tempDir}"};
+    // Neither the text nor an earlier step names it; a variable inserted by the last step
+    // does, but that step comes after the temp directory's.
+    EXPECT_EQ(expanded(L"%RAVEL_EXEDIR%a;${OPTS}", values), L"C:\\app\\a;${launcher:sys.tempDir}");
+    EXPECT_EQ(asked, 0);
+    // Named by a value an earlier step inserted: asked for once, however often it occurs.
+    values.launcherDirectory = L"${launcher:sys.tempDir}";
+    EXPECT_EQ(expanded(L"%RAVEL_EXEDIR%|${launcher:sys.tempDir}", values), L"C:\\T\\|C:\\T\\");
+    EXPECT_EQ(asked, 1);
+
+    NarrowExpansionValues narrow = narrowValues();
+    narrow.tempDirectory = [&] {
+        ++asked;
+        return std::string("C:\\N\\");
+    };
+    EXPECT_EQ(expanded(std::string("%RAVEL_EXEDIR%"), narrow), R"(C:\PROGRA~1\app\)");
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(expanded(std::string("${launcher:sys.tempDir}x"), narrow), "C:\\N\\x");
+    EXPECT_EQ(asked, 2);
 }
 
 TEST_F(ExpansionTest, VariablesSeeOnlyVariablesLaterInTheBlock) {
