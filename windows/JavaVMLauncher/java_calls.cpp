@@ -18,7 +18,9 @@ constexpr size_t kSplashTextCapacity = kShortTextCapacity;
 void assertCreated(const void* object, const char* what) {
     if (object != nullptr) return;
     logError(L"assertion failed: %S", what);
-    fprintf(stderr, "Assertion failed: %s\n", what);
+    fputs("Assertion failed: ", stderr);
+    fputs(what, stderr);
+    fputc('\n', stderr);
     fflush(stderr);
     abort();
 }

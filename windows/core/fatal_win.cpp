@@ -124,6 +124,6 @@ void exitLauncher(int code) {
 }
 
 void printProgress(const char* text) {
-    printf("%s", text == nullptr ? "" : text);
+    if (text != nullptr) fputs(text, stdout);
     fflush(stdout);
 }

@@ -89,5 +89,8 @@ std::string probeDirectoryName(const std::string& directory, unsigned long proce
 }
 
 std::wstring probeDirectoryName(const std::wstring& directory, unsigned long processId, int random) {
-    return directory + L"\\rvltw" + std::to_wstring(processId) + std::to_wstring(random);
+    // Digits are ASCII, so each widens as it is. (std::to_wstring would bring the C
+    // library's wide formatted output into the launcher for this one name.)
+    std::string digits = std::to_string(processId) + std::to_string(random);
+    return directory + L"\\rvltw" + std::wstring(digits.begin(), digits.end());
 }

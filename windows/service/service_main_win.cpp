@@ -19,9 +19,9 @@
 #include "service/service_main_rules.h"
 #include "service/service_output.h"
 
-#include <cstdio>
 #include <cwchar>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -98,10 +98,9 @@ void sendShutdown(int code) {
         return;
     }
     PipeHandle channel(taken);
-    char line[8];
-    int length = snprintf(line, sizeof line, "%d\n", low);
+    std::string line = std::to_string(low) + "\n";
     DWORD written = 0;
-    if (!WriteFile(channel.get(), line, static_cast<DWORD>(length), &written, nullptr)) {
+    if (!WriteFile(channel.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
         DWORD error = GetLastError();
         logLine(L"sending shutdown failed");
         logLine(L"error code %d", static_cast<int>(error));
