@@ -6,6 +6,7 @@ benchmark lays out runtimes and runs programs exactly as the tests do. BUILD_DIR
 DIST_DIR name the build, as for the tests.
 """
 import contextlib
+import os
 import subprocess
 import sys
 import time
@@ -17,6 +18,10 @@ sys.path.insert(0, str(ROOT / "tests" / "wine"))
 from conftest import BUILD, DIST, WINE64, Wine, launcher_description, service_managers  # noqa: E402
 
 EMULATION_ENTRY = Path("/proc/sys/fs/binfmt_misc/qemu-i386")
+# A benchmark runs one Wine program at a time, which with the Wine server keeps at most about
+# this many cores busy. More busy cores on average mean other work shared the machine, and
+# the figures are not those of a quiet machine.
+OWN_BUSY_CORES = 1.3
 
 
 def fail(text: str):
@@ -29,6 +34,39 @@ def require_built(*paths: Path):
     for path in paths:
         if not path.exists():
             fail(f"{path} is missing: run `make build` first")
+
+
+def cpu_times():
+    """(idle, total) jiffies of all cores together, from /proc/stat (idle includes I/O wait)."""
+    fields = [int(v) for v in Path("/proc/stat").read_text().split("\n", 1)[0].split()[1:]]
+    return fields[3] + fields[4], sum(fields)
+
+
+class MachineLoad:
+    """How many cores were busy on average while the block ran, and what that says about the
+    figures measured in it."""
+
+    def __enter__(self):
+        self.start = cpu_times()
+        return self
+
+    def __exit__(self, *exc):
+        idle, total = cpu_times()
+        spent = total - self.start[1]
+        idle_share = (idle - self.start[0]) / spent if spent > 0 else 1.0
+        self.cores = os.cpu_count() or 1
+        self.busy_cores = (1 - idle_share) * self.cores
+        return False
+
+    @property
+    def loaded(self) -> bool:
+        return self.busy_cores > OWN_BUSY_CORES
+
+    def describe(self) -> str:
+        verdict = ("LOADED by other work: these figures are not those of a quiet machine"
+                   if self.loaded else "quiet")
+        return (f"machine: {self.busy_cores:.1f} of {self.cores} cores busy on average during the timed runs "
+                f"(the benchmark alone keeps at most about {OWN_BUSY_CORES}): {verdict}")
 
 
 def bench_prefix(name: str) -> Path:
