@@ -18,10 +18,12 @@ sys.path.insert(0, str(ROOT / "tests" / "wine"))
 from conftest import BUILD, DIST, WINE64, Wine, launcher_description, service_managers  # noqa: E402
 
 EMULATION_ENTRY = Path("/proc/sys/fs/binfmt_misc/qemu-i386")
-# A benchmark runs one Wine program at a time, which with the Wine server keeps at most about
-# this many cores busy. More busy cores on average mean other work shared the machine, and
-# the figures are not those of a quiet machine.
-OWN_BUSY_CORES = 1.3
+# A benchmark runs one Wine program at a time: with the Wine server it keeps about one core
+# busy (0.6 on average over whole rounds, measured on an otherwise idle machine). A round in
+# which more cores than this were busy on average shared the machine with other work.
+CONTENDED_BUSY_CORES = 1.5
+# Share of contended rounds above which a result counts as measured on a loaded machine.
+LOADED_ROUND_SHARE = 0.1
 
 
 def fail(text: str):
@@ -37,36 +39,42 @@ def require_built(*paths: Path):
 
 
 def cpu_times():
-    """(idle, total) jiffies of all cores together, from /proc/stat (idle includes I/O wait)."""
+    """(busy, total) jiffies of all cores together, from /proc/stat (idle and I/O wait are not busy)."""
     fields = [int(v) for v in Path("/proc/stat").read_text().split("\n", 1)[0].split()[1:]]
-    return fields[3] + fields[4], sum(fields)
+    total = sum(fields[:8])
+    return total - fields[3] - fields[4], total
 
 
 class MachineLoad:
-    """How many cores were busy on average while the block ran, and what that says about the
-    figures measured in it."""
+    """Whether other work shared the machine while the timed rounds ran: the busy share of
+    all cores is sampled around each round, and a round that kept clearly more cores busy
+    than the benchmark alone can is counted as contended. A loaded machine stretches some
+    runs of either side several times over, so its ratios say little about the launcher."""
 
-    def __enter__(self):
-        self.start = cpu_times()
-        return self
-
-    def __exit__(self, *exc):
-        idle, total = cpu_times()
-        spent = total - self.start[1]
-        idle_share = (idle - self.start[0]) / spent if spent > 0 else 1.0
+    def __init__(self):
         self.cores = os.cpu_count() or 1
-        self.busy_cores = (1 - idle_share) * self.cores
-        return False
+        self.busy = []
+
+    @contextlib.contextmanager
+    def round(self):
+        start = cpu_times()
+        yield
+        busy, total = cpu_times()
+        elapsed = (total - start[1]) / self.cores
+        self.busy.append((busy - start[0]) / elapsed if elapsed > 0 else 0.0)
+
+    def contended(self, number: int) -> bool:
+        return self.busy[number] > CONTENDED_BUSY_CORES
 
     @property
     def loaded(self) -> bool:
-        return self.busy_cores > OWN_BUSY_CORES
+        return sum(map(self.contended, range(len(self.busy)))) > LOADED_ROUND_SHARE * len(self.busy)
 
     def describe(self) -> str:
-        verdict = ("LOADED by other work: these figures are not those of a quiet machine"
-                   if self.loaded else "quiet")
-        return (f"machine: {self.busy_cores:.1f} of {self.cores} cores busy on average during the timed runs "
-                f"(the benchmark alone keeps at most about {OWN_BUSY_CORES}): {verdict}")
+        count = sum(map(self.contended, range(len(self.busy))))
+        verdict = "LOADED: these figures are not those of a quiet machine" if self.loaded else "quiet"
+        return (f"machine: {count} of {len(self.busy)} rounds kept more than {CONTENDED_BUSY_CORES} of "
+                f"{self.cores} cores busy on average (the benchmark alone keeps about one busy): {verdict}")
 
 
 def bench_prefix(name: str) -> Path:
