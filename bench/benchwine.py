@@ -70,10 +70,10 @@ class MachineLoad:
     def loaded(self) -> bool:
         return sum(map(self.contended, range(len(self.busy)))) > LOADED_ROUND_SHARE * len(self.busy)
 
-    def describe(self) -> str:
+    def describe(self, unit="rounds") -> str:
         count = sum(map(self.contended, range(len(self.busy))))
         verdict = "LOADED: these figures are not those of a quiet machine" if self.loaded else "quiet"
-        return (f"machine: {count} of {len(self.busy)} rounds kept more than {CONTENDED_BUSY_CORES} of "
+        return (f"machine: {count} of {len(self.busy)} {unit} kept more than {CONTENDED_BUSY_CORES} of "
                 f"{self.cores} cores busy on average (the benchmark alone keeps about one busy): {verdict}")
 
 

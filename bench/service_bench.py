@@ -19,11 +19,17 @@ first line to the line that notes the child's end.
 The first cycle pays for the runtime's version probe and is reported apart; the medians are
 over the cycles after it.
 
-Usage: service_bench.py [--cycles N]   (BUILD_DIR / DIST_DIR name the build, as for the tests)
+Start-up: with the launcher's log off and Wine's trace of module loads and service functions
+on, further cycles and runs give the time from the load of the executable to its first call
+to the SCM, for the service process (StartServiceCtrlDispatcherW), for an administration
+command (/status: OpenSCManagerW) and, as a yardstick, for Wine's own `sc query`.
+
+Usage: service_bench.py [--cycles N] [--startup-runs N]   (BUILD_DIR / DIST_DIR name the build)
 The benchmark uses a Wine prefix of its own, <build>/wineprefix-bench-service, created on first
 use. Its services log (the system environment of that prefix turns the log on while it runs).
 """
 import argparse
+import os
 import re
 import shutil
 import statistics
@@ -32,7 +38,7 @@ import time
 from pathlib import Path
 
 # benchwine puts the Wine tests' helpers on the module path.
-from benchwine import bench_prefix, ensure_prefix, fail, pack, require_built
+from benchwine import MachineLoad, bench_prefix, ensure_prefix, fail, pack, require_built
 
 from conftest import (BUILD, DIST, WINE64, Wine, logs_of, service_managers, stamped_log_lines,  # noqa: E402
                       winpath)
@@ -44,6 +50,12 @@ SYSTEM_ENVIRONMENT = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\
 NO_LOG = {"RAVEL_LOG": None, "QUILLWORK_LOG": None}
 POLL_SECONDS = 0.003
 TIMEOUT_SECONDS = 60
+# Wine's own trace of the processes measured for start-up: when each module is loaded and
+# when each service function is entered, with millisecond time stamps. Tracing only these
+# two channels costs the traced processes next to nothing.
+STARTUP_TRACE = "+timestamp,+loaddll,+service"
+TRACE_LINE = re.compile(r"^(\d+\.\d+):([0-9a-f]+):trace:(loaddll|service):(.*)$")
+STARTUP_TRACE_FILE = BUILD / "bench" / "service-startup-trace.txt"
 
 
 class Session:
@@ -56,30 +68,51 @@ class Session:
                       BUILD / "win64" / "sleeper.exe")
         self.wine = Wine(bench_prefix("service"))
         ensure_prefix(self.wine)
-        self.quiet("reg", "add", SYSTEM_ENVIRONMENT, "/v", "RAVEL_LOG", "/d", "yes", "/f")
+        self.keepalive = None
+        self.set_system_variable("RAVEL_LOG", "yes")
         self.restart()
-        self.keepalive = subprocess.Popen([WINE64, str(BUILD / "win64" / "sleeper.exe")], env=self.wine.base_env(),
-                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def quiet(self, *args):
         return subprocess.run([WINE64, *args], env=self.wine.base_env(), timeout=120,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
 
-    def restart(self):
+    def set_system_variable(self, name, value):
+        """Sets (value None: removes) a variable of the system environment, which the SCM
+        hands to the services it starts after the next restart."""
+        if value is None:
+            self.quiet("reg", "delete", SYSTEM_ENVIRONMENT, "/v", name, "/f")
+        else:
+            self.quiet("reg", "add", SYSTEM_ENVIRONMENT, "/v", name, "/d", value, "/f")
+
+    def restart(self, trace: Path = None):
+        """A new session with one SCM. With `trace`, Wine's debug output of the system
+        processes and of the services they start (which inherit it) is appended to that file."""
+        self.stop_keepalive()
         for _ in range(3):
             self.wine.kill_server()
             subprocess.run(["wineserver", "-p"], env=self.wine.base_env(), timeout=60,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self.quiet("sc", "query", "RavelWarmUp")
+            with open(trace if trace else os.devnull, "ab") as output:
+                subprocess.run([WINE64, "sc", "query", "RavelWarmUp"], env=self.wine.base_env(), timeout=120,
+                               stdout=subprocess.DEVNULL, stderr=output)
             managers = service_managers(self.wine.prefix)
             if len(managers) == 1:
+                self.keepalive = subprocess.Popen([WINE64, str(BUILD / "win64" / "sleeper.exe")],
+                                                  env=self.wine.base_env(), stdout=subprocess.DEVNULL,
+                                                  stderr=subprocess.DEVNULL)
                 return
         fail(f"the prefix's server did not come up with one Service Control Manager: {managers}")
 
+    def stop_keepalive(self):
+        if self.keepalive is not None:
+            self.keepalive.kill()
+            self.keepalive.wait()
+            self.keepalive = None
+
     def close(self):
-        self.quiet("reg", "delete", SYSTEM_ENVIRONMENT, "/v", "RAVEL_LOG", "/f")
-        self.keepalive.kill()
-        self.keepalive.wait()
+        self.set_system_variable("RAVEL_LOG", None)
+        self.set_system_variable("WINEDEBUG", None)
+        self.stop_keepalive()
         self.wine.kill_server()
 
 
@@ -181,6 +214,68 @@ class BenchService:
         self.remove_logs()
 
 
+def first_scm_calls(trace: str, exe_name: str):
+    """(milliseconds, function) for each process of `exe_name` in a Wine trace: from the load
+    of the executable, the first thing Wine traces of a new process, to the first service
+    function the same thread enters. Processes that enter none are left out."""
+    loaded = {}
+    calls = []
+    marker = "\\" + exe_name.lower() + '"'
+    for line in trace.splitlines():
+        match = TRACE_LINE.match(line)
+        if not match:
+            continue
+        seconds, thread, channel, text = float(match[1]), match[2], match[3], match[4]
+        if channel == "loaddll":
+            if "Loaded " in text and marker in text.lower():
+                loaded[thread] = seconds
+        elif thread in loaded:
+            calls.append(((seconds - loaded.pop(thread)) * 1000, text.split(" ", 1)[0]))
+    return calls
+
+
+def traced_first_scm_call(wine: Wine, args, exe_name: str):
+    """Runs one Wine program with the start-up trace on and the launcher's log off; the
+    (milliseconds, function) of its first service call, or None."""
+    env = dict(wine.base_env(), WINEDEBUG=STARTUP_TRACE)
+    for name in NO_LOG:
+        env.pop(name, None)
+    completed = subprocess.run([WINE64, *[str(a) for a in args]], env=env, timeout=TIMEOUT_SECONDS,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    calls = first_scm_calls(completed.stderr.decode("utf-8", "replace"), exe_name)
+    return calls[0] if calls else None
+
+
+def startup_figures(session: Session, runs: int):
+    """Start-up to the first call to the SCM, with the log off as users run them: of the
+    service process (to StartServiceCtrlDispatcherW; the SCM starts it, so its trace comes
+    through the system environment and the output the system processes inherit), of an
+    administration command (/status, to OpenSCManagerW) and, for comparison, of Wine's own
+    minimal SCM client (`sc query`). Returns {name: list of milliseconds}."""
+    STARTUP_TRACE_FILE.unlink(missing_ok=True)
+    session.set_system_variable("RAVEL_LOG", None)
+    session.set_system_variable("WINEDEBUG", STARTUP_TRACE)
+    session.restart(STARTUP_TRACE_FILE)
+    service = BenchService(session.wine)
+    try:
+        for _ in range(runs):
+            service.start()
+            service.stop()
+        status = [traced_first_scm_call(session.wine, [service.exe, "/status"], service.exe.name) for _ in range(runs)]
+        query = [traced_first_scm_call(session.wine, ["sc", "query", NAME], "sc.exe") for _ in range(runs)]
+    finally:
+        service.remove()
+    supervisor = [ms for ms, function in first_scm_calls(STARTUP_TRACE_FILE.read_text(errors="replace"),
+                                                          service.exe.name)
+                  if function == "StartServiceCtrlDispatcherW"]
+    return {
+        "service process -> StartServiceCtrlDispatcherW": supervisor,
+        "/status -> OpenSCManagerW": [ms for ms, function in filter(None, status) if function == "OpenSCManagerW"],
+        "Wine's sc query -> OpenSCManagerW": [ms for ms, function in filter(None, query)
+                                             if function == "OpenSCManagerW"],
+    }
+
+
 def request_cost(wine: Wine, runs=5) -> float:
     """Median wall time of one `sc query`: what issuing a request through a Wine program costs."""
     times = []
@@ -195,20 +290,25 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--cycles", type=int, default=12, help="start/stop cycles, the first one a warm-up "
                                                                "(default 12, at least 11)")
+    parser.add_argument("--startup-runs", type=int, default=10,
+                        help="traced runs of each kind for the start-up figures (default 10, at least 5)")
     options = parser.parse_args()
     cycles = max(options.cycles, 11)
     session = Session()
     try:
         service = BenchService(session.wine)
+        load = MachineLoad()
         try:
             rows = []
             for _ in range(cycles):
-                start_s = service.start()
-                stop_s = service.stop()
+                with load.round():
+                    start_s = service.start()
+                    stop_s = service.stop()
                 rows.append((start_s, stop_s, service.in_service_stop_ms()))
             cost = request_cost(session.wine)
         finally:
             service.remove()
+        startup = startup_figures(session, max(options.startup_runs, 5))
     finally:
         session.close()
 
@@ -225,6 +325,14 @@ def main():
           f"{statistics.median(r[1] for r in warm) * 1000:.0f} ms; in-service stop "
           + (f"{statistics.median(insides):.0f} ms" if insides else "not logged"))
     print(f"cost of issuing one request (median run time of `sc query`): {cost * 1000:.0f} ms")
+    print(load.describe("cycles"))
+    print("start-up to the first SCM call, log off (Wine's trace, 1 ms steps: from the load of the executable "
+          "to the first service function it enters):")
+    for name, values in startup.items():
+        if not values:
+            fail(f"the trace shows no start-up of the kind '{name}'")
+        print(f"  {name:<48} median {statistics.median(values):5.1f} ms  min {min(values):5.1f} ms  "
+              f"({len(values)} runs)")
 
 
 if __name__ == "__main__":
