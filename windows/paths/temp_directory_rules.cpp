@@ -89,8 +89,7 @@ std::string probeDirectoryName(const std::string& directory, unsigned long proce
 }
 
 std::wstring probeDirectoryName(const std::wstring& directory, unsigned long processId, int random) {
-    // Digits are ASCII, so each widens as it is. (std::to_wstring would bring the C
-    // library's wide formatted output into the launcher for this one name.)
-    std::string digits = std::to_string(processId) + std::to_string(random);
-    return directory + L"\\rvltw" + std::wstring(digits.begin(), digits.end());
+    // Widened from std::to_string: std::to_wstring would bring the C library's wide
+    // formatted output into the launcher image for this one name.
+    return directory + L"\\rvltw" + widenBytes((std::to_string(processId) + std::to_string(random)).c_str());
 }

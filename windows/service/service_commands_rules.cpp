@@ -107,7 +107,10 @@ std::wstring systemReasonLine(std::wstring_view messageText, uint32_t error) {
            (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'\t'))
         text.remove_suffix(1);
     std::wstring line = text.empty() ? std::wstring(L"Unknown error") : std::wstring(text);
-    return line + L" (" + std::to_wstring(error) + L")";
+    // The digits of std::to_string, which are ASCII, widened as they are: std::to_wstring
+    // would bring the C library's wide formatted output into the launcher for this one number.
+    std::string digits = std::to_string(error);
+    return line + L" (" + std::wstring(digits.begin(), digits.end()) + L")";
 }
 
 std::wstring eventSourceKeyPath(std::wstring_view serviceName) {
