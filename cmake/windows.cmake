@@ -28,8 +28,8 @@ set_target_properties(launcher PROPERTIES OUTPUT_NAME "launcher${LAUNCHER_BITS}"
 target_include_directories(launcher PRIVATE ${CMAKE_SOURCE_DIR}/windows ${CMAKE_SOURCE_DIR}/windows/jni ${JDK_INCLUDE_DIR})
 target_compile_definitions(launcher PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
   _WIN32_WINNT=0x0601 LAUNCHER_BITS=${LAUNCHER_BITS})
-# The image is mapped at every start, so it carries only what the launcher runs (a link map,
-# -Wl,-Map=<file>, shows what it is made of):
+# The image is mapped at every start, so it carries only what the launcher runs (the link
+# map, launcher32.map / launcher64.map in the build directory, shows what it is made of):
 # - no exceptions and no run-time type information: the launcher uses neither, and
 #   windows/core/cxx_runtime_win.cpp keeps the C++ library's exception machinery out;
 # - function-local statics without the thread-safe guard, whose library code brings a
@@ -45,7 +45,13 @@ target_compile_definitions(launcher PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
 target_compile_options(launcher PRIVATE -Wall -Wextra -Os -fno-exceptions -fno-rtti -fno-threadsafe-statics
   -ffunction-sections)
 set_target_properties(launcher PROPERTIES CXX_STANDARD 20)
-target_link_options(launcher PRIVATE -static -s -mconsole -Wl,--gc-sections)
+target_link_options(launcher PRIVATE -static -s -mconsole -Wl,--gc-sections
+  -Wl,-Map=${CMAKE_BINARY_DIR}/launcher${LAUNCHER_BITS}.map)
+# A library piece the launcher is built without fails the build, naming the reference that
+# brought it in, instead of growing the image unnoticed.
+add_custom_command(TARGET launcher POST_BUILD
+  COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/check_image.sh ${CMAKE_BINARY_DIR}/launcher${LAUNCHER_BITS}.map
+  VERBATIM)
 # user32.dll is delay-loaded: most runs (and the service supervisor, and every
 # administration command) never show a window, and loading user32 makes a process a GUI
 # process and costs tens of milliseconds under Wine. It is loaded on the first call of one

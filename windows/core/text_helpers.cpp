@@ -73,3 +73,10 @@ bool endsWithIgnoringAsciiCase(std::string_view text, std::string_view suffix) {
 bool endsWithIgnoringAsciiCase(std::wstring_view text, std::wstring_view suffix) {
     return hasSuffixIgnoringAsciiCase(text, suffix);
 }
+
+std::wstring decimalText(long long value) {
+    // std::to_string formats integers itself; its digits and sign are ASCII and widen as
+    // they are.
+    std::string digits = std::to_string(value);
+    return std::wstring(digits.begin(), digits.end());
+}

@@ -1,5 +1,5 @@
 // The small text chores the portable code shares: splitting a separated list, ASCII case
-// folding, and prefix and suffix tests. Each comes in the 8-bit and the UTF-16 form and
+// folding, prefix and suffix tests, and numbers as wide text. Each comes in the 8-bit and the UTF-16 form and
 // works on code units alone, whatever the code page: no locale is consulted, so a byte or
 // code unit outside ASCII is only ever compared as it stands.
 #pragma once
@@ -38,3 +38,8 @@ bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix)
 bool startsWithIgnoringAsciiCase(std::wstring_view text, std::wstring_view prefix);
 bool endsWithIgnoringAsciiCase(std::string_view text, std::string_view suffix);
 bool endsWithIgnoringAsciiCase(std::wstring_view text, std::wstring_view suffix);
+
+// The decimal text of `value` ("-" before a negative one, no leading zeros) in UTF-16. Use it
+// rather than std::to_wstring, which brings the C library's wide formatted output, a
+// floating-point formatter and all, into the launcher image for a few digits.
+std::wstring decimalText(long long value);

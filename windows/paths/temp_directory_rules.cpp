@@ -2,6 +2,7 @@
 
 #include "core/log.h"
 #include "core/text_format.h"
+#include "core/text_helpers.h"
 
 // Candidates 1-4 want a temp directory whose long form is exact; 5-9 are fixed system places
 // tried without that demand; 10-12 repeat the first sources and accept what 1-3 refused for
@@ -89,7 +90,5 @@ std::string probeDirectoryName(const std::string& directory, unsigned long proce
 }
 
 std::wstring probeDirectoryName(const std::wstring& directory, unsigned long processId, int random) {
-    // Widened from std::to_string: std::to_wstring would bring the C library's wide
-    // formatted output into the launcher image for this one name.
-    return directory + L"\\rvltw" + widenBytes((std::to_string(processId) + std::to_string(random)).c_str());
+    return directory + L"\\rvltw" + decimalText(processId) + decimalText(random);
 }

@@ -107,10 +107,7 @@ std::wstring systemReasonLine(std::wstring_view messageText, uint32_t error) {
            (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'\t'))
         text.remove_suffix(1);
     std::wstring line = text.empty() ? std::wstring(L"Unknown error") : std::wstring(text);
-    // The digits of std::to_string, which are ASCII, widened as they are: std::to_wstring
-    // would bring the C library's wide formatted output into the launcher for this one number.
-    std::string digits = std::to_string(error);
-    return line + L" (" + std::wstring(digits.begin(), digits.end()) + L")";
+    return line + L" (" + decimalText(error) + L")";
 }
 
 std::wstring eventSourceKeyPath(std::wstring_view serviceName) {

@@ -1,6 +1,7 @@
 #include "service/service_output_rules.h"
 
 #include "config/config_store.h"
+#include "core/text_helpers.h"
 
 OutputLimits outputLimits(const std::string& maxBytesText, const std::string& keepText) {
     OutputLimits limits{kDefaultOutputMaxBytes, kDefaultOutputKeep};
@@ -19,7 +20,7 @@ bool rotationDue(unsigned long long currentSize, size_t lineBytes, unsigned long
     return currentSize > 0 && lineBytes > maxBytes - (currentSize < maxBytes ? currentSize : maxBytes);
 }
 
-std::wstring rotatedName(const std::wstring& path, unsigned number) { return path + L"." + std::to_wstring(number); }
+std::wstring rotatedName(const std::wstring& path, unsigned number) { return path + L"." + decimalText(number); }
 
 std::vector<RotationStep> rotationSteps(const std::wstring& path, unsigned keep) {
     using Kind = RotationStep::Kind;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <string>
 #include <vector>
 
@@ -95,4 +97,12 @@ TEST(PrefixAndSuffix, NonAsciiLettersMustMatchExactly) {
     EXPECT_TRUE(endsWithIgnoringAsciiCase("C:\\\xC4PP", "\xC4pp"));
     EXPECT_FALSE(endsWithIgnoringAsciiCase("C:\\\xC4PP", "\xE4pp"));  // Ä is not folded to ä
     EXPECT_FALSE(startsWithIgnoringAsciiCase(L"\u00C4", L"\u00E4"));
+}
+
+TEST(DecimalText, DigitsAndSignAsTheNarrowFormGivesThem) {
+    EXPECT_EQ(decimalText(0), L"0");
+    EXPECT_EQ(decimalText(1066), L"1066");
+    EXPECT_EQ(decimalText(4294967295LL), L"4294967295");
+    EXPECT_EQ(decimalText(-5), L"-5");
+    EXPECT_EQ(decimalText(LLONG_MIN), L"-9223372036854775808");
 }
