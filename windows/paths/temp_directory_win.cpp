@@ -273,8 +273,8 @@ void getTempDirectoryWide(wchar_t* buffer, size_t size, bool failIfNone) {
 }
 
 void getTempDirectoryForLog(wchar_t* buffer, size_t size) {
-    bool keptChoiceUsable = choiceState == ChoiceState::Chosen ||
-                            (choiceState == ChoiceState::NotChosen && configurationRead());
+    bool keptChoiceUsable =
+        choiceState == ChoiceState::Chosen || (choiceState == ChoiceState::NotChosen && configurationRead());
     if (keptChoiceUsable) {
         getTempDirectoryWide(buffer, size, false);
         return;
