@@ -11,8 +11,7 @@ namespace {
 constexpr DWORD kMaxPath = 32768;
 
 std::string trimQuotes(std::string_view value) {
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-        value = value.substr(1, value.size() - 2);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
     return std::string(value);
 }
 
@@ -27,8 +26,7 @@ bool equalsIgnoringCase(const std::wstring& a, const wchar_t* b) {
 
 std::wstring recordFilePath(const RuntimeHome& runtime) {
     std::wstring fromEnvironment;
-    if (environmentValue(L"STANDIN_RECORD", fromEnvironment) && !fromEnvironment.empty())
-        return fromEnvironment;
+    if (environmentValue(L"STANDIN_RECORD", fromEnvironment) && !fromEnvironment.empty()) return fromEnvironment;
     return runtime.root + L"\\standin.log";
 }
 
@@ -111,13 +109,9 @@ Record& Record::add(std::string_view key, std::string_view utf8Value) {
     return *this;
 }
 
-Record& Record::add(std::string_view key, const std::wstring& value) {
-    return add(key, toUtf8(value));
-}
+Record& Record::add(std::string_view key, const std::wstring& value) { return add(key, toUtf8(value)); }
 
-Record& Record::addNumber(std::string_view key, long long value) {
-    return add(key, std::to_string(value));
-}
+Record& Record::addNumber(std::string_view key, long long value) { return add(key, std::to_string(value)); }
 
 Record& Record::addHex(std::string_view key, unsigned long value) {
     char text[16];
@@ -132,14 +126,13 @@ bool appendRecord(const RuntimeHome& runtime, const Record& record) {
 bool appendRecordTo(const std::wstring& path, const Record& record) {
     // Append-only access makes every write land at the current end of the file, so records
     // of processes that write at the same time never overwrite each other.
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     std::string line = record.line() + "\n";
     DWORD written = 0;
-    bool ok = WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
-              written == line.size();
+    bool ok =
+        WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) && written == line.size();
     CloseHandle(file);
     return ok;
 }
@@ -163,12 +156,11 @@ std::string escapeField(std::string_view utf8) {
 
 std::string toUtf8(const std::wstring& text) {
     if (text.empty()) return std::string();
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                   nullptr, 0, nullptr, nullptr);
+    int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     if (size <= 0) return std::string();
     std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
     return out;
 }
 
@@ -183,12 +175,12 @@ std::string codePageToUtf8(const char* text, UINT codePage) {
 }
 
 bool readWholeFile(const std::wstring& path, std::string& out, size_t limit) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size = {};
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart >= 0 &&
-              static_cast<unsigned long long>(size.QuadPart) <= limit;
+    bool ok =
+        GetFileSizeEx(file, &size) && size.QuadPart >= 0 && static_cast<unsigned long long>(size.QuadPart) <= limit;
     if (ok) {
         out.assign(static_cast<size_t>(size.QuadPart), '\0');
         size_t done = 0;
@@ -208,8 +200,7 @@ bool writeStandardError(std::string_view bytes) {
     if (error == nullptr || error == INVALID_HANDLE_VALUE) return false;
     while (!bytes.empty()) {
         DWORD written = 0;
-        if (!WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-            written == 0)
+        if (!WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written == 0)
             return false;
         bytes.remove_prefix(written);
     }

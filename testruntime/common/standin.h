@@ -34,9 +34,9 @@ std::map<std::string, std::string> parseRelease(std::string_view text);
 
 // One runtime home, found from the bin directory that holds a program or library.
 struct RuntimeHome {
-    std::wstring home;     // the parent of the bin directory
-    std::wstring root;     // where `release` was found: the home, or for a JDK's `jre` home
-                           // the JDK above it; equal to `home` when there is no release file
+    std::wstring home;  // the parent of the bin directory
+    std::wstring root;  // where `release` was found: the home, or for a JDK's `jre` home
+                        // the JDK above it; equal to `home` when there is no release file
     bool hasRelease = false;
     std::map<std::string, std::string> release;
 
@@ -56,6 +56,7 @@ public:
     Record& addNumber(std::string_view key, long long value);
     Record& addHex(std::string_view key, unsigned long value);
     const std::string& line() const { return line_; }
+
 private:
     std::string line_;
 };

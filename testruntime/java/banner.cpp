@@ -2,9 +2,7 @@
 
 namespace standin {
 
-bool isOldNumbering(const std::string& version) {
-    return version.compare(0, 2, "1.") == 0;
-}
+bool isOldNumbering(const std::string& version) { return version.compare(0, 2, "1.") == 0; }
 
 std::string composeBanner(const BannerFacts& facts) {
     const std::string& build = facts.runtimeVersion.empty() ? facts.version : facts.runtimeVersion;

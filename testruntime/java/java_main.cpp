@@ -25,8 +25,7 @@
 
 namespace {
 
-const wchar_t* const kJavaOptionsVariables[] = {L"_JAVA_OPTIONS", L"JAVA_TOOL_OPTIONS",
-                                                L"JDK_JAVA_OPTIONS"};
+const wchar_t* const kJavaOptionsVariables[] = {L"_JAVA_OPTIONS", L"JAVA_TOOL_OPTIONS", L"JDK_JAVA_OPTIONS"};
 
 void recordStart(const standin::RuntimeHome& runtime, const std::wstring& program) {
     standin::Record record("start");
@@ -35,8 +34,7 @@ void recordStart(const standin::RuntimeHome& runtime, const std::wstring& progra
     record.add("command", std::wstring(GetCommandLineW()));
     for (const wchar_t* name : kJavaOptionsVariables) {
         std::wstring value;
-        if (standin::environmentValue(name, value))
-            record.add("env:" + standin::toUtf8(name), value);
+        if (standin::environmentValue(name, value)) record.add("env:" + standin::toUtf8(name), value);
     }
     // A lost record would make a probe count wrong without any sign, so say so where the
     // test sees it; the launcher ignores lines that are not version lines.
@@ -63,9 +61,7 @@ bool isAbsolute(const std::wstring& path) {
     return (path.size() >= 2 && path[1] == L':') || (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\');
 }
 
-bool pathExists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool pathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // A runtime of the old layout keeps its class library in lib\rt.jar; a JDK keeps it in the
 // JRE inside it. Without it a real VM of that age cannot even start.

@@ -4,13 +4,9 @@ namespace standin {
 
 namespace {
 
-bool isSeparator(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
+bool isSeparator(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
-bool isLineSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\f';
-}
+bool isLineSpace(char c) { return c == ' ' || c == '\t' || c == '\f'; }
 
 // Length of a line break at `position` (LF or CR LF, also a lone CR), 0 when there is none.
 size_t lineBreakAt(std::string_view text, size_t position) {
@@ -29,11 +25,16 @@ size_t continuedAt(std::string_view text, size_t backslash) {
 
 char escaped(char code) {
     switch (code) {
-    case 'n': return '\n';
-    case 'r': return '\r';
-    case 't': return '\t';
-    case 'f': return '\f';
-    default: return code;
+    case 'n':
+        return '\n';
+    case 'r':
+        return '\r';
+    case 't':
+        return '\t';
+    case 'f':
+        return '\f';
+    default:
+        return code;
     }
 }
 
@@ -43,8 +44,10 @@ public:
 
     std::vector<std::string> run() {
         while (position_ < text_.size()) {
-            if (quote_ != 0) quoted();
-            else plain();
+            if (quote_ != 0)
+                quoted();
+            else
+                plain();
         }
         finish();
         return std::move(arguments_);
@@ -108,8 +111,6 @@ private:
 
 }  // namespace
 
-std::vector<std::string> splitArgumentFile(std::string_view text) {
-    return Splitter(text).run();
-}
+std::vector<std::string> splitArgumentFile(std::string_view text) { return Splitter(text).run(); }
 
 }  // namespace standin

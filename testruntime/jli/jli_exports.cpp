@@ -60,9 +60,7 @@ void record(const standin::Record& entry) {
         standin::writeStandardError("standin jli.dll: could not write the record file\r\n");
 }
 
-std::string asUtf8(const char* text) {
-    return standin::codePageToUtf8(text, AreFileApisANSI() ? CP_ACP : CP_OEMCP);
-}
+std::string asUtf8(const char* text) { return standin::codePageToUtf8(text, AreFileApisANSI() ? CP_ACP : CP_OEMCP); }
 
 char* copyString(const std::string& text) {
     auto* copy = static_cast<char*>(malloc(text.size() + 1));
@@ -139,8 +137,10 @@ JNIEXPORT void JNICALL JLI_InitArgProcessing(jboolean hasJavaArgs, jboolean disa
 
 JNIEXPORT JliList* JNICALL JLI_PreprocessArg(const char* arg, jboolean expandSourceOpt) {
     standin::Record entry("jli-preprocess");
-    if (arg == nullptr) entry.add("arg.null", "1");
-    else entry.add("arg", asUtf8(arg));
+    if (arg == nullptr)
+        entry.add("arg.null", "1");
+    else
+        entry.add("arg", asUtf8(arg));
     entry.addNumber("expandSourceOpt", expandSourceOpt);
     entry.addNumber("initialized", initialized ? 1 : 0);
     std::vector<std::string> arguments;
@@ -163,7 +163,8 @@ JNIEXPORT JliList* JNICALL JLI_PreprocessArg(const char* arg, jboolean expandSou
     }
     entry.add("result", "list");
     entry.addNumber("count", static_cast<long long>(arguments.size()));
-    for (size_t i = 0; i < arguments.size(); ++i) entry.add("element" + std::to_string(i), asUtf8(arguments[i].c_str()));
+    for (size_t i = 0; i < arguments.size(); ++i)
+        entry.add("element" + std::to_string(i), asUtf8(arguments[i].c_str()));
     record(entry);
     return makeList(arguments);
 }
@@ -177,9 +178,12 @@ JNIEXPORT void JNICALL JLI_MemFree(void* pointer) {
     }
     const char* what = nullptr;
     EnterCriticalSection(&allocationLock);
-    if (lists.erase(pointer) != 0) what = "list";
-    else if (arrays.erase(pointer) != 0) what = "elements";
-    else if (strings.erase(pointer) != 0) what = "string";
+    if (lists.erase(pointer) != 0)
+        what = "list";
+    else if (arrays.erase(pointer) != 0)
+        what = "elements";
+    else if (strings.erase(pointer) != 0)
+        what = "string";
     LeaveCriticalSection(&allocationLock);
     if (what == nullptr) {
         // Freeing what this library never handed out (or freed already) would corrupt the
@@ -192,5 +196,4 @@ JNIEXPORT void JNICALL JLI_MemFree(void* pointer) {
     record(entry);
     free(pointer);
 }
-
 }

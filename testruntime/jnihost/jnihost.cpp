@@ -48,9 +48,7 @@ void say(const std::string& key, const std::string& value) {
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
-void sayNumber(const std::string& key, long long value) {
-    say(key, std::to_string(value));
-}
+void sayNumber(const std::string& key, long long value) { say(key, std::to_string(value)); }
 
 std::string toCodePage(const wchar_t* text, UINT codePage) {
     int size = WideCharToMultiByte(codePage, 0, text, -1, nullptr, 0, nullptr, nullptr);
@@ -107,7 +105,8 @@ std::string javaText(JNIEnv* env, jstring string) {
     if (string == nullptr) return "<null>";
     const jchar* chars = env->GetStringChars(string, nullptr);
     jsize length = env->GetStringLength(string);
-    std::string text = standin::exactUtf8(std::u16string(reinterpret_cast<const char16_t*>(chars), static_cast<size_t>(length)));
+    std::string text =
+        standin::exactUtf8(std::u16string(reinterpret_cast<const char16_t*>(chars), static_cast<size_t>(length)));
     env->ReleaseStringChars(string, chars);
     return text;
 }
@@ -159,7 +158,8 @@ jobjectArray makeArguments(JNIEnv* env, const std::vector<std::u16string>& argum
     jclass string = env->FindClass("java/lang/String");
     jobjectArray array = env->NewObjectArray(static_cast<jsize>(arguments.size()), string, nullptr);
     for (size_t i = 0; i < arguments.size(); ++i) {
-        jstring text = env->NewString(reinterpret_cast<const jchar*>(arguments[i].data()), static_cast<jsize>(arguments[i].size()));
+        jstring text = env->NewString(reinterpret_cast<const jchar*>(arguments[i].data()),
+                                      static_cast<jsize>(arguments[i].size()));
         env->SetObjectArrayElement(array, static_cast<jsize>(i), text);
         env->DeleteLocalRef(text);
     }
@@ -215,12 +215,18 @@ int launchMode(int argc, wchar_t** argv) {
         }
         if (i + 1 >= argc) return 2;
         const wchar_t* value = argv[++i];
-        if (flag == L"--class") launch.className = toCodePage(value, CP_UTF8);
-        else if (flag == L"--stack") launch.stack = static_cast<SIZE_T>(wcstoull(value, nullptr, 0));
-        else if (flag == L"--version") launch.host.version = static_cast<jint>(wcstoul(value, nullptr, 0));
-        else if (flag == L"--ignore") launch.host.ignoreUnrecognized = wcstoul(value, nullptr, 10) != 0;
-        else if (flag == L"--args" && !readArguments(value, launch.arguments)) return 2;
-        else if (flag == L"--preload") launch.preload.push_back(value);
+        if (flag == L"--class")
+            launch.className = toCodePage(value, CP_UTF8);
+        else if (flag == L"--stack")
+            launch.stack = static_cast<SIZE_T>(wcstoull(value, nullptr, 0));
+        else if (flag == L"--version")
+            launch.host.version = static_cast<jint>(wcstoul(value, nullptr, 0));
+        else if (flag == L"--ignore")
+            launch.host.ignoreUnrecognized = wcstoul(value, nullptr, 10) != 0;
+        else if (flag == L"--args" && !readArguments(value, launch.arguments))
+            return 2;
+        else if (flag == L"--preload")
+            launch.preload.push_back(value);
     }
     for (++i; i < argc; ++i) launch.host.options.push_back(toCodePage(argv[i], CP_ACP));
     sayNumber("hostMainThread", GetCurrentThreadId());
@@ -304,7 +310,9 @@ int lookupsMode(int argc, wchar_t** argv) {
 // three-byte sequences, the UTF-16 and modified UTF-8 views of one string, regions, and a
 // string in standard four-byte UTF-8 (not valid modified UTF-8).
 void checkStrings(JNIEnv* env) {
-    jstring modified = env->NewStringUTF("a\xC0\x80" "b\xED\xA0\xBD\xED\xB8\x80");
+    jstring modified = env->NewStringUTF(
+        "a\xC0\x80"
+        "b\xED\xA0\xBD\xED\xB8\x80");
     say("modifiedLength", std::to_string(env->GetStringLength(modified)));
     say("modifiedText", javaText(env, modified));
     const char16_t units[] = {u'x', 0xD800, u'\u00e9', 0};
@@ -415,8 +423,9 @@ void checkThreads(JNIEnv* env) {
 // The splash call as the launcher makes it, with texts from NewStringUTF.
 void checkSplash(JNIEnv* env) {
     jclass cls = env->FindClass("com/ravel/runtime/WinLauncher");
-    jmethodID splash = env->GetStaticMethodID(
-        cls, "initAwtSplashConfig", "(ZZLjava/lang/String;IILjava/lang/String;IILjava/lang/String;IILjava/lang/String;II)V");
+    jmethodID splash =
+        env->GetStaticMethodID(cls, "initAwtSplashConfig",
+                               "(ZZLjava/lang/String;IILjava/lang/String;IILjava/lang/String;IILjava/lang/String;II)V");
     jstring texts[4] = {env->NewStringUTF("one"), env->NewStringUTF(""), env->NewStringUTF("caf\xC3\xA9"),
                         env->NewStringUTF("four")};
     env->CallStaticVoidMethod(cls, splash, JNI_TRUE, JNI_FALSE, texts[0], 1, 2, texts[1], 3, 4, texts[2], -5, 6,
@@ -428,10 +437,12 @@ void checkSplash(JNIEnv* env) {
 // System.setProperty twice, as the launcher's module-name step does.
 void checkProperty(JNIEnv* env) {
     jclass system = env->FindClass("java/lang/System");
-    jmethodID set = env->GetStaticMethodID(system, "setProperty", "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;");
+    jmethodID set =
+        env->GetStaticMethodID(system, "setProperty", "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;");
     const char16_t path[] = u"C:\\Программы\\app.exe";
     jstring name = env->NewStringUTF("ravel.moduleName");
-    jstring value = env->NewString(reinterpret_cast<const jchar*>(path), static_cast<jsize>(std::char_traits<char16_t>::length(path)));
+    jstring value = env->NewString(reinterpret_cast<const jchar*>(path),
+                                   static_cast<jsize>(std::char_traits<char16_t>::length(path)));
     auto previous = static_cast<jstring>(env->CallStaticObjectMethod(system, set, name, value));
     say("previous", javaText(env, previous));
     auto second = static_cast<jstring>(env->CallStaticObjectMethod(system, set, name, name));
@@ -461,9 +472,14 @@ struct Check {
 };
 
 const Check kChecks[] = {
-    {"strings", checkStrings},   {"pending", checkPending}, {"objects", checkObjects},
-    {"threads", checkThreads},   {"splash", checkSplash},   {"property", checkProperty},
-    {"unimplemented", checkUnimplemented}, {"deleted-reference", checkDeletedReference},
+    {"strings", checkStrings},
+    {"pending", checkPending},
+    {"objects", checkObjects},
+    {"threads", checkThreads},
+    {"splash", checkSplash},
+    {"property", checkProperty},
+    {"unimplemented", checkUnimplemented},
+    {"deleted-reference", checkDeletedReference},
 };
 
 int checkMode(int argc, wchar_t** argv) {

@@ -29,9 +29,8 @@ struct JniVersionStep {
     int javaMajor;
 };
 const JniVersionStep kJniVersions[] = {
-    {JNI_VERSION_1_2, 2},  {JNI_VERSION_1_4, 4},  {JNI_VERSION_1_6, 6},  {JNI_VERSION_1_8, 8},
-    {JNI_VERSION_9, 9},    {JNI_VERSION_10, 10},  {0x00130000, 19},      {0x00140000, 20},
-    {0x00150000, 21},
+    {JNI_VERSION_1_2, 2}, {JNI_VERSION_1_4, 4}, {JNI_VERSION_1_6, 6}, {JNI_VERSION_1_8, 8}, {JNI_VERSION_9, 9},
+    {JNI_VERSION_10, 10}, {0x00130000, 19},     {0x00140000, 20},     {0x00150000, 21},
 };
 
 // Java version of the runtime, from its release file; 17 when there is none.
@@ -47,13 +46,9 @@ jint newestJniVersion(int javaMajor) {
     return newest;
 }
 
-std::wstring asWide(const std::u16string& units) {
-    return std::wstring(units.begin(), units.end());
-}
+std::wstring asWide(const std::u16string& units) { return std::wstring(units.begin(), units.end()); }
 
-std::u16string asUnits(const std::wstring& wide) {
-    return std::u16string(wide.begin(), wide.end());
-}
+std::u16string asUnits(const std::wstring& wide) { return std::u16string(wide.begin(), wide.end()); }
 
 bool isAbsolutePath(const std::wstring& path) {
     return (path.size() >= 2 && path[1] == L':') || (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\');
@@ -67,15 +62,12 @@ std::wstring releasePath(const char* key) {
 
 bool endsWithIgnoringCase(const std::wstring& text, const wchar_t* suffix) {
     size_t length = wcslen(suffix);
-    return text.size() >= length &&
-           CompareStringOrdinal(text.c_str() + text.size() - length, static_cast<int>(length), suffix,
-                                static_cast<int>(length), TRUE) == CSTR_EQUAL;
+    return text.size() >= length && CompareStringOrdinal(text.c_str() + text.size() - length, static_cast<int>(length),
+                                                         suffix, static_cast<int>(length), TRUE) == CSTR_EQUAL;
 }
 
 // Options are 8-bit text in the code page of the file APIs, as a VM reads them.
-UINT optionCodePage() {
-    return AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-}
+UINT optionCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
 
 // Everything JNI_CreateJavaVM learns from its arguments before it judges them.
 struct Request {
@@ -150,8 +142,10 @@ void addInitArgs(Record& record, const JavaVMInitArgs& initArgs, const Request& 
     record.addNumber("ignoreUnrecognized", initArgs.ignoreUnrecognized);
     for (size_t i = 0; i < request.options.size(); ++i) {
         std::string key = "option" + std::to_string(i);
-        if (request.raw[i]->optionString == nullptr) record.add(key + ".null", "1");
-        else record.add(key, request.options[i]);
+        if (request.raw[i]->optionString == nullptr)
+            record.add(key + ".null", "1");
+        else
+            record.add(key, request.options[i]);
         if (request.raw[i]->extraInfo != nullptr) record.add(key + ".extraInfo", "set");
     }
 }
@@ -200,8 +194,10 @@ jint judgeOptions(const JavaVMInitArgs& initArgs, const Request& request, Record
 jint requestedFailure(const Request& request) {
     std::string text;
     auto found = request.properties.find("standin.createResult");
-    if (found != request.properties.end()) text = exactUtf8(found->second);
-    else text = loadedRuntime.value("STANDIN_CREATE_RESULT");
+    if (found != request.properties.end())
+        text = exactUtf8(found->second);
+    else
+        text = loadedRuntime.value("STANDIN_CREATE_RESULT");
     return text.empty() ? 0 : static_cast<jint>(strtol(text.c_str(), nullptr, 10));
 }
 
@@ -289,9 +285,7 @@ void recordLibraryLoad(HMODULE self) {
         writeStandardError("standin jvm.dll: could not write the record file\r\n");
 }
 
-void releaseLibrary() {
-    stopWatchingThreadCreation();
-}
+void releaseLibrary() { stopWatchingThreadCreation(); }
 
 bool isSupportedJniVersion(jint version) {
     int major = runtimeJavaMajor();
@@ -338,8 +332,9 @@ jint createJavaVm(JavaVM** vm, void** env, void* args) {
     if (verdict != JNI_OK) return failCreation(record, verdict, message);
     jint requested = requestedFailure(request);
     if (requested != 0)
-        return failCreation(record, requested, "Error occurred during initialization of VM\r\nstandin: failure requested (" +
-                                                   std::to_string(requested) + ")");
+        return failCreation(record, requested,
+                            "Error occurred during initialization of VM\r\nstandin: failure requested (" +
+                                std::to_string(requested) + ")");
     if (!buildWorld(request, message)) return failCreation(record, JNI_ERR, "standin: " + message);
     return startVm(record, request, vm, env);
 }

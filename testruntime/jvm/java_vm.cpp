@@ -11,9 +11,7 @@ namespace standin {
 
 namespace {
 
-bool isAcceptedThreadVersion(jint version) {
-    return version == JNI_VERSION_1_1 || isSupportedJniVersion(version);
-}
+bool isAcceptedThreadVersion(jint version) { return version == JNI_VERSION_1_1 || isSupportedJniVersion(version); }
 
 void recordThreadEvent(const char* kind, const char* function, jint result, const ThreadState* thread) {
     Record record(kind);
@@ -135,7 +133,8 @@ jint attach(void** penv, void* args, bool daemon, const char* function) {
             std::string name;
             std::u16string units;
             std::string problem;
-            if (attachArgs != nullptr && attachArgs->name != nullptr && fromModifiedUtf8(attachArgs->name, units, problem))
+            if (attachArgs != nullptr && attachArgs->name != nullptr &&
+                fromModifiedUtf8(attachArgs->name, units, problem))
                 name = exactUtf8(units);
             thread = attachThread(name.empty() ? nextThreadName() : name, daemon);
         }
@@ -193,8 +192,10 @@ jint JNICALL getEnv(JavaVM*, void** penv, jint version) {
     } else {
         VmLock lock;
         thread = currentThread();
-        if (thread == nullptr) result = JNI_EDETACHED;
-        else *penv = environmentOf(thread);
+        if (thread == nullptr)
+            result = JNI_EDETACHED;
+        else
+            *penv = environmentOf(thread);
     }
     Record record("get-env");
     record.addHex("version", static_cast<unsigned long>(version));

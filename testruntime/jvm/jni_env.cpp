@@ -22,7 +22,8 @@ namespace {
 
 // --- checks shared by every function
 
-[[noreturn]] void violationAbort(ThreadState* thread, const char* function, const char* rule, const std::string& detail) {
+[[noreturn]] void violationAbort(ThreadState* thread, const char* function, const char* rule,
+                                 const std::string& detail) {
     recordViolation(thread, function, rule, detail);
     abortVm("abort", function, std::string(rule) + ": " + detail);
 }
@@ -38,23 +39,29 @@ ThreadState* enter(JNIEnv* env, const char* function, Pending pending = Pending:
     if (vmState.phase != VmPhase::Running)
         violationAbort(thread, function, "vm-destroyed", "JNI function called after DestroyJavaVM");
     if (!thread->attached)
-        violationAbort(thread, function, "detached-thread", "environment of thread " + thread->name + ", which has detached");
+        violationAbort(thread, function, "detached-thread",
+                       "environment of thread " + thread->name + ", which has detached");
     if (thread->id != GetCurrentThreadId())
         recordViolation(thread, function, "env-of-other-thread",
                         "environment of thread " + std::to_string(thread->id) + " used on thread " +
                             std::to_string(GetCurrentThreadId()));
     if (thread->critical > 0 && !releasesCritical)
-        recordViolation(thread, function, "critical-region", "JNI call between GetStringCritical and ReleaseStringCritical");
+        recordViolation(thread, function, "critical-region",
+                        "JNI call between GetStringCritical and ReleaseStringCritical");
     if (thread->pending != nullptr && pending == Pending::Forbidden)
-        recordViolation(thread, function, "pending-exception", "called with " + thread->pending->cls->name + " pending");
+        recordViolation(thread, function, "pending-exception",
+                        "called with " + thread->pending->cls->name + " pending");
     return thread;
 }
 
 const char* kindName(RefKind kind) {
     switch (kind) {
-    case RefKind::Local: return "local";
-    case RefKind::Global: return "global";
-    default: return "weak global";
+    case RefKind::Local:
+        return "local";
+    case RefKind::Global:
+        return "global";
+    default:
+        return "weak global";
     }
 }
 
@@ -123,8 +130,7 @@ jobject localRef(ThreadState* thread, Object* object) {
 std::string namedText(ThreadState* thread, const char* bytes, const char* function) {
     std::u16string units;
     std::string problem;
-    if (!fromModifiedUtf8(bytes, units, problem))
-        recordViolation(thread, function, "invalid-modified-utf8", problem);
+    if (!fromModifiedUtf8(bytes, units, problem)) recordViolation(thread, function, "invalid-modified-utf8", problem);
     return exactUtf8(units);
 }
 
@@ -150,7 +156,8 @@ jclass JNICALL findClass(JNIEnv* env, const char* name) {
     std::string text = name != nullptr ? namedText(thread, name, "FindClass") : std::string();
     bool dotted = text.find('.') != std::string::npos;
     if (dotted)
-        recordViolation(thread, "FindClass", "class-name-format", "'" + text + "' uses '.'; the JNI writes class names with '/'");
+        recordViolation(thread, "FindClass", "class-name-format",
+                        "'" + text + "' uses '.'; the JNI writes class names with '/'");
     Class* cls = nullptr;
     if (name != nullptr && !dotted) {
         VmLock lock;
@@ -316,9 +323,7 @@ jobject newGlobal(JNIEnv* env, jobject ref, RefKind kind, const char* function) 
     return newReference(thread, target, kind);
 }
 
-jobject JNICALL newGlobalRef(JNIEnv* env, jobject ref) {
-    return newGlobal(env, ref, RefKind::Global, "NewGlobalRef");
-}
+jobject JNICALL newGlobalRef(JNIEnv* env, jobject ref) { return newGlobal(env, ref, RefKind::Global, "NewGlobalRef"); }
 
 jweak JNICALL newWeakGlobalRef(JNIEnv* env, jobject ref) {
     return newGlobal(env, ref, RefKind::WeakGlobal, "NewWeakGlobalRef");
@@ -334,7 +339,8 @@ void deleteReference(JNIEnv* env, jobject ref, RefKind kind, const char* functio
         VmLock lock;
         RefSlot* slot = slotOf(thread, ref, function);
         if (!slot->live) {
-            recordViolation(thread, function, "deleted-reference", std::string("a ") + kindName(slot->kind) + " reference deleted twice");
+            recordViolation(thread, function, "deleted-reference",
+                            std::string("a ") + kindName(slot->kind) + " reference deleted twice");
             return;
         }
         if (slot->kind != kind) {
@@ -345,8 +351,10 @@ void deleteReference(JNIEnv* env, jobject ref, RefKind kind, const char* functio
         if (kind == RefKind::Local && slot->owner != thread)
             recordViolation(thread, function, "local-reference-of-other-thread", "a local reference of another thread");
         target = slot->target;
-        if (kind == RefKind::Local) forgetLocal(slot);
-        else slot->live = false;
+        if (kind == RefKind::Local)
+            forgetLocal(slot);
+        else
+            slot->live = false;
     }
     if (kind != RefKind::Local) recordGlobalRef(thread, "delete", kind, target);
 }
@@ -355,9 +363,7 @@ void JNICALL deleteGlobalRef(JNIEnv* env, jobject ref) {
     deleteReference(env, ref, RefKind::Global, "DeleteGlobalRef");
 }
 
-void JNICALL deleteLocalRef(JNIEnv* env, jobject ref) {
-    deleteReference(env, ref, RefKind::Local, "DeleteLocalRef");
-}
+void JNICALL deleteLocalRef(JNIEnv* env, jobject ref) { deleteReference(env, ref, RefKind::Local, "DeleteLocalRef"); }
 
 void JNICALL deleteWeakGlobalRef(JNIEnv* env, jweak ref) {
     deleteReference(env, ref, RefKind::WeakGlobal, "DeleteWeakGlobalRef");
@@ -389,9 +395,12 @@ jobjectRefType JNICALL getObjectRefType(JNIEnv* env, jobject ref) {
     auto* slot = reinterpret_cast<RefSlot*>(ref);
     if (vmState.slots.count(slot) == 0 || !slot->live) return JNIInvalidRefType;
     switch (slot->kind) {
-    case RefKind::Local: return JNILocalRefType;
-    case RefKind::Global: return JNIGlobalRefType;
-    default: return JNIWeakGlobalRefType;
+    case RefKind::Local:
+        return JNILocalRefType;
+    case RefKind::Global:
+        return JNIGlobalRefType;
+    default:
+        return JNIWeakGlobalRefType;
     }
 }
 
@@ -442,7 +451,8 @@ jmethodID lookUpMethodId(JNIEnv* env, jclass clazz, const char* name, const char
     ThreadState* thread = enter(env, function);
     Class* cls = resolveClass(thread, clazz, function);
     if (name == nullptr || signature == nullptr)
-        recordViolation(thread, function, "null-argument", name == nullptr ? "the name is null" : "the signature is null");
+        recordViolation(thread, function, "null-argument",
+                        name == nullptr ? "the name is null" : "the signature is null");
     std::string methodName = name != nullptr ? namedText(thread, name, function) : std::string();
     std::string descriptor = signature != nullptr ? namedText(thread, signature, function) : std::string();
     Method* method = nullptr;
@@ -482,11 +492,16 @@ struct ArgumentSource {
 
 jlong narrowed(char type, jlong value) {
     switch (type) {
-    case 'Z': return static_cast<jboolean>(value);
-    case 'B': return static_cast<jbyte>(value);
-    case 'C': return static_cast<jchar>(value);
-    case 'S': return static_cast<jshort>(value);
-    default: return static_cast<jint>(value);
+    case 'Z':
+        return static_cast<jboolean>(value);
+    case 'B':
+        return static_cast<jbyte>(value);
+    case 'C':
+        return static_cast<jchar>(value);
+    case 'S':
+        return static_cast<jshort>(value);
+    default:
+        return static_cast<jint>(value);
     }
 }
 
@@ -494,11 +509,21 @@ Value argumentFromList(ThreadState* thread, char type, va_list& list, const char
     Value value;
     value.type = type == '[' ? 'L' : type;
     switch (type) {
-    case 'J': value.integer = va_arg(list, jlong); break;
+    case 'J':
+        value.integer = va_arg(list, jlong);
+        break;
     // Variable arguments promote float to double.
-    case 'F': case 'D': value.real = va_arg(list, double); break;
-    case 'L': case '[': value.ref = resolve(thread, va_arg(list, jobject), function); break;
-    default: value.integer = narrowed(type, va_arg(list, jint)); break;
+    case 'F':
+    case 'D':
+        value.real = va_arg(list, double);
+        break;
+    case 'L':
+    case '[':
+        value.ref = resolve(thread, va_arg(list, jobject), function);
+        break;
+    default:
+        value.integer = narrowed(type, va_arg(list, jint));
+        break;
     }
     return value;
 }
@@ -507,20 +532,39 @@ Value argumentFromArray(ThreadState* thread, char type, const jvalue& slot, cons
     Value value;
     value.type = type == '[' ? 'L' : type;
     switch (type) {
-    case 'Z': value.integer = slot.z; break;
-    case 'B': value.integer = slot.b; break;
-    case 'C': value.integer = slot.c; break;
-    case 'S': value.integer = slot.s; break;
-    case 'I': value.integer = slot.i; break;
-    case 'J': value.integer = slot.j; break;
-    case 'F': value.real = slot.f; break;
-    case 'D': value.real = slot.d; break;
-    default: value.ref = resolve(thread, slot.l, function); break;
+    case 'Z':
+        value.integer = slot.z;
+        break;
+    case 'B':
+        value.integer = slot.b;
+        break;
+    case 'C':
+        value.integer = slot.c;
+        break;
+    case 'S':
+        value.integer = slot.s;
+        break;
+    case 'I':
+        value.integer = slot.i;
+        break;
+    case 'J':
+        value.integer = slot.j;
+        break;
+    case 'F':
+        value.real = slot.f;
+        break;
+    case 'D':
+        value.real = slot.d;
+        break;
+    default:
+        value.ref = resolve(thread, slot.l, function);
+        break;
     }
     return value;
 }
 
-std::vector<Value> readArguments(ThreadState* thread, const Method* method, ArgumentSource source, const char* function) {
+std::vector<Value> readArguments(ThreadState* thread, const Method* method, ArgumentSource source,
+                                 const char* function) {
     std::vector<Value> arguments;
     if (source.array == nullptr && source.list == nullptr && !method->parameters.empty())
         violationAbort(thread, function, "null-argument", "the argument array is null");
@@ -558,8 +602,8 @@ Value callStatic(JNIEnv* env, jclass clazz, jmethodID id, ArgumentSource source,
         return zeroOf(expected);
     }
     if (!isSubclassOf(cls, method->owner))
-        recordViolation(thread, function, "method-of-other-class", method->owner->name + "." + method->name +
-                                                                       " called through class " + cls->name);
+        recordViolation(thread, function, "method-of-other-class",
+                        method->owner->name + "." + method->name + " called through class " + cls->name);
     checkResultType(thread, method, expected, function);
     std::vector<Value> arguments = readArguments(thread, method, source, function);
     return invokeMethod(thread, method, nullptr, arguments, function);
@@ -575,7 +619,8 @@ Method* dispatched(const Object* receiver, Method* method) {
     return own != nullptr ? own : method;
 }
 
-Value callInstance(JNIEnv* env, jobject target, jmethodID id, ArgumentSource source, const char* function, char expected) {
+Value callInstance(JNIEnv* env, jobject target, jmethodID id, ArgumentSource source, const char* function,
+                   char expected) {
     ThreadState* thread = enter(env, function);
     Object* receiver = resolveNonNull(thread, target, function, "the receiver");
     Method* method = methodOf(thread, id, function);
@@ -600,8 +645,8 @@ jobject construct(JNIEnv* env, jclass clazz, jmethodID id, ArgumentSource source
         return nullptr;
     }
     if (!isSubclassOf(cls, method->owner))
-        recordViolation(thread, function, "method-of-other-class", "constructor of " + method->owner->name +
-                                                                       " used for " + cls->name);
+        recordViolation(thread, function, "method-of-other-class",
+                        "constructor of " + method->owner->name + " used for " + cls->name);
     if (!isInstantiable(thread, cls, function)) return nullptr;
     std::vector<Value> arguments = readArguments(thread, method, source, function);
     Object* object = nullptr;
@@ -629,36 +674,36 @@ template <>
 void resultAs<void>(JNIEnv*, const Value&) {}
 
 // The three forms (variable arguments, va_list, jvalue array) of one Call<Type>Method.
-#define STANDIN_CALL_FORMS(Prefix, Name, Target, TargetType, ResultType, Letter, Dispatch)                        \
+#define STANDIN_CALL_FORMS(Prefix, Name, Target, TargetType, ResultType, Letter, Dispatch)                       \
     ResultType JNICALL Prefix##Name##Method(JNIEnv* env, TargetType target, jmethodID id, ...) {                 \
-        va_list list;                                                                                          \
-        va_start(list, id);                                                                                    \
-        Value value = Dispatch(env, target, id, ArgumentSource{&list, nullptr}, Target #Name "Method", Letter); \
-        va_end(list);                                                                                          \
-        return resultAs<ResultType>(env, value);                                                               \
-    }                                                                                                          \
-    ResultType JNICALL Prefix##Name##MethodV(JNIEnv* env, TargetType target, jmethodID id, va_list args) {     \
-        va_list list;                                                                                          \
-        va_copy(list, args);                                                                                   \
+        va_list list;                                                                                            \
+        va_start(list, id);                                                                                      \
+        Value value = Dispatch(env, target, id, ArgumentSource{&list, nullptr}, Target #Name "Method", Letter);  \
+        va_end(list);                                                                                            \
+        return resultAs<ResultType>(env, value);                                                                 \
+    }                                                                                                            \
+    ResultType JNICALL Prefix##Name##MethodV(JNIEnv* env, TargetType target, jmethodID id, va_list args) {       \
+        va_list list;                                                                                            \
+        va_copy(list, args);                                                                                     \
         Value value = Dispatch(env, target, id, ArgumentSource{&list, nullptr}, Target #Name "MethodV", Letter); \
-        va_end(list);                                                                                          \
-        return resultAs<ResultType>(env, value);                                                               \
-    }                                                                                                          \
+        va_end(list);                                                                                            \
+        return resultAs<ResultType>(env, value);                                                                 \
+    }                                                                                                            \
     ResultType JNICALL Prefix##Name##MethodA(JNIEnv* env, TargetType target, jmethodID id, const jvalue* args) { \
-        return resultAs<ResultType>(                                                                           \
-            env, Dispatch(env, target, id, ArgumentSource{nullptr, args}, Target #Name "MethodA", Letter));     \
+        return resultAs<ResultType>(                                                                             \
+            env, Dispatch(env, target, id, ArgumentSource{nullptr, args}, Target #Name "MethodA", Letter));      \
     }
 
-#define STANDIN_RESULT_TYPES(X)      \
-    X(Object, jobject, 'L')          \
-    X(Boolean, jboolean, 'Z')        \
-    X(Byte, jbyte, 'B')              \
-    X(Char, jchar, 'C')              \
-    X(Short, jshort, 'S')            \
-    X(Int, jint, 'I')                \
-    X(Long, jlong, 'J')              \
-    X(Float, jfloat, 'F')            \
-    X(Double, jdouble, 'D')          \
+#define STANDIN_RESULT_TYPES(X) \
+    X(Object, jobject, 'L')     \
+    X(Boolean, jboolean, 'Z')   \
+    X(Byte, jbyte, 'B')         \
+    X(Char, jchar, 'C')         \
+    X(Short, jshort, 'S')       \
+    X(Int, jint, 'I')           \
+    X(Long, jlong, 'J')         \
+    X(Float, jfloat, 'F')       \
+    X(Double, jdouble, 'D')     \
     X(Void, void, 'V')
 
 #define STANDIN_INSTANCE_FORMS(Name, ResultType, Letter) \
@@ -751,7 +796,8 @@ jstring JNICALL newStringUtf(JNIEnv* env, const char* bytes) {
     }
     std::u16string text;
     std::string problem;
-    if (!fromModifiedUtf8(bytes, text, problem)) recordViolation(thread, "NewStringUTF", "invalid-modified-utf8", problem);
+    if (!fromModifiedUtf8(bytes, text, problem))
+        recordViolation(thread, "NewStringUTF", "invalid-modified-utf8", problem);
     VmLock lock;
     return static_cast<jstring>(newReference(thread, newString(text), RefKind::Local));
 }
@@ -856,8 +902,8 @@ void JNICALL getStringUtfRegion(JNIEnv* env, jstring string, jsize start, jsize 
     ThreadState* thread = enter(env, "GetStringUTFRegion");
     Object* object = resolveString(thread, string, "GetStringUTFRegion");
     if (!regionFits(thread, object, start, length, "GetStringUTFRegion")) return;
-    std::string bytes = toModifiedUtf8(std::u16string_view(object->text).substr(static_cast<size_t>(start),
-                                                                                static_cast<size_t>(length)));
+    std::string bytes = toModifiedUtf8(
+        std::u16string_view(object->text).substr(static_cast<size_t>(start), static_cast<size_t>(length)));
     bytes.copy(buffer, bytes.size());
     buffer[bytes.size()] = 0;
 }
@@ -893,9 +939,10 @@ jobjectArray JNICALL newObjectArray(JNIEnv* env, jsize length, jclass elementCla
 
 bool indexFits(ThreadState* thread, const Object* array, jsize index, const char* function) {
     if (index >= 0 && static_cast<size_t>(index) < array->elements.size()) return true;
-    throwMessage(thread, "java/lang/ArrayIndexOutOfBoundsException",
-                 "Index " + std::to_string(index) + " out of bounds for length " + std::to_string(array->elements.size()),
-                 function);
+    throwMessage(
+        thread, "java/lang/ArrayIndexOutOfBoundsException",
+        "Index " + std::to_string(index) + " out of bounds for length " + std::to_string(array->elements.size()),
+        function);
     return false;
 }
 
@@ -934,7 +981,7 @@ static_assert(sizeof(JNINativeInterface_) == (kFunctionSlots + kReservedSlots) *
               "jni_slots.h must list every slot of the JNIEnv function table");
 
 template <typename Slot>
-void pointAtStub(Slot& slot, void (JNICALL* stub)()) {
+void pointAtStub(Slot& slot, void(JNICALL* stub)()) {
     slot = reinterpret_cast<Slot>(reinterpret_cast<void*>(stub));
 }
 
@@ -973,10 +1020,10 @@ JNINativeInterface_ buildTable() {
     table.IsInstanceOf = isInstanceOf;
     table.GetMethodID = getMethodId;
     table.GetStaticMethodID = getStaticMethodId;
-#define STANDIN_FILL_CALLS(Name, ResultType, Letter) \
-    table.Call##Name##Method = call##Name##Method;   \
-    table.Call##Name##MethodV = call##Name##MethodV; \
-    table.Call##Name##MethodA = call##Name##MethodA; \
+#define STANDIN_FILL_CALLS(Name, ResultType, Letter)             \
+    table.Call##Name##Method = call##Name##Method;               \
+    table.Call##Name##MethodV = call##Name##MethodV;             \
+    table.Call##Name##MethodA = call##Name##MethodA;             \
     table.CallStatic##Name##Method = callStatic##Name##Method;   \
     table.CallStatic##Name##MethodV = callStatic##Name##MethodV; \
     table.CallStatic##Name##MethodA = callStatic##Name##MethodA;

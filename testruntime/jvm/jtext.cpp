@@ -153,8 +153,6 @@ std::u16string codePageToUnits(const char* text, UINT codePage) {
     return std::u16string(reinterpret_cast<const char16_t*>(wide.data()), static_cast<size_t>(size - 1));
 }
 
-std::u16string unitsOf(std::string_view ascii) {
-    return std::u16string(ascii.begin(), ascii.end());
-}
+std::u16string unitsOf(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 }  // namespace standin

@@ -5,8 +5,7 @@
 // declares these functions as this library's own exports.
 #include "invocation.h"
 
-static_assert(sizeof(jint) == 4 && sizeof(jlong) == 8 && sizeof(jbyte) == 1,
-              "JNI type sizes must match the JNI");
+static_assert(sizeof(jint) == 4 && sizeof(jlong) == 8 && sizeof(jbyte) == 1, "JNI type sizes must match the JNI");
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
@@ -32,5 +31,4 @@ _JNI_IMPORT_OR_EXPORT_ jint JNICALL JNI_GetDefaultJavaVMInitArgs(void* args) {
 _JNI_IMPORT_OR_EXPORT_ jint JNICALL JNI_GetCreatedJavaVMs(JavaVM** buffer, jsize capacity, jsize* count) {
     return standin::createdJavaVms(buffer, capacity, count);
 }
-
 }

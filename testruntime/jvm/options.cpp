@@ -6,39 +6,79 @@ namespace standin {
 
 namespace {
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
+bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 // Product flags that applications commonly set. A flag outside this list is treated the way
 // a VM treats a flag it does not know.
 const char* const kKnownXXFlags[] = {
-    "UseG1GC", "UseSerialGC", "UseParallelGC", "UseZGC", "UseShenandoahGC", "UseStringDeduplication",
-    "MaxRAMPercentage", "InitialRAMPercentage", "MinRAMPercentage", "MaxRAM", "MaxMetaspaceSize",
-    "MetaspaceSize", "MaxDirectMemorySize", "ReservedCodeCacheSize", "ThreadStackSize",
-    "HeapDumpOnOutOfMemoryError", "HeapDumpPath", "ExitOnOutOfMemoryError", "CrashOnOutOfMemoryError",
-    "ErrorFile", "MaxGCPauseMillis", "UseCompressedOops", "UseLargePages", "UnlockDiagnosticVMOptions",
-    "UnlockExperimentalVMOptions", "IgnoreUnrecognizedVMOptions", "NativeMemoryTracking",
-    "StartFlightRecording", "FlightRecorderOptions", "TieredStopAtLevel", "ActiveProcessorCount",
-    "PerfDisableSharedMem", "OmitStackTraceInFastThrow", "ShowCodeDetailsInExceptionMessages",
-    "Flags", "VMOptionsFile", "PrintCommandLineFlags", "DisableAttachMechanism", "MaxHeapFreeRatio",
-    "MinHeapFreeRatio", "NewRatio", "SurvivorRatio", "ParallelGCThreads", "ConcGCThreads",
-    "CICompilerCount", "UseContainerSupport", "AlwaysPreTouch", "SoftRefLRUPolicyMSPerMB",
+    "UseG1GC",
+    "UseSerialGC",
+    "UseParallelGC",
+    "UseZGC",
+    "UseShenandoahGC",
+    "UseStringDeduplication",
+    "MaxRAMPercentage",
+    "InitialRAMPercentage",
+    "MinRAMPercentage",
+    "MaxRAM",
+    "MaxMetaspaceSize",
+    "MetaspaceSize",
+    "MaxDirectMemorySize",
+    "ReservedCodeCacheSize",
+    "ThreadStackSize",
+    "HeapDumpOnOutOfMemoryError",
+    "HeapDumpPath",
+    "ExitOnOutOfMemoryError",
+    "CrashOnOutOfMemoryError",
+    "ErrorFile",
+    "MaxGCPauseMillis",
+    "UseCompressedOops",
+    "UseLargePages",
+    "UnlockDiagnosticVMOptions",
+    "UnlockExperimentalVMOptions",
+    "IgnoreUnrecognizedVMOptions",
+    "NativeMemoryTracking",
+    "StartFlightRecording",
+    "FlightRecorderOptions",
+    "TieredStopAtLevel",
+    "ActiveProcessorCount",
+    "PerfDisableSharedMem",
+    "OmitStackTraceInFastThrow",
+    "ShowCodeDetailsInExceptionMessages",
+    "Flags",
+    "VMOptionsFile",
+    "PrintCommandLineFlags",
+    "DisableAttachMechanism",
+    "MaxHeapFreeRatio",
+    "MinHeapFreeRatio",
+    "NewRatio",
+    "SurvivorRatio",
+    "ParallelGCThreads",
+    "ConcGCThreads",
+    "CICompilerCount",
+    "UseContainerSupport",
+    "AlwaysPreTouch",
+    "SoftRefLRUPolicyMSPerMB",
 };
 
 // Joined module options and the other "--" options a VM of version 9 or later takes.
 const char* const kModuleOptions[] = {
-    "--module-path=", "--upgrade-module-path=", "--add-modules=", "--limit-modules=",
-    "--add-exports=", "--add-opens=", "--add-reads=", "--patch-module=", "--illegal-access=",
-    "--enable-native-access=",
+    "--module-path=", "--upgrade-module-path=", "--add-modules=",  "--limit-modules=",  "--add-exports=",
+    "--add-opens=",   "--add-reads=",           "--patch-module=", "--illegal-access=", "--enable-native-access=",
 };
 
 const char* const kAssertionSwitches[] = {
-    "-ea", "-da", "-enableassertions", "-disableassertions",
+    "-ea",
+    "-da",
+    "-enableassertions",
+    "-disableassertions",
 };
 
 const char* const kSystemAssertionSwitches[] = {
-    "-esa", "-dsa", "-enablesystemassertions", "-disablesystemassertions",
+    "-esa",
+    "-dsa",
+    "-enablesystemassertions",
+    "-disablesystemassertions",
 };
 
 const char* const kAgentPrefixes[] = {"-agentlib:", "-agentpath:", "-javaagent:"};
@@ -68,9 +108,7 @@ OptionCheck unrecognized(std::string_view option) {
     return OptionCheck{OptionVerdict::Unrecognized, "Unrecognized option: " + std::string(option)};
 }
 
-OptionCheck invalid(std::string message) {
-    return OptionCheck{OptionVerdict::Invalid, std::move(message)};
-}
+OptionCheck invalid(std::string message) { return OptionCheck{OptionVerdict::Invalid, std::move(message)}; }
 
 template <size_t N>
 bool isOneOf(std::string_view text, const char* const (&list)[N]) {
@@ -105,8 +143,7 @@ OptionCheck checkXX(std::string_view option, bool ignoreUnknownXX) {
     std::string_view name = xxFlagName(option.substr(4));
     if (!name.empty() && isOneOf(name, kKnownXXFlags)) return recognized();
     if (ignoreUnknownXX) return recognized();
-    return OptionCheck{OptionVerdict::Unrecognized,
-                       "Unrecognized VM option '" + std::string(option.substr(4)) + "'"};
+    return OptionCheck{OptionVerdict::Unrecognized, "Unrecognized VM option '" + std::string(option.substr(4)) + "'"};
 }
 
 bool isAssertionSwitch(std::string_view option) {
@@ -138,11 +175,24 @@ bool parseMemorySize(std::string_view text, unsigned long long& bytes) {
     unsigned shift = 0;
     if (digits < text.size()) {
         switch (text[digits]) {
-        case 'k': case 'K': shift = 10; break;
-        case 'm': case 'M': shift = 20; break;
-        case 'g': case 'G': shift = 30; break;
-        case 't': case 'T': shift = 40; break;
-        default: return false;
+        case 'k':
+        case 'K':
+            shift = 10;
+            break;
+        case 'm':
+        case 'M':
+            shift = 20;
+            break;
+        case 'g':
+        case 'G':
+            shift = 30;
+            break;
+        case 't':
+        case 'T':
+            shift = 40;
+            break;
+        default:
+            return false;
         }
     }
     if (shift != 0 && value > (~0ULL >> shift)) return false;
@@ -157,8 +207,7 @@ OptionCheck checkOption(std::string_view option, int javaMajor, bool ignoreUnkno
     }
     if (startsWith(option, "-XX:")) return checkXX(option, ignoreUnknownXX);
     if (startsWith(option, "-X")) return checkX(option);
-    if (isAssertionSwitch(option) || isOneOf(option, kVerboseKinds) || isOneOf(option, kHooks))
-        return recognized();
+    if (isAssertionSwitch(option) || isOneOf(option, kVerboseKinds) || isOneOf(option, kHooks)) return recognized();
     for (const char* prefix : kAgentPrefixes)
         if (startsWith(option, prefix) && option.size() > std::string_view(prefix).size()) return recognized();
     if (javaMajor >= 9 && isModuleOption(option)) return recognized();

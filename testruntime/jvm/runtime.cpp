@@ -10,9 +10,7 @@ namespace standin {
 
 namespace {
 
-std::string frameName(const Method* method) {
-    return dottedName(method->owner->name) + "." + method->name;
-}
+std::string frameName(const Method* method) { return dottedName(method->owner->name) + "." + method->name; }
 
 void writeHandle(DWORD which, const std::string& bytes) {
     HANDLE handle = GetStdHandle(which);
@@ -89,8 +87,10 @@ Value setProperty(ThreadState* thread, const std::vector<Value>& arguments) {
         if (found != vmState.properties.end()) previous = newString(found->second);
         vmState.properties[key] = text->text;
     }
-    if (previous != nullptr) record.add("previous", exactUtf8(previous->text));
-    else record.add("previous.null", "1");
+    if (previous != nullptr)
+        record.add("previous", exactUtf8(previous->text));
+    else
+        record.add("previous.null", "1");
     addThread(record, thread);
     writeTranscript(record);
     return stringValue(previous);
@@ -252,8 +252,10 @@ void recordProperty(ThreadState* thread, const std::string& name) {
     {
         VmLock lock;
         auto found = vmState.properties.find(name);
-        if (found == vmState.properties.end()) record.add("value.null", "1");
-        else record.add("value", exactUtf8(found->second));
+        if (found == vmState.properties.end())
+            record.add("value.null", "1");
+        else
+            record.add("value", exactUtf8(found->second));
     }
     addThread(record, thread);
     writeTranscript(record);
@@ -392,8 +394,10 @@ void setPending(ThreadState* thread, Object* throwable, const std::string& origi
         VmLock lock;
         thread->pending = throwable;
         record.add("class", throwable->cls->name);
-        if (throwable->message != nullptr) record.add("message", exactUtf8(throwable->message->text));
-        else record.add("message.null", "1");
+        if (throwable->message != nullptr)
+            record.add("message", exactUtf8(throwable->message->text));
+        else
+            record.add("message.null", "1");
         record.add("text", exactUtf8(throwableText(throwable)));
     }
     record.add("origin", origin);

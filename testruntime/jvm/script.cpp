@@ -62,11 +62,21 @@ bool appendEscape(std::string_view text, size_t& i, std::u16string& out) {
     if (i + 1 >= text.size()) return false;
     char code = text[++i];
     switch (code) {
-    case 'n': out += u'\n'; return true;
-    case 'r': out += u'\r'; return true;
-    case 't': out += u'\t'; return true;
-    case '"': out += u'"'; return true;
-    case '\\': out += u'\\'; return true;
+    case 'n':
+        out += u'\n';
+        return true;
+    case 'r':
+        out += u'\r';
+        return true;
+    case 't':
+        out += u'\t';
+        return true;
+    case '"':
+        out += u'"';
+        return true;
+    case '\\':
+        out += u'\\';
+        return true;
     case 'u': {
         if (i + 4 >= text.size()) return false;
         std::string hex(text.substr(i + 1, 4));
@@ -111,9 +121,12 @@ bool parseReturnValue(ScriptState& state, std::string_view text, Action& action)
     case 'V':
         return state.fail("a void method returns no value");
     case 'Z':
-        if (word == "true" || word == "1") value.integer = 1;
-        else if (word == "false" || word == "0") value.integer = 0;
-        else return state.fail("expected true or false, found '" + word + "'");
+        if (word == "true" || word == "1")
+            value.integer = 1;
+        else if (word == "false" || word == "0")
+            value.integer = 0;
+        else
+            return state.fail("expected true or false, found '" + word + "'");
         return true;
     case 'F':
     case 'D': {
@@ -162,11 +175,13 @@ bool parseAction(ScriptState& state, std::string_view keyword, std::string_view 
         if (!parseNumberArgument(state, key, rest, action.number)) return false;
     } else if (key == "sleep") {
         action.kind = ActionKind::Sleep;
-        if (!parseNumberArgument(state, key, rest, action.number) || action.number < 0) return state.fail("sleep needs milliseconds");
+        if (!parseNumberArgument(state, key, rest, action.number) || action.number < 0)
+            return state.fail("sleep needs milliseconds");
     } else if (key == "thread" || key == "daemon-thread") {
         action.kind = ActionKind::StartThread;
         action.daemon = key == "daemon-thread";
-        if (!parseNumberArgument(state, key, rest, action.number) || action.number < 0) return state.fail(key + " needs milliseconds");
+        if (!parseNumberArgument(state, key, rest, action.number) || action.number < 0)
+            return state.fail(key + " needs milliseconds");
     } else if (key == "read-line") {
         action.kind = ActionKind::ReadLine;
         if (!rest.empty()) return state.fail("read-line takes no operand");
@@ -192,7 +207,9 @@ bool parseClassLine(ScriptState& state, std::string_view rest) {
     if (name.find('.') != std::string::npos || name[0] == '[')
         return state.fail("class names are written with '/' (java/lang/String), not '.'");
     Class* existing = findClassNamed(name);
-    std::string superName = parts.size() == 3 ? parts[2] : existing != nullptr ? existing->superName : "java/lang/Object";
+    std::string superName = parts.size() == 3     ? parts[2]
+                            : existing != nullptr ? existing->superName
+                                                  : "java/lang/Object";
     if (name == "java/lang/Object") superName.clear();
     state.openClass = defineClass(name, superName);
     state.openMethod = nullptr;
@@ -248,7 +265,8 @@ bool checkThrownClasses(ScriptState& state) {
                 Class* thrown = findClassNamed(action.name);
                 state.line = action.line;
                 if (thrown == nullptr) return state.fail("throw names the undefined class " + action.name);
-                if (!isThrowableClass(thrown)) return state.fail("throw names " + action.name + ", which is not a Throwable");
+                if (!isThrowableClass(thrown))
+                    return state.fail("throw names " + action.name + ", which is not a Throwable");
             }
         }
     }

@@ -9,7 +9,7 @@
 namespace standin {
 
 struct ScriptError {
-    int line = 0;          // 1-based; 0 when the fault is not tied to a line
+    int line = 0;  // 1-based; 0 when the fault is not tied to a line
     std::string message;
 };
 

@@ -13,15 +13,24 @@ namespace {
 
 const char* typeName(char letter) {
     switch (letter) {
-    case 'Z': return "boolean";
-    case 'B': return "byte";
-    case 'C': return "char";
-    case 'S': return "short";
-    case 'I': return "int";
-    case 'J': return "long";
-    case 'F': return "float";
-    case 'D': return "double";
-    default: return "void";
+    case 'Z':
+        return "boolean";
+    case 'B':
+        return "byte";
+    case 'C':
+        return "char";
+    case 'S':
+        return "short";
+    case 'I':
+        return "int";
+    case 'J':
+        return "long";
+    case 'F':
+        return "float";
+    case 'D':
+        return "double";
+    default:
+        return "void";
     }
 }
 
@@ -60,8 +69,8 @@ void addReference(Record& record, const std::string& key, const Object* object) 
 }  // namespace
 
 void writeTranscript(const Record& record) {
-    bool written = transcriptPath.empty() ? appendRecord(loadedRuntime, record)
-                                          : appendRecordTo(transcriptPath, record);
+    bool written =
+        transcriptPath.empty() ? appendRecord(loadedRuntime, record) : appendRecordTo(transcriptPath, record);
     // A lost record would make a test draw the wrong conclusion; say so where it is seen.
     if (!written) writeStandardError("standin jvm.dll: could not write the transcript\r\n");
 }

@@ -69,8 +69,7 @@ const BuiltinMethod kBuiltinMethods[] = {
     {"java/lang/System", "setProperty", "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;", true,
      Builtin::SystemSetProperty},
     {"java/lang/System", "getProperty", "(Ljava/lang/String;)Ljava/lang/String;", true, Builtin::SystemGetProperty},
-    {"java/lang/System", "clearProperty", "(Ljava/lang/String;)Ljava/lang/String;", true,
-     Builtin::SystemClearProperty},
+    {"java/lang/System", "clearProperty", "(Ljava/lang/String;)Ljava/lang/String;", true, Builtin::SystemClearProperty},
     {"java/lang/System", "exit", "(I)V", true, Builtin::SystemExit},
 };
 
@@ -92,8 +91,8 @@ const ScriptedDefault kScriptedDefaults[] = {
     {"com/quillwork/runtime/installer/platform/win32/Common", "initFromLauncher", "(Z)V", true, nullptr},
     {"com/quillwork/runtime/flatlaf/FlatWindowsNativeWindowBorder$WndProc", "onNcHitTest", "(IIZ)I", false, "1"},
     {"com/quillwork/runtime/flatlaf/FlatWindowsNativeWindowBorder$WndProc", "isFullscreen", "()Z", false, "0"},
-    {"com/quillwork/runtime/flatlaf/FlatWindowsNativeWindowBorder$WndProc", "fireStateChangedLaterOnce", "()V",
-     false, nullptr},
+    {"com/quillwork/runtime/flatlaf/FlatWindowsNativeWindowBorder$WndProc", "fireStateChangedLaterOnce", "()V", false,
+     nullptr},
 };
 
 bool parseOneType(const std::string& text, size_t& position, std::string& type) {
@@ -334,9 +333,7 @@ ThreadState* attachThread(const std::string& name, bool daemon) {
     return thread;
 }
 
-std::string nextThreadName() {
-    return "Thread-" + std::to_string(vmState.nextThreadNumber++);
-}
+std::string nextThreadName() { return "Thread-" + std::to_string(vmState.nextThreadNumber++); }
 
 void detachThread(ThreadState* thread) {
     // The thread's local references die with it; their slots stay known as dead ones.

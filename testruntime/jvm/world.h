@@ -26,12 +26,12 @@ enum class ObjectKind { Plain, String, Array, Throwable, ClassMirror };
 struct Object {
     Class* cls = nullptr;
     ObjectKind kind = ObjectKind::Plain;
-    unsigned long identity = 0;          // the identity hash code
-    std::u16string text;                 // String: its UTF-16 units
-    std::vector<Object*> elements;       // Array
-    Object* message = nullptr;           // Throwable: a String or null
-    std::vector<std::string> trace;      // Throwable: frames, innermost first ("pkg.Cls.method")
-    Class* mirrorOf = nullptr;           // ClassMirror: the class it stands for
+    unsigned long identity = 0;      // the identity hash code
+    std::u16string text;             // String: its UTF-16 units
+    std::vector<Object*> elements;   // Array
+    Object* message = nullptr;       // Throwable: a String or null
+    std::vector<std::string> trace;  // Throwable: frames, innermost first ("pkg.Cls.method")
+    Class* mirrorOf = nullptr;       // ClassMirror: the class it stands for
 };
 
 // A Java value: type is the descriptor letter ('Z', 'B', 'C', 'S', 'I', 'J', 'F', 'D', 'L'
@@ -43,29 +43,41 @@ struct Value {
     Object* ref = nullptr;
 };
 
-enum class ActionKind {
-    Return, Throw, Exit, Sleep, ReadLine, StartThread, Property, Print, PrintError, Note
-};
+enum class ActionKind { Return, Throw, Exit, Sleep, ReadLine, StartThread, Property, Print, PrintError, Note };
 
 struct Action {
     ActionKind kind = ActionKind::Return;
-    int line = 0;               // script line, for messages
-    std::string name;           // Throw: class; Property: property name
-    std::string text;           // Throw: message; Print/Note: text (UTF-8)
-    bool hasText = false;       // Throw: a message was given
-    long long number = 0;       // Exit: code; Sleep/StartThread: milliseconds
-    bool daemon = false;        // StartThread
-    bool hasValue = false;      // Return: a value was given
-    Value literal;              // Return: the value (strings are made at each call)
-    bool literalIsText = false; // Return: the value is a new string of literalText
+    int line = 0;                // script line, for messages
+    std::string name;            // Throw: class; Property: property name
+    std::string text;            // Throw: message; Print/Note: text (UTF-8)
+    bool hasText = false;        // Throw: a message was given
+    long long number = 0;        // Exit: code; Sleep/StartThread: milliseconds
+    bool daemon = false;         // StartThread
+    bool hasValue = false;       // Return: a value was given
+    Value literal;               // Return: the value (strings are made at each call)
+    bool literalIsText = false;  // Return: the value is a new string of literalText
     std::u16string literalText;
 };
 
 // Methods whose behaviour is part of the stand-in rather than of a script.
 enum class Builtin {
-    None, ObjectInit, ObjectToString, ObjectHashCode, ObjectEquals, ObjectGetClass, ClassGetName,
-    StringToString, StringLength, ThrowableInitMessage, ThrowableToString, ThrowableGetMessage,
-    ThrowablePrintStackTrace, SystemSetProperty, SystemGetProperty, SystemClearProperty, SystemExit
+    None,
+    ObjectInit,
+    ObjectToString,
+    ObjectHashCode,
+    ObjectEquals,
+    ObjectGetClass,
+    ClassGetName,
+    StringToString,
+    StringLength,
+    ThrowableInitMessage,
+    ThrowableToString,
+    ThrowableGetMessage,
+    ThrowablePrintStackTrace,
+    SystemSetProperty,
+    SystemGetProperty,
+    SystemClearProperty,
+    SystemExit
 };
 
 struct Method {
@@ -77,16 +89,16 @@ struct Method {
     std::string returnType;               // descriptor of the result ("V" for none)
     Builtin builtin = Builtin::None;
     std::vector<Action> actions;
-    bool removed = false;                 // taken out by a script; IDs stay recognisable
+    bool removed = false;  // taken out by a script; IDs stay recognisable
 };
 
 struct Class {
-    std::string name;                      // internal form: "java/lang/String", "[Ljava/lang/String;"
-    std::string superName;                 // empty only for java/lang/Object
+    std::string name;       // internal form: "java/lang/String", "[Ljava/lang/String;"
+    std::string superName;  // empty only for java/lang/Object
     Class* super = nullptr;
     std::vector<Method*> methods;
-    Object* mirror = nullptr;              // the java.lang.Class object of this class
-    Class* element = nullptr;              // array classes: the element class
+    Object* mirror = nullptr;  // the java.lang.Class object of this class
+    Class* element = nullptr;  // array classes: the element class
 };
 
 enum class RefKind { Local, Global, WeakGlobal };
@@ -96,8 +108,8 @@ struct RefSlot {
     Object* target = nullptr;
     RefKind kind = RefKind::Local;
     bool live = true;
-    ThreadState* owner = nullptr;          // local references: the thread they belong to
-    size_t frame = 0;                      // local references: the local frame (PushLocalFrame depth)
+    ThreadState* owner = nullptr;  // local references: the thread they belong to
+    size_t frame = 0;              // local references: the local frame (PushLocalFrame depth)
 };
 
 // What a JNIEnv pointer points at: the function table first, as the JNI requires, then the
@@ -112,7 +124,7 @@ constexpr unsigned long kEnvMagic = 0x4A4E4945;  // "JNIE"
 struct ThreadState {
     EnvBlock block{};
     DWORD id = 0;
-    std::string name;                      // "main" for the creating thread, else "Thread-N"
+    std::string name;  // "main" for the creating thread, else "Thread-N"
     bool daemon = false;
     bool attached = true;
     std::vector<const Method*> javaStack;  // Java methods running on this thread, outermost first
@@ -124,7 +136,7 @@ struct ThreadState {
 
 // Text handed out by GetStringChars / GetStringUTFChars / GetStringCritical, until released.
 struct LentText {
-    const char* function;                  // the function that lent it
+    const char* function;  // the function that lent it
     Object* string;
 };
 
@@ -142,18 +154,18 @@ struct VmState {
     CRITICAL_SECTION lock;
     VmPhase phase = VmPhase::NotCreated;
     JavaVM_ vm{};
-    jint jniVersion = JNI_VERSION_10;      // what GetVersion answers
+    jint jniVersion = JNI_VERSION_10;  // what GetVersion answers
     int javaMajor = 17;
     std::map<std::string, Class*> classes;
-    std::set<Method*> methodIds;           // every method ID ever handed out
-    std::set<RefSlot*> slots;              // every reference ever handed out
+    std::set<Method*> methodIds;  // every method ID ever handed out
+    std::set<RefSlot*> slots;     // every reference ever handed out
     std::map<const void*, LentText> lent;
-    std::vector<ThreadState*> threads;     // attached threads
+    std::vector<ThreadState*> threads;  // attached threads
     std::map<std::string, std::u16string> properties;
     unsigned long nextIdentity = 1;
     int nextThreadNumber = 0;
     DWORD tlsIndex = TLS_OUT_OF_INDEXES;
-    HANDLE threadsChanged = nullptr;       // set whenever a thread detaches or ends
+    HANDLE threadsChanged = nullptr;  // set whenever a thread detaches or ends
     ExitHook exitHook = nullptr;
     AbortHook abortHook = nullptr;
     VfprintfHook vfprintfHook = nullptr;
@@ -190,8 +202,7 @@ bool isAssignable(const Class* from, const Class* to);
 bool linkClasses(std::string& problem);
 
 // Splits "(IIZ)I" into parameter and result descriptors; false when it is malformed.
-bool parseDescriptor(const std::string& descriptor, std::vector<std::string>& parameters,
-                     std::string& result);
+bool parseDescriptor(const std::string& descriptor, std::vector<std::string>& parameters, std::string& result);
 
 // "java/lang/String" → "java.lang.String"
 std::string dottedName(const std::string& internalName);

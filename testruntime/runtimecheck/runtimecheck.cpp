@@ -48,9 +48,7 @@ void say(const std::string& key, const std::string& value) {
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
-void sayNumber(const std::string& key, long long value) {
-    say(key, std::to_string(value));
-}
+void sayNumber(const std::string& key, long long value) { say(key, std::to_string(value)); }
 
 std::string toCodePage(const wchar_t* text, UINT codePage) {
     int size = WideCharToMultiByte(codePage, 0, text, -1, nullptr, 0, nullptr, nullptr);
@@ -145,8 +143,7 @@ DWORD WINAPI readPipe(void* parameter) {
     auto* reader = static_cast<PipeReader*>(parameter);
     char chunk[512];
     DWORD got = 0;
-    while (ReadFile(reader->pipe, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        reader->bytes.append(chunk, got);
+    while (ReadFile(reader->pipe, chunk, sizeof chunk, &got, nullptr) && got > 0) reader->bytes.append(chunk, got);
     return 0;
 }
 
@@ -182,8 +179,8 @@ int runMode(int argc, wchar_t** argv) {
     PROCESS_INFORMATION process = {};
     std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
     mutableLine.push_back(0);
-    BOOL started = CreateProcessW(program, mutableLine.data(), nullptr,
-                                  nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process);
+    BOOL started = CreateProcessW(program, mutableLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+                                  nullptr, &startup, &process);
     DWORD startError = GetLastError();
     CloseHandle(writeEnd);
     if (!started) {
@@ -230,9 +227,7 @@ int filetimeMode(const wchar_t* path) {
     return 0;
 }
 
-HKEY hiveNamed(const std::wstring& name) {
-    return name == L"HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-}
+HKEY hiveNamed(const std::wstring& name) { return name == L"HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
 
 REGSAM viewNamed(const std::wstring& name) {
     if (name == L"32") return KEY_WOW64_32KEY;
@@ -264,8 +259,7 @@ int regvalueMode(int argc, wchar_t** argv) {
     DWORD type = 0, size = 0;
     status = RegQueryValueExW(key, argv[4], nullptr, &type, nullptr, &size);
     std::vector<unsigned char> data(size);
-    if (status == ERROR_SUCCESS)
-        status = RegQueryValueExW(key, argv[4], nullptr, &type, data.data(), &size);
+    if (status == ERROR_SUCCESS) status = RegQueryValueExW(key, argv[4], nullptr, &type, data.data(), &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS) {
         sayNumber("error", status);
@@ -316,8 +310,8 @@ bool setOneValue(const std::vector<std::wstring>& fields) {
     LONG status = RegCreateKeyExW(hiveNamed(fields[0]), fields[2].c_str(), 0, nullptr, 0,
                                   KEY_SET_VALUE | viewNamed(fields[1]), nullptr, &key, nullptr);
     if (status == ERROR_SUCCESS) {
-        status = RegSetValueExW(key, fields[3].c_str(), 0, wcstoul(fields[4].c_str(), nullptr, 10),
-                                data.data(), static_cast<DWORD>(data.size()));
+        status = RegSetValueExW(key, fields[3].c_str(), 0, wcstoul(fields[4].c_str(), nullptr, 10), data.data(),
+                                static_cast<DWORD>(data.size()));
         RegCloseKey(key);
     }
     if (status != ERROR_SUCCESS) {

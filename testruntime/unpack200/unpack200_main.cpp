@@ -35,9 +35,7 @@ bool isOneOf(const wchar_t* arg, std::initializer_list<const wchar_t*> names) {
     return false;
 }
 
-bool startsWith(const wchar_t* arg, const wchar_t* prefix) {
-    return wcsncmp(arg, prefix, wcslen(prefix)) == 0;
-}
+bool startsWith(const wchar_t* arg, const wchar_t* prefix) { return wcsncmp(arg, prefix, wcslen(prefix)) == 0; }
 
 // False on an unknown option or an option missing its value.
 bool parseArguments(int argc, wchar_t** argv, Request& request) {
@@ -68,8 +66,7 @@ void recordStart(const standin::RuntimeHome& runtime, const std::wstring& progra
 }
 
 bool writeNewFile(const std::wstring& path, std::string_view bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool ok = true;
     while (ok && !bytes.empty()) {

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (locateDataBlock(reader)) {
             ConfigStore store;
             BlockContents contents;
-            parseConfigBlock(reader, store, [] { return std::string("de_DE"); }, contents);
+            parseConfigBlock(
+                reader, store, [] { return std::string("de_DE"); }, contents);
         }
     }
     {
@@ -23,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         BlockReader reader(source);
         ConfigStore store;
         BlockContents contents;
-        BlockError error = parseConfigBlock(reader, store, [] { return std::string("en"); }, contents);
+        BlockError error = parseConfigBlock(
+            reader, store, [] { return std::string("en"); }, contents);
         if (error == BlockError::None && contents.includedFilesPosition > size) __builtin_trap();
     }
     return 0;

@@ -207,11 +207,16 @@ void playHelperLibrary(JNIEnv* env, const std::string& helper) {
 
 const char* outcomeName(JvmRunOutcome outcome) {
     switch (outcome) {
-    case JvmRunOutcome::Completed: return "Completed";
-    case JvmRunOutcome::NotCreated: return "NotCreated";
-    case JvmRunOutcome::LauncherClassMissing: return "LauncherClassMissing";
-    case JvmRunOutcome::MainMethodMissing: return "MainMethodMissing";
-    case JvmRunOutcome::MainThrew: return "MainThrew";
+    case JvmRunOutcome::Completed:
+        return "Completed";
+    case JvmRunOutcome::NotCreated:
+        return "NotCreated";
+    case JvmRunOutcome::LauncherClassMissing:
+        return "LauncherClassMissing";
+    case JvmRunOutcome::MainMethodMissing:
+        return "MainMethodMissing";
+    case JvmRunOutcome::MainThrew:
+        return "MainThrew";
     }
     return "?";
 }

@@ -130,7 +130,8 @@ LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_NCCALCSIZE: {
         const LRESULT result = DefWindowProcW(hwnd, msg, wParam, lParam);
-        RECT* client = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0] : reinterpret_cast<RECT*>(lParam);
+        RECT* client =
+            wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0] : reinterpret_cast<RECT*>(lParam);
         client->bottom -= seen.extraBottomInset;
         seen.systemClient = *client;
         ++seen.ncCalcCalls;
@@ -290,7 +291,8 @@ void scenarioInstall() {
     expectEq(exports.installImpl(env(), java.local, 0), 0, "install of handle 0 returns 0");
 
     uninstall(java, frame);
-    expectEq(GetWindowLongPtrW(frame, GWLP_WNDPROC), original, "uninstall restores the procedure in place before install");
+    expectEq(GetWindowLongPtrW(frame, GWLP_WNDPROC), original,
+             "uninstall restores the procedure in place before install");
     expectTrue(IsWindowUnicode(frame) != FALSE, "the restored window is a Unicode window again");
     expectEq(fakeCounters().liveGlobalRefs, 0, "uninstall deletes the global references");
     const RECT rect = windowRect(frame);
@@ -409,8 +411,7 @@ void scenarioHitTest() {
     };
 
     expectEq(hit(sizable, s, 50, 2), HTCAPTION, "a hit in the client area answers what Java says");
-    expectTrue(java.object.lastHitTest.x == 50 && java.object.lastHitTest.y == 2,
-               "Java receives window coordinates");
+    expectTrue(java.object.lastHitTest.x == 50 && java.object.lastHitTest.y == 2, "Java receives window coordinates");
     expectTrue(java.object.lastHitTest.onResizeBorder, "the top band of a sizable frame is on the resize border");
     expectEq(fakeCounters().lastGetEnvVersion, 0x10002, "the environment is asked for JNI 1.2");
     hit(sizable, s, 50, handle + 5);
@@ -433,7 +434,8 @@ void scenarioHitTest() {
         const RECT lf = windowRect(lonelyFixed);
         expectEq(hit(lonelySizable, ls, 50, 2), HTTOP, "without a JNI environment the top band is the top border");
         expectEq(hit(lonelySizable, ls, 50, handle + 5), HTCLIENT, "without a JNI environment the rest is client area");
-        expectEq(hit(lonelyFixed, lf, 50, 2), HTCLIENT, "without a JNI environment a fixed-size frame has no top border");
+        expectEq(hit(lonelyFixed, lf, 50, 2), HTCLIENT,
+                 "without a JNI environment a fixed-size frame has no top border");
         expectEq(hit(lonelySizable, ls, 1, 150), HTLEFT, "without a JNI environment the system's border answer stands");
     }
     expectEq(java.object.hitTestCalls, calls, "without a JNI environment Java is never asked");
@@ -656,10 +658,12 @@ void scenarioMouse() {
     std::vector<MSG> messages = takeMessages(frame);
     expectTrue(messages.size() == 2 && messages[0].message == WM_MOUSEMOVE && messages[0].wParam == 0 &&
                    messages[0].lParam == inWindow && messages[1].message == WM_NCMOUSEMOVE,
-               "a move over the caption arrives as a client move in window coordinates, then as itself", describe(messages));
+               "a move over the caption arrives as a client move in window coordinates, then as itself",
+               describe(messages));
     SendMessageW(frame, WM_NCMOUSEMOVE, HTLEFT, screen);
     messages = takeMessages(frame);
-    expectTrue(messages.size() == 1 && messages[0].message == WM_NCMOUSEMOVE, "a move over the border stays non-client", describe(messages));
+    expectTrue(messages.size() == 1 && messages[0].message == WM_NCMOUSEMOVE, "a move over the border stays non-client",
+               describe(messages));
 
     expectEq(SendMessageW(frame, WM_NCLBUTTONDOWN, HTCLOSE, screen), 0, "a press on the close button returns 0");
     messages = takeMessages(frame);
@@ -683,7 +687,8 @@ void scenarioColour() {
     SendMessageW(frame, WM_DWMCOLORIZATIONCOLORCHANGED, 0x123456, 1);
     expectEq(java.object.stateChangedCalls, 1, "a colour change notifies Java");
     std::vector<MSG> messages = takeMessages(frame);
-    expectTrue(messages.size() == 1 && messages[0].wParam == 0x123456, "the previous procedure sees the colour change", describe(messages));
+    expectTrue(messages.size() == 1 && messages[0].wParam == 0x123456, "the previous procedure sees the colour change",
+               describe(messages));
     Detached detached;
     HWND lonely = makeFrame(kSizable, L"colour without environment");
     installAndRefresh(java, lonely);
@@ -734,7 +739,8 @@ void scenarioDestroy() {
     uninstall(java, second);
     expectEq(fakeCounters().deletedGlobalRefs, 1, "uninstall of destroyed frames deletes nothing more");
     uninstall(java, third);
-    expectEq(fakeCounters().liveGlobalRefs, 1, "only the reference of the frame destroyed without an environment remains");
+    expectEq(fakeCounters().liveGlobalRefs, 1,
+             "only the reference of the frame destroyed without an environment remains");
 }
 
 const wchar_t kTestKey[] = L"Software\\RavelBorderTest";
@@ -770,7 +776,8 @@ void scenarioRegistry() {
     setValue(kTestKey, L"Binary2", REG_BINARY, twoBytes, sizeof twoBytes);
     setValue(kTestKey, L"Qword", REG_QWORD, &qword, sizeof qword);
     setValue(kTestKey, L"Text", REG_SZ, text, sizeof text);
-    setValue(std::wstring(kTestKey) + L"\\Schl\u00fcssel \u65e5\u672c", L"Wert \u00e9", REG_DWORD, &dword, sizeof dword);
+    setValue(std::wstring(kTestKey) + L"\\Schl\u00fcssel \u65e5\u672c", L"Wert \u00e9", REG_DWORD, &dword,
+             sizeof dword);
 
     const std::u16string key = u"Software\\RavelBorderTest";
     expectEq(readValue(key, u"Dword", -1), 0x12345678, "a DWORD value is read");
@@ -821,12 +828,18 @@ void scenarioMissingMethod() {
 }
 
 const std::map<std::string, std::function<void()>> scenarios = {
-    {"install", scenarioInstall},   {"calcsize", scenarioCalcSize},
-    {"hittest", scenarioHitTest},   {"size-override", scenarioSizeOverride},
-    {"background", scenarioBackground}, {"show-background", scenarioShowBackground},
-    {"system-menu", scenarioSystemMenu}, {"mouse", scenarioMouse},
-    {"colour", scenarioColour},     {"destroy", scenarioDestroy},
-    {"registry", scenarioRegistry}, {"show", scenarioShow},
+    {"install", scenarioInstall},
+    {"calcsize", scenarioCalcSize},
+    {"hittest", scenarioHitTest},
+    {"size-override", scenarioSizeOverride},
+    {"background", scenarioBackground},
+    {"show-background", scenarioShowBackground},
+    {"system-menu", scenarioSystemMenu},
+    {"mouse", scenarioMouse},
+    {"colour", scenarioColour},
+    {"destroy", scenarioDestroy},
+    {"registry", scenarioRegistry},
+    {"show", scenarioShow},
     {"missing-method", scenarioMissingMethod},
 };
 

@@ -201,8 +201,7 @@ jint JNICALL attachCurrentThread(JavaVM*, void**, void*) {
 template <typename Table>
 void fillWithTraps(Table& table) {
     void** slots = reinterpret_cast<void**>(&table);
-    for (size_t i = 0; i < sizeof(Table) / sizeof(void*); ++i)
-        slots[i] = reinterpret_cast<void*>(&unexpectedFunction);
+    for (size_t i = 0; i < sizeof(Table) / sizeof(void*); ++i) slots[i] = reinterpret_cast<void*>(&unexpectedFunction);
 }
 
 bool setUp() {

@@ -80,11 +80,16 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--query" && i + 1 < argc) return query(argv[i + 1]);
-        if (arg == "--semaphore" && i + 1 < argc) semaphore = argv[++i];
-        else if (arg == "--pid-value" && i + 1 < argc) pidValue = argv[++i];
-        else if (arg == "--window" && i + 1 < argc) title = argv[++i];
-        else if (arg == "--minimized") minimized = true;
-        else if (arg == "--hidden-window") hiddenWindow = true;
+        if (arg == "--semaphore" && i + 1 < argc)
+            semaphore = argv[++i];
+        else if (arg == "--pid-value" && i + 1 < argc)
+            pidValue = argv[++i];
+        else if (arg == "--window" && i + 1 < argc)
+            title = argv[++i];
+        else if (arg == "--minimized")
+            minimized = true;
+        else if (arg == "--hidden-window")
+            hiddenWindow = true;
         else {
             fprintf(stderr, "instance_peer: unknown argument %s\n", argv[i]);
             return 2;

@@ -161,7 +161,8 @@ bool parseDescription(const std::string& text, const std::string& name, const st
             if (keyword == "setting-hex") {
                 if (!parseHexBytes(value, bytes)) return fail("\"" + value + "\" is not a sequence of hex bytes");
             } else if (!utf8ToLatin1(value, bytes)) {
-                return fail("setting text must be UTF-8 with characters up to U+00FF (use setting-hex for other bytes)");
+                return fail(
+                    "setting text must be UTF-8 with characters up to U+00FF (use setting-hex for other bytes)");
             }
             description.settings.emplace_back(id, bytes);
         } else if (keyword == "message") {

@@ -42,7 +42,8 @@ public:
     bool string(std::string& s) {
         int32_t n = 0;
         if (!i32(n) || n < 0 || static_cast<uint64_t>(n) > remaining()) return false;
-        s.assign(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), bytes_.begin() + static_cast<std::ptrdiff_t>(at_ + n));
+        s.assign(bytes_.begin() + static_cast<std::ptrdiff_t>(at_),
+                 bytes_.begin() + static_cast<std::ptrdiff_t>(at_ + n));
         at_ += static_cast<size_t>(n);
         return true;
     }
@@ -50,7 +51,8 @@ public:
         int32_t n = 0;
         if (!i32(n) || n < 0 || n % 2 != 0 || static_cast<uint64_t>(n) > remaining()) return false;
         s.clear();
-        for (int32_t i = 0; i < n; i += 2) s.push_back(static_cast<char16_t>(bytes_[at_ + i] | bytes_[at_ + i + 1] << 8));
+        for (int32_t i = 0; i < n; i += 2)
+            s.push_back(static_cast<char16_t>(bytes_[at_ + i] | bytes_[at_ + i + 1] << 8));
         at_ += static_cast<size_t>(n);
         return true;
     }
@@ -68,13 +70,15 @@ bool readSections(BlockParser& in, Description& d, std::string& error) {
     if (!in.i32(count)) return (error = "the block ends before its setting count", false);
     for (int32_t i = 0; i < count; ++i) {
         std::pair<int, std::string> s;
-        if (!in.i32(s.first) || !in.string(s.second)) return (error = "setting record " + std::to_string(i) + " is cut short", false);
+        if (!in.i32(s.first) || !in.string(s.second))
+            return (error = "setting record " + std::to_string(i) + " is cut short", false);
         d.settings.push_back(std::move(s));
     }
     if (!in.i32(count)) return (error = "the block ends before its message count", false);
     for (int32_t i = 0; i < count; ++i) {
         std::pair<int, std::u16string> m;
-        if (!in.i32(m.first) || !in.wstring(m.second)) return (error = "message record " + std::to_string(i) + " is cut short", false);
+        if (!in.i32(m.first) || !in.wstring(m.second))
+            return (error = "message record " + std::to_string(i) + " is cut short", false);
         d.messages.push_back(std::move(m));
     }
     if (!in.i32(count)) return (error = "the block ends before its locale count", false);
@@ -110,46 +114,46 @@ std::vector<std::string> split(const std::string& text, char separator) {
 // no such text exists and the value must stay raw.
 bool typedValue(const KeyRow& row, const std::string& value, std::string& out) {
     switch (row.type) {
-        case ValueType::Integer: {
-            if (value.empty() || value.size() > 11) return false;
-            long long n = std::strtoll(value.c_str(), nullptr, 10);
-            if (n < INT_MIN || n > INT_MAX || std::to_string(n) != value) return false;
-            if (n < row.minimum || n > row.maximum) return false;
-            out = value;
-            return true;
-        }
-        case ValueType::Boolean:
-            if (value != "0" && value != "1") return false;
-            out = value == "1" ? "true" : "false";
-            return true;
-        case ValueType::List: {
-            out = "[";
-            bool first = true;
-            for (const std::string& entry : split(value, row.separator)) {
-                std::string reason;
-                if (!checkListEntry(row.entries, entry, reason)) return false;
-                out += (first ? "" : ", ") + tomlString(latin1ToUtf8(entry));
-                first = false;
-            }
-            out += "]";
-            return true;
-        }
-        case ValueType::Version: {
+    case ValueType::Integer: {
+        if (value.empty() || value.size() > 11) return false;
+        long long n = std::strtoll(value.c_str(), nullptr, 10);
+        if (n < INT_MIN || n > INT_MAX || std::to_string(n) != value) return false;
+        if (n < row.minimum || n > row.maximum) return false;
+        out = value;
+        return true;
+    }
+    case ValueType::Boolean:
+        if (value != "0" && value != "1") return false;
+        out = value == "1" ? "true" : "false";
+        return true;
+    case ValueType::List: {
+        out = "[";
+        bool first = true;
+        for (const std::string& entry : split(value, row.separator)) {
             std::string reason;
-            if (!value.empty() && !checkVersionText(value, reason)) return false;
-            out = tomlString(value);
-            return true;
+            if (!checkListEntry(row.entries, entry, reason)) return false;
+            out += (first ? "" : ", ") + tomlString(latin1ToUtf8(entry));
+            first = false;
         }
-        case ValueType::Text: {
-            size_t limit = maximumLength(row);
-            if (limit != 0 && value.size() > limit) return false;
-            std::string reason;
-            if (!value.empty() && !checkListEntry(row.entries, value, reason)) return false;
-            out = tomlString(latin1ToUtf8(value));
-            return true;
-        }
-        default:
-            return false;
+        out += "]";
+        return true;
+    }
+    case ValueType::Version: {
+        std::string reason;
+        if (!value.empty() && !checkVersionText(value, reason)) return false;
+        out = tomlString(value);
+        return true;
+    }
+    case ValueType::Text: {
+        size_t limit = maximumLength(row);
+        if (limit != 0 && value.size() > limit) return false;
+        std::string reason;
+        if (!value.empty() && !checkListEntry(row.entries, value, reason)) return false;
+        out = tomlString(latin1ToUtf8(value));
+        return true;
+    }
+    default:
+        return false;
     }
 }
 
@@ -213,8 +217,9 @@ void Printer::noteDifferences() {
     if (block_.headerWords[0] != 1 || block_.headerWords[1] != 0 || block_.headerLong != 0)
         output_.notes.push_back("the block's header words differ from the ones the packer writes");
     if (!strictlyAscending(d.settings))
-        output_.notes.push_back("settings are not in ascending id order or repeat an id; packing sorts them "
-                                "and keeps the last value of a repeated id");
+        output_.notes.push_back(
+            "settings are not in ascending id order or repeat an id; packing sorts them "
+            "and keeps the last value of a repeated id");
     if (!strictlyAscending(d.messages))
         output_.notes.push_back("messages are not in ascending id order or repeat an id");
     bool localesOrdered = true;
@@ -223,8 +228,9 @@ void Printer::noteDifferences() {
         if (!strictlyAscending(d.locales[i].overrides)) localesOrdered = false;
     }
     if (!localesOrdered)
-        output_.notes.push_back("locale sections are not ordered by name, repeat a name, or list overrides out of "
-                                "id order; packing orders them, so a more specific locale applies last");
+        output_.notes.push_back(
+            "locale sections are not ordered by name, repeat a name, or list overrides out of "
+            "id order; packing orders them, so a more specific locale applies last");
     if (block_.trailingBytes != 0)
         output_.notes.push_back(std::to_string(block_.trailingBytes) +
                                 " bytes after the last included file are not part of any record and are left out");
@@ -276,7 +282,8 @@ bool Printer::printVersionOptions(std::ostringstream& table) {
             return false;
     }
     for (int k = 0; k < n; ++k) {
-        table << "\n[[jvm.version_options]]\nversions = " << tomlString(latin1ToUtf8(settings_[kVersionOptionsFirst + 2 * k]))
+        table << "\n[[jvm.version_options]]\nversions = "
+              << tomlString(latin1ToUtf8(settings_[kVersionOptionsFirst + 2 * k]))
               << "\noptions = " << tomlString(latin1ToUtf8(settings_[kVersionOptionsFirst + 2 * k + 1])) << "\n";
         settings_.erase(kVersionOptionsFirst + 2 * k);
         settings_.erase(kVersionOptionsFirst + 2 * k + 1);
@@ -429,7 +436,8 @@ bool parseBlock(const std::vector<uint8_t>& bytes, PackedBlock& block, std::stri
             break;
         }
         IncludedFile file;
-        file.path = index < paths.size() && !paths[index].empty() ? paths[index] : "included" + std::to_string(index + 1) + ".bin";
+        file.path = index < paths.size() && !paths[index].empty() ? paths[index]
+                                                                  : "included" + std::to_string(index + 1) + ".bin";
         for (uint64_t i = 0; i < size; ++i) file.content.push_back(bytes[in.position() + i] ^ kIncludedFileXor);
         in.skip(static_cast<size_t>(size));
         block.description.files.push_back(std::move(file));
@@ -455,12 +463,23 @@ std::string tomlString(const std::string& utf8) {
         unsigned char c = static_cast<unsigned char>(utf8[i]);
         char hex[8];
         switch (c) {
-            case '"': out += "\\\""; continue;
-            case '\\': out += "\\\\"; continue;
-            case '\t': out += "\\t"; continue;
-            case '\n': out += "\\n"; continue;
-            case '\r': out += "\\r"; continue;
-            default: break;
+        case '"':
+            out += "\\\"";
+            continue;
+        case '\\':
+            out += "\\\\";
+            continue;
+        case '\t':
+            out += "\\t";
+            continue;
+        case '\n':
+            out += "\\n";
+            continue;
+        case '\r':
+            out += "\\r";
+            continue;
+        default:
+            break;
         }
         if (c < 0x20 || c == 0x7F) {
             snprintf(hex, sizeof hex, "\\u%04X", c);

@@ -5,13 +5,11 @@
 namespace {
 
 uint32_t read32(const std::vector<uint8_t>& b, uint64_t at) {
-    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 | static_cast<uint32_t>(b[at + 2]) << 16 |
-           static_cast<uint32_t>(b[at + 3]) << 24;
+    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+           static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
-uint16_t read16(const std::vector<uint8_t>& b, uint64_t at) {
-    return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
+uint16_t read16(const std::vector<uint8_t>& b, uint64_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
 
 }  // namespace
 

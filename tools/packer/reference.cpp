@@ -75,14 +75,22 @@ source = "lib/native-helper.dll"
 
 const char* typeText(const KeyRow& row) {
     switch (row.type) {
-        case ValueType::Text: return "string";
-        case ValueType::Integer: return "integer";
-        case ValueType::Boolean: return "boolean";
-        case ValueType::Version: return "version string";
-        case ValueType::List: return row.separator == ';' ? "array of strings, joined with \";\"" : "array of strings, joined with \",\"";
-        case ValueType::Message: return "string (per locale)";
-        case ValueType::VersionOptions: return "array of tables";
-        case ValueType::Derived: return "derived";
+    case ValueType::Text:
+        return "string";
+    case ValueType::Integer:
+        return "integer";
+    case ValueType::Boolean:
+        return "boolean";
+    case ValueType::Version:
+        return "version string";
+    case ValueType::List:
+        return row.separator == ';' ? "array of strings, joined with \";\"" : "array of strings, joined with \",\"";
+    case ValueType::Message:
+        return "string (per locale)";
+    case ValueType::VersionOptions:
+        return "array of tables";
+    case ValueType::Derived:
+        return "derived";
     }
     return "";
 }

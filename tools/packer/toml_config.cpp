@@ -28,27 +28,43 @@ struct Entry {
 
 const char* typeName(const toml::node& node) {
     switch (node.type()) {
-        case toml::node_type::table: return "a table";
-        case toml::node_type::array: return "an array";
-        case toml::node_type::string: return "a string";
-        case toml::node_type::integer: return "an integer";
-        case toml::node_type::floating_point: return "a floating-point number";
-        case toml::node_type::boolean: return "a boolean";
-        case toml::node_type::date: return "a date";
-        case toml::node_type::time: return "a time";
-        case toml::node_type::date_time: return "a date-time";
-        default: return "nothing";
+    case toml::node_type::table:
+        return "a table";
+    case toml::node_type::array:
+        return "an array";
+    case toml::node_type::string:
+        return "a string";
+    case toml::node_type::integer:
+        return "an integer";
+    case toml::node_type::floating_point:
+        return "a floating-point number";
+    case toml::node_type::boolean:
+        return "a boolean";
+    case toml::node_type::date:
+        return "a date";
+    case toml::node_type::time:
+        return "a time";
+    case toml::node_type::date_time:
+        return "a date-time";
+    default:
+        return "nothing";
     }
 }
 
 const char* expectedType(ValueType type) {
     switch (type) {
-        case ValueType::Integer: return "an integer";
-        case ValueType::Boolean: return "a boolean (true or false)";
-        case ValueType::Version: return "a version string such as \"11\" or \"1.8.0_201\"";
-        case ValueType::List: return "an array of strings";
-        case ValueType::VersionOptions: return "an array of tables ([[jvm.version_options]])";
-        default: return "a string";
+    case ValueType::Integer:
+        return "an integer";
+    case ValueType::Boolean:
+        return "a boolean (true or false)";
+    case ValueType::Version:
+        return "a version string such as \"11\" or \"1.8.0_201\"";
+    case ValueType::List:
+        return "an array of strings";
+    case ValueType::VersionOptions:
+        return "an array of tables ([[jvm.version_options]])";
+    default:
+        return "a string";
     }
 }
 
@@ -131,8 +147,7 @@ bool TomlReader::read(const std::string& text, Description& description) {
     if (!description.files.empty()) {
         std::string paths;
         for (const IncludedFile& f : description.files) paths += (paths.empty() ? "" : ";") + f.path;
-        if (!includedCountGiven_)
-            settings_[kSettingIncludedFileCount] = {std::to_string(description.files.size()), {}};
+        if (!includedCountGiven_) settings_[kSettingIncludedFileCount] = {std::to_string(description.files.size()), {}};
         if (!includedPathsGiven_) settings_[kSettingIncludedFilePaths] = {paths, {}};
     }
     for (const auto& [id, entry] : settings_) description.settings.emplace_back(id, entry.value);
@@ -161,8 +176,8 @@ bool TomlReader::readRoot(const toml::table& root) {
         } else if (table == "raw") {
             if (!readRaw(values)) return false;
         } else {
-            bool known = std::any_of(tableList().begin(), tableList().end(),
-                                     [&](const TableRow& t) { return table == t.name; });
+            bool known =
+                std::any_of(tableList().begin(), tableList().end(), [&](const TableRow& t) { return table == t.name; });
             if (!known) return fail(line, "unknown table [" + table + "]");
             if (!readSettingTable(table, values)) return false;
         }
@@ -200,55 +215,55 @@ bool TomlReader::readSetting(const KeyRow& row, const toml::key& key, const toml
         return fail(line, name + " must be " + expectedType(row.type) + ", not " + typeName(node));
     };
     switch (row.type) {
-        case ValueType::Integer: {
-            if (!node.is_integer()) return wrongType();
-            int64_t value = node.as_integer()->get();
-            if (value < INT_MIN || value > INT_MAX)
-                return fail(line, name + " is out of range (the launcher reads a 32-bit integer)");
-            if (value < row.minimum)
-                return fail(line, name + (row.minimum == 0 ? std::string(" must not be negative")
-                                                           : " must be at least " + std::to_string(row.minimum)));
-            if (value > row.maximum) return fail(line, name + " must be at most " + std::to_string(row.maximum));
-            return putSetting(row.id, std::to_string(value), origin);
-        }
-        case ValueType::Boolean:
-            if (!node.is_boolean()) return wrongType();
-            return putSetting(row.id, node.as_boolean()->get() ? "1" : "0", origin);
-        case ValueType::List: {
-            if (!node.is_array()) return wrongType();
-            std::string joined;
-            bool first = true;
-            for (const toml::node& element : *node.as_array()) {
-                uint32_t elementLine = element.source().begin.line;
-                if (!element.is_string())
-                    return fail(elementLine, name + " entries must be strings, not " + typeName(element));
-                std::string entry;
-                if (!latin1(element.as_string()->get(), elementLine, name + " entry", entry)) return false;
-                if (entry.find(row.separator) != std::string::npos)
-                    return fail(elementLine, name + " entry " + quoted(element.as_string()->get()) + " contains \"" +
-                                                 row.separator + "\", which separates the entries");
-                std::string reason;
-                if (!checkListEntry(row.entries, entry, reason))
-                    return fail(elementLine, name + " entry " + quoted(element.as_string()->get()) + ": " + reason);
-                joined += (first ? "" : std::string(1, row.separator)) + entry;
-                first = false;
-            }
-            return putSetting(row.id, joined, origin);
-        }
-        default: {
-            if (!node.is_string()) return wrongType();
-            std::string value;
-            if (!latin1(node.as_string()->get(), line, name, value)) return false;
+    case ValueType::Integer: {
+        if (!node.is_integer()) return wrongType();
+        int64_t value = node.as_integer()->get();
+        if (value < INT_MIN || value > INT_MAX)
+            return fail(line, name + " is out of range (the launcher reads a 32-bit integer)");
+        if (value < row.minimum)
+            return fail(line, name + (row.minimum == 0 ? std::string(" must not be negative")
+                                                       : " must be at least " + std::to_string(row.minimum)));
+        if (value > row.maximum) return fail(line, name + " must be at most " + std::to_string(row.maximum));
+        return putSetting(row.id, std::to_string(value), origin);
+    }
+    case ValueType::Boolean:
+        if (!node.is_boolean()) return wrongType();
+        return putSetting(row.id, node.as_boolean()->get() ? "1" : "0", origin);
+    case ValueType::List: {
+        if (!node.is_array()) return wrongType();
+        std::string joined;
+        bool first = true;
+        for (const toml::node& element : *node.as_array()) {
+            uint32_t elementLine = element.source().begin.line;
+            if (!element.is_string())
+                return fail(elementLine, name + " entries must be strings, not " + typeName(element));
+            std::string entry;
+            if (!latin1(element.as_string()->get(), elementLine, name + " entry", entry)) return false;
+            if (entry.find(row.separator) != std::string::npos)
+                return fail(elementLine, name + " entry " + quoted(element.as_string()->get()) + " contains \"" +
+                                             row.separator + "\", which separates the entries");
             std::string reason;
-            if (row.type == ValueType::Version && !value.empty() && !checkVersionText(value, reason))
-                return fail(line, name + " " + quoted(node.as_string()->get()) + " " + reason);
-            size_t limit = maximumLength(row);
-            if (limit != 0 && value.size() > limit)
-                return fail(line, name + " is longer than the launcher's " + std::to_string(limit) + " bytes");
-            if (row.type == ValueType::Text && !value.empty() && !checkListEntry(row.entries, value, reason))
-                return fail(line, name + " " + quoted(node.as_string()->get()) + " " + reason);
-            return putSetting(row.id, value, origin);
+            if (!checkListEntry(row.entries, entry, reason))
+                return fail(elementLine, name + " entry " + quoted(element.as_string()->get()) + ": " + reason);
+            joined += (first ? "" : std::string(1, row.separator)) + entry;
+            first = false;
         }
+        return putSetting(row.id, joined, origin);
+    }
+    default: {
+        if (!node.is_string()) return wrongType();
+        std::string value;
+        if (!latin1(node.as_string()->get(), line, name, value)) return false;
+        std::string reason;
+        if (row.type == ValueType::Version && !value.empty() && !checkVersionText(value, reason))
+            return fail(line, name + " " + quoted(node.as_string()->get()) + " " + reason);
+        size_t limit = maximumLength(row);
+        if (limit != 0 && value.size() > limit)
+            return fail(line, name + " is longer than the launcher's " + std::to_string(limit) + " bytes");
+        if (row.type == ValueType::Text && !value.empty() && !checkListEntry(row.entries, value, reason))
+            return fail(line, name + " " + quoted(node.as_string()->get()) + " " + reason);
+        return putSetting(row.id, value, origin);
+    }
     }
 }
 
@@ -279,7 +294,8 @@ bool TomlReader::readVersionOptions(const toml::key& key, const toml::node& node
                 return false;
             std::string reason;
             if (index == 0 && !checkVersionCondition(values[0], reason))
-                return fail(fieldLine, "jvm.version_options.versions " + quoted(value.as_string()->get()) + " " + reason);
+                return fail(fieldLine,
+                            "jvm.version_options.versions " + quoted(value.as_string()->get()) + " " + reason);
         }
         if (!entry.contains("versions")) return fail(entryLine, "a [[jvm.version_options]] entry needs versions");
         Origin origin{"jvm.version_options", entryLine};
@@ -302,7 +318,8 @@ bool TomlReader::readMessages(const toml::table& values, bool raw) {
         int id = 0;
         const KeyRow* row = nullptr;
         if (raw) {
-            if (!parseNumericId(keyText, id)) return fail(line, "key " + quoted(keyText) + " in " + place + " is not a numeric id");
+            if (!parseNumericId(keyText, id))
+                return fail(line, "key " + quoted(keyText) + " in " + place + " is not a numeric id");
         } else {
             row = findKeyByName("messages", keyText);
             if (row == nullptr) return fail(line, "unknown key " + quoted(keyText) + " in " + place);
@@ -326,17 +343,20 @@ bool TomlReader::readLocale(const std::string& locale, const toml::key& key, con
         uint32_t line = messageKey.source().begin.line;
         int id = 0;
         if (raw) {
-            if (!parseNumericId(keyText, id)) return fail(line, "key " + quoted(keyText) + " in " + place + " is not a numeric id");
+            if (!parseNumericId(keyText, id))
+                return fail(line, "key " + quoted(keyText) + " in " + place + " is not a numeric id");
         } else {
             const KeyRow* row = findKeyByName("messages", keyText);
             if (row == nullptr) {
-                std::string hint = parseNumericId(keyText, id) ? " (numeric ids go in [raw.messages." + locale + "])" : "";
+                std::string hint =
+                    parseNumericId(keyText, id) ? " (numeric ids go in [raw.messages." + locale + "])" : "";
                 return fail(line, "unknown key " + quoted(keyText) + " in " + place + hint);
             }
             id = row->id;
         }
         if (!node.is_string())
-            return fail(line, "message " + quoted(keyText) + " in " + place + " must be a string, not " + typeName(node));
+            return fail(line,
+                        "message " + quoted(keyText) + " in " + place + " must be a string, not " + typeName(node));
         std::string originName = place + " " + keyText;
         if (!putMessage(overrides, id, node.as_string()->get(), {originName, line})) return false;
     }
@@ -351,14 +371,16 @@ bool TomlReader::readRaw(const toml::table& values) {
             continue;
         }
         if (key.str() != "settings" || !node.is_table())
-            return fail(line, "unknown key " + quoted(key.str()) + " in [raw] (expected [raw.settings] or [raw.messages])");
+            return fail(line,
+                        "unknown key " + quoted(key.str()) + " in [raw] (expected [raw.settings] or [raw.messages])");
         for (const auto& [idKey, value] : *node.as_table()) {
             uint32_t valueLine = idKey.source().begin.line;
             int id = 0;
             if (!parseNumericId(idKey.str(), id))
                 return fail(valueLine, "key " + quoted(idKey.str()) + " in [raw.settings] is not a numeric id");
             if (!value.is_string())
-                return fail(valueLine, "raw setting " + quoted(idKey.str()) + " must be a string, not " + typeName(value));
+                return fail(valueLine,
+                            "raw setting " + quoted(idKey.str()) + " must be a string, not " + typeName(value));
             std::string bytes;
             if (!latin1(value.as_string()->get(), valueLine, "raw setting " + quoted(idKey.str()), bytes)) return false;
             if (!putSetting(id, bytes, {"raw.settings." + quoted(idKey.str()), valueLine})) return false;
@@ -371,7 +393,8 @@ bool TomlReader::readRaw(const toml::table& values) {
 
 bool TomlReader::readFiles(const toml::key& key, const toml::node& node, Description& description) {
     if (!node.is_array_of_tables())
-        return fail(key.source().begin.line, std::string("files must be an array of tables ([[files]]), not ") + typeName(node));
+        return fail(key.source().begin.line,
+                    std::string("files must be an array of tables ([[files]]), not ") + typeName(node));
     for (const toml::node& element : *node.as_array())
         if (!readOneFile(*element.as_table(), element.source().begin.line, description)) return false;
     return true;
@@ -398,9 +421,8 @@ bool TomlReader::readOneFile(const toml::table& entry, uint32_t line, Descriptio
     if (!entry.contains("source")) return fail(line, "a [[files]] entry needs a source (the file to include)");
     if (!checkIncludedPath(path, pathLine, description)) return false;
 
-    std::string resolved = !source.empty() && source[0] != '/' && !(source.size() > 1 && source[1] == ':')
-                               ? base_ + "/" + source
-                               : source;
+    std::string resolved =
+        !source.empty() && source[0] != '/' && !(source.size() > 1 && source[1] == ':') ? base_ + "/" + source : source;
     std::ifstream probe(resolved, std::ios::binary);
     if (source.empty() || !probe) return fail(sourceLine, "included file " + quoted(source) + " does not exist");
     IncludedFile file;
@@ -461,7 +483,8 @@ bool checkIncludedFilePath(const std::string& path, std::string& reason) {
 bool sameWindowsName(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
     return true;
 }
 

@@ -159,9 +159,9 @@ void configureSplash(JNIEnv* env) {
         clearPending(env);
         return;
     }
-    jmethodID init = env->GetStaticMethodID(
-        launcher, "initAwtSplashConfig",
-        "(ZZLjava/lang/String;IILjava/lang/String;IILjava/lang/String;IILjava/lang/String;II)V");
+    jmethodID init =
+        env->GetStaticMethodID(launcher, "initAwtSplashConfig",
+                               "(ZZLjava/lang/String;IILjava/lang/String;IILjava/lang/String;IILjava/lang/String;II)V");
     if (init == nullptr) {
         logError(L"could not find method for splash properties");
         clearPending(env);
@@ -177,11 +177,11 @@ void configureSplash(JNIEnv* env) {
         texts[i] = env->NewStringUTF(text);
     }
     env->CallStaticVoidMethod(
-        launcher, init, JNI_TRUE, static_cast<jboolean>(getSettingInt(SettingId::SplashFlag) != 0),
-        texts[0], getSettingInt(SettingId::SplashText1Value1), getSettingInt(SettingId::SplashText1Value2),
-        texts[1], getSettingInt(SettingId::SplashText2Value1), getSettingInt(SettingId::SplashText2Value2),
-        texts[2], getSettingInt(SettingId::SplashText3Value1), getSettingInt(SettingId::SplashText3Value2),
-        texts[3], getSettingInt(SettingId::SplashText4Value1), getSettingInt(SettingId::SplashText4Value2));
+        launcher, init, JNI_TRUE, static_cast<jboolean>(getSettingInt(SettingId::SplashFlag) != 0), texts[0],
+        getSettingInt(SettingId::SplashText1Value1), getSettingInt(SettingId::SplashText1Value2), texts[1],
+        getSettingInt(SettingId::SplashText2Value1), getSettingInt(SettingId::SplashText2Value2), texts[2],
+        getSettingInt(SettingId::SplashText3Value1), getSettingInt(SettingId::SplashText3Value2), texts[3],
+        getSettingInt(SettingId::SplashText4Value1), getSettingInt(SettingId::SplashText4Value2));
     checkJavaException(env, false);
     for (jstring text : texts)
         if (text != nullptr) env->DeleteLocalRef(text);

@@ -39,4 +39,3 @@ bool callInitFromLauncher(JNIEnv* env, bool flag);
 // Hands the splash text settings (108 and 163, 10109 to 10122) to the ravel launcher class;
 // a missing class or method is logged and skipped.
 void configureSplash(JNIEnv* env);
-

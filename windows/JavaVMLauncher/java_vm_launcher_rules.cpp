@@ -20,9 +20,7 @@ std::wstring configuredPath(SettingId enabledId, SettingId pathId, const Expande
 }
 
 JvmRunOutcome invokeMain(JNIEnv* env, const JvmRunSteps& steps) {
-    auto arguments = [&steps]() {
-        return steps.mainArguments ? steps.mainArguments() : std::vector<std::wstring>();
-    };
+    auto arguments = [&steps]() { return steps.mainArguments ? steps.mainArguments() : std::vector<std::wstring>(); };
     switch (callStaticMain(env, launcherClassName(steps.generatorKind), arguments)) {
     case MainCallOutcome::ClassNotFound:
         return JvmRunOutcome::LauncherClassMissing;
@@ -115,7 +113,8 @@ bool passesToMain(const std::wstring& argument, bool jOptionsEnabled) {
     return !startsWith(argument, kLocaleArgument);
 }
 
-std::vector<std::wstring> mainArgumentList(const LeadingArguments& leading, const std::vector<std::wstring>& launcherArgs,
+std::vector<std::wstring> mainArgumentList(const LeadingArguments& leading,
+                                           const std::vector<std::wstring>& launcherArgs,
                                            const std::vector<std::wstring>& configuredArgs, bool jOptionsEnabled) {
     std::vector<std::wstring> list = leadingArgumentList(leading);
     if (!launcherArgs.empty()) list.push_back(launcherArgs.front());

@@ -68,10 +68,10 @@ JvmRunOutcome runJvm(CreateJavaVMFunction create, JavaVMInitArgs& vmArgs, const 
 // command-line arguments.
 
 struct LeadingArguments {
-    bool windowed = false;             // application kind 1
-    std::wstring mainClass;            // "/" in front in module mode
-    std::wstring firstPath;            // empty when not configured
-    std::wstring secondPath;           // empty when not configured
+    bool windowed = false;    // application kind 1
+    std::wstring mainClass;   // "/" in front in module mode
+    std::wstring firstPath;   // empty when not configured
+    std::wstring secondPath;  // empty when not configured
     bool fifthFlag = false;
 };
 
@@ -100,7 +100,8 @@ bool passesToMain(const std::wstring& argument, bool jOptionsEnabled);
 
 // leading + first launcher argument + configured + the remaining launcher arguments that
 // pass to main.
-std::vector<std::wstring> mainArgumentList(const LeadingArguments& leading, const std::vector<std::wstring>& launcherArgs,
+std::vector<std::wstring> mainArgumentList(const LeadingArguments& leading,
+                                           const std::vector<std::wstring>& launcherArgs,
                                            const std::vector<std::wstring>& configuredArgs, bool jOptionsEnabled);
 
 // The last "-Dsun.locale.formatasdefault=" argument, or empty when there is none; the

@@ -57,9 +57,7 @@ std::wstring helperLibraryPath() {
 
 }  // namespace
 
-DWORD WINAPI jvmThreadRoutine(LPVOID request) {
-    return createJvmAndRun(*static_cast<LaunchRequest*>(request)) ? 1 : 0;
-}
+DWORD WINAPI jvmThreadRoutine(LPVOID request) { return createJvmAndRun(*static_cast<LaunchRequest*>(request)) ? 1 : 0; }
 
 bool createJvmAndRun(LaunchRequest& request) {
     JvmRunSteps steps;

@@ -15,10 +15,10 @@ constexpr int kSettingIncludedFileCount = idNumber(SettingId::IncludedFileCount)
 constexpr int kSettingIncludedFilePaths = idNumber(SettingId::IncludedFilePaths);
 
 // PE header offsets used to find the end of the last section's raw data.
-constexpr uint32_t kPeOffsetField = 0x3C;          // e_lfanew
-constexpr uint32_t kSectionCountOffset = 6;        // from the PE signature
-constexpr uint32_t kOptionalHeaderSizeOffset = 20; // from the PE signature
-constexpr uint32_t kSectionTableOffset = 24;       // signature + file header
+constexpr uint32_t kPeOffsetField = 0x3C;           // e_lfanew
+constexpr uint32_t kSectionCountOffset = 6;         // from the PE signature
+constexpr uint32_t kOptionalHeaderSizeOffset = 20;  // from the PE signature
+constexpr uint32_t kSectionTableOffset = 24;        // signature + file header
 constexpr uint32_t kSectionHeaderSize = 40;
-constexpr uint32_t kRawDataSizeOffset = 16;        // within a section header
-constexpr uint32_t kRawDataPointerOffset = 20;     // within a section header
+constexpr uint32_t kRawDataSizeOffset = 16;     // within a section header
+constexpr uint32_t kRawDataPointerOffset = 20;  // within a section header

@@ -8,13 +8,20 @@
 
 const wchar_t* blockErrorText(BlockError error) {
     switch (error) {
-    case BlockError::None: return L"";
-    case BlockError::Magic: return L"Internal Error: magic";
-    case BlockError::ReadInt: return L"Internal Error: readInt";
-    case BlockError::ReadShort: return L"Internal Error: readShort";
-    case BlockError::ReadLong: return L"Internal Error: readLong";
-    case BlockError::ReadString: return L"Internal Error: readString";
-    case BlockError::ReadWString: return L"Internal Error: readWString";
+    case BlockError::None:
+        return L"";
+    case BlockError::Magic:
+        return L"Internal Error: magic";
+    case BlockError::ReadInt:
+        return L"Internal Error: readInt";
+    case BlockError::ReadShort:
+        return L"Internal Error: readShort";
+    case BlockError::ReadLong:
+        return L"Internal Error: readLong";
+    case BlockError::ReadString:
+        return L"Internal Error: readString";
+    case BlockError::ReadWString:
+        return L"Internal Error: readWString";
     }
     return L"";
 }
@@ -109,7 +116,8 @@ bool BlockReader::readWString(std::wstring& value) {
     if (count > 0 && !readExact(&bytes[0], static_cast<uint32_t>(count))) return fail(BlockError::ReadWString);
     value.assign(static_cast<size_t>(count / 2), L'\0');
     for (size_t i = 0; i < value.size(); ++i)
-        value[i] = static_cast<wchar_t>(static_cast<uint8_t>(bytes[2 * i]) | static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
+        value[i] =
+            static_cast<wchar_t>(static_cast<uint8_t>(bytes[2 * i]) | static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
     return true;
 }
 
@@ -142,8 +150,8 @@ bool locateDataBlock(BlockReader& reader) {
     return true;
 }
 
-BlockError parseConfigBlock(BlockReader& reader, ConfigStore& store,
-                            const std::function<std::string()>& chooseLocale, BlockContents& contents) {
+BlockError parseConfigBlock(BlockReader& reader, ConfigStore& store, const std::function<std::string()>& chooseLocale,
+                            BlockContents& contents) {
     int32_t magic = 0;
     if (!reader.readInt(magic)) return reader.error();
     if (static_cast<uint32_t>(magic) != kBlockMagic) return BlockError::Magic;

@@ -76,8 +76,8 @@ struct BlockContents {
 // Reads the block from the current position into `store`. `chooseLocale` is called after
 // the base messages and before the locale sections; a section applies when its name is a
 // prefix of the returned name, in file order, so a later matching section wins.
-BlockError parseConfigBlock(BlockReader& reader, ConfigStore& store,
-                            const std::function<std::string()>& chooseLocale, BlockContents& contents);
+BlockError parseConfigBlock(BlockReader& reader, ConfigStore& store, const std::function<std::string()>& chooseLocale,
+                            BlockContents& contents);
 
 // A source over memory, for tests and for the packer's own checks.
 class MemorySource : public ByteSource {

@@ -123,8 +123,7 @@ bool composeEntryPath(char* out, size_t capacity, const char* directory, const c
 }
 
 bool composeExtractionDirectoryName(char* out, size_t capacity, const char* tempFile, uint32_t seconds) {
-    return storeWhole(out, capacity,
-                      std::string(tempFile) + "_dir" + std::to_string(static_cast<int32_t>(seconds)));
+    return storeWhole(out, capacity, std::string(tempFile) + "_dir" + std::to_string(static_cast<int32_t>(seconds)));
 }
 
 ExtractionStatus copyFileRange(ByteSource& from, ByteSink& to, int64_t count, bool unscramble) {

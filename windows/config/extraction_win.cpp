@@ -81,12 +81,18 @@ public:
 int extractIncludedFiles(bool createDirectory) {
     WindowsExtractionFiles files;
     switch (extractIncludedFiles(files, createDirectory, includedFilesPosition)) {
-    case ExtractionStatus::Done: return 0;
-    case ExtractionStatus::ReadFailed: return 1;
-    case ExtractionStatus::WriteFailed: return 2;
-    case ExtractionStatus::NoDirectory: failWithMessage(MessageId::ExtractionFailed, "7");
-    case ExtractionStatus::CannotCreateFile: failWithMessage(MessageId::ExtractionFailed, "11");
-    case ExtractionStatus::RecordHeaderShort: failOnBlockError(BlockError::ReadLong);
+    case ExtractionStatus::Done:
+        return 0;
+    case ExtractionStatus::ReadFailed:
+        return 1;
+    case ExtractionStatus::WriteFailed:
+        return 2;
+    case ExtractionStatus::NoDirectory:
+        failWithMessage(MessageId::ExtractionFailed, "7");
+    case ExtractionStatus::CannotCreateFile:
+        failWithMessage(MessageId::ExtractionFailed, "11");
+    case ExtractionStatus::RecordHeaderShort:
+        failOnBlockError(BlockError::ReadLong);
     }
     return 1;
 }

@@ -1,5 +1,7 @@
 #include "config/locale_table.h"
 
+// Kept several rows to a line, as the table is read.
+// clang-format off
 const LocaleEntry localeTable[] = {
     // Primary languages: the fallback when the full LANGID has no row of its own.
     {0x0001, "ar"}, {0x0002, "bg"}, {0x0003, "ca"}, {0x0004, "zh"}, {0x0005, "cs"}, {0x0006, "da"},
@@ -46,6 +48,7 @@ const LocaleEntry localeTable[] = {
     {0x380A, "es_UY"}, {0x3C01, "ar_BH"}, {0x3C0A, "es_PY"}, {0x4001, "ar_QA"}, {0x400A, "es_BO"},
     {0x440A, "es_SV"}, {0x480A, "es_HN"}, {0x4C0A, "es_NI"}, {0x500A, "es_PR"},
 };
+// clang-format on
 
 const size_t localeTableSize = sizeof localeTable / sizeof localeTable[0];
 

@@ -15,8 +15,8 @@ LANGID userLanguageId() {
     LANGID language = LANGIDFROMLCID(GetUserDefaultLCID());
     ModuleHandle kernel(LoadLibraryA("Kernel32.DLL"));
     if (!kernel.valid()) return language;
-    auto uiLanguage =
-        reinterpret_cast<UiLanguageFunction>(reinterpret_cast<void*>(GetProcAddress(kernel.get(), "GetUserDefaultUILanguage")));
+    auto uiLanguage = reinterpret_cast<UiLanguageFunction>(
+        reinterpret_cast<void*>(GetProcAddress(kernel.get(), "GetUserDefaultUILanguage")));
     if (uiLanguage != nullptr) language = uiLanguage();
     return language;
 }

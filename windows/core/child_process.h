@@ -36,8 +36,8 @@ struct ChildStdHandles {
 
 // How a child is started.
 struct ChildOptions {
-    DWORD creationFlags = 0;   // priority class and CREATE_NO_WINDOW, DETACHED_PROCESS, ...
-    bool hideWindow = false;   // the child's first window starts hidden
+    DWORD creationFlags = 0;  // priority class and CREATE_NO_WINDOW, DETACHED_PROCESS, ...
+    bool hideWindow = false;  // the child's first window starts hidden
     // With handles, the child gets exactly these as its standard handles; without, it gets
     // the launcher's own.
     std::optional<ChildStdHandles> stdHandles;
@@ -52,8 +52,8 @@ struct ChildProcess {
 // Starts `commandLine` (the program named by `program`, or when that is null by the command
 // line's first word). Every inheritable handle of the launcher is inherited, the pipe ends
 // handed over among them. On failure none, with the system error in `error`.
-std::optional<ChildProcess> startChild(const char* program, const std::string& commandLine,
-                                       const ChildOptions& options, DWORD& error);
+std::optional<ChildProcess> startChild(const char* program, const std::string& commandLine, const ChildOptions& options,
+                                       DWORD& error);
 std::optional<ChildProcess> startChild(const wchar_t* program, const std::wstring& commandLine,
                                        const ChildOptions& options, DWORD& error);
 
@@ -67,8 +67,8 @@ std::optional<DWORD> waitForExit(const ChildProcess& child, DWORD boundMs, DWORD
 
 // How waitOrTerminate treats an exit code it cannot read.
 struct UnreadableExitCode {
-    DWORD substitute;                // taken as the exit code
-    const char* logAs = nullptr;     // when set: logged as the error "could not read the exit code of <logAs> (N)"
+    DWORD substitute;             // taken as the exit code
+    const char* logAs = nullptr;  // when set: logged as the error "could not read the exit code of <logAs> (N)"
 };
 
 // Waits up to `boundMs` for the child to end and logs its exit code ("Exit Code N"). A child

@@ -73,8 +73,8 @@ std::optional<ChildPipe> makeChildPipe(PipeDirection direction, const wchar_t* l
     return pipe;
 }
 
-std::optional<ChildProcess> startChild(const char* program, const std::string& commandLine,
-                                       const ChildOptions& options, DWORD& error) {
+std::optional<ChildProcess> startChild(const char* program, const std::string& commandLine, const ChildOptions& options,
+                                       DWORD& error) {
     return start<STARTUPINFOA>(program, commandLine, options, error);
 }
 

@@ -37,8 +37,7 @@ CommandChoice chooseCommand(ArgumentList& args) {
         choice.command = Command::RestartChild;
         return choice;
     }
-    if (args.empty() || args.front().empty() || (args.front()[0] != L'/' && args.front()[0] != L'-'))
-        return choice;
+    if (args.empty() || args.front().empty() || (args.front()[0] != L'/' && args.front()[0] != L'-')) return choice;
 
     std::wstring word = args.front().substr(1);
     if (!word.empty() && word[0] == L'-') word.erase(0, 1);

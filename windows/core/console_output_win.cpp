@@ -16,7 +16,8 @@ void printToStdout(const wchar_t* format, ...) {
 
     UINT codePage = GetConsoleOutputCP();
     if (codePage == 0) codePage = CP_ACP;
-    int bytes = WideCharToMultiByte(codePage, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    int bytes =
+        WideCharToMultiByte(codePage, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     if (bytes <= 0) return;
     std::string narrow(static_cast<size_t>(bytes), '\0');
     WideCharToMultiByte(codePage, 0, text.c_str(), static_cast<int>(text.size()), &narrow[0], bytes, nullptr, nullptr);

@@ -24,8 +24,7 @@ int32_t elapsedMilliseconds(int64_t now, int64_t start) {
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(now) - static_cast<uint64_t>(start)));
 }
 
-bool composeLogLine(wchar_t* out, size_t capacity, int32_t elapsed, bool isError, const wchar_t* format,
-                    va_list args) {
+bool composeLogLine(wchar_t* out, size_t capacity, int32_t elapsed, bool isError, const wchar_t* format, va_list args) {
     if (capacity < 2) {
         if (capacity == 1) out[0] = 0;
         return false;

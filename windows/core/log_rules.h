@@ -34,8 +34,7 @@ int32_t elapsedMilliseconds(int64_t now, int64_t start);
 
 // One line: "[<seconds>:<milliseconds>] ", "ERROR: " for errors, the formatted text and a
 // line feed. A text too long for `capacity` is cut before the line feed; returns false then.
-bool composeLogLine(wchar_t* out, size_t capacity, int32_t elapsed, bool isError, const wchar_t* format,
-                    va_list args);
+bool composeLogLine(wchar_t* out, size_t capacity, int32_t elapsed, bool isError, const wchar_t* format, va_list args);
 
 // The bytes written for `text`: UTF-8, each line feed as CR LF, a lone surrogate as U+FFFD.
 // Stops before a character that would not fit; returns the number of bytes written.

@@ -95,8 +95,7 @@ void decideLogging() {
     if (!loggingRequested()) return;
     wchar_t tempDirectory[kPathCapacity];
     getTempDirectoryForLog(tempDirectory, kPathCapacity);
-    if (chooseLogPath(tempDirectory, logPath, kLogPathCapacity, fileExists))
-        logFile = openLogFile(logPath, true);
+    if (chooseLogPath(tempDirectory, logPath, kLogPathCapacity, fileExists)) logFile = openLogFile(logPath, true);
     if (!logFile.valid()) {
         copyBounded(logPath, kLogPathCapacity, kFallbackLogPath);
         logFile = openLogFile(logPath, true);
@@ -107,7 +106,8 @@ void decideLogging() {
 }
 
 void writeLine(bool isError, const wchar_t* format, va_list args) {
-    composeLogLine(lineText, kLogLineCapacity, elapsedMilliseconds(nowMilliseconds(), startTime), isError, format, args);
+    composeLogLine(lineText, kLogLineCapacity, elapsedMilliseconds(nowMilliseconds(), startTime), isError, format,
+                   args);
     writeText(logFile.get(), lineText);
 }
 

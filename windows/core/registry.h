@@ -24,8 +24,7 @@ enum class RegistryView : REGSAM {
 // Opens `path` below `parent` with `access` in `view`. Not valid when it cannot be opened;
 // the registry's answer is then in *status when a status is asked for.
 RegistryKey openRegistryKey(HKEY parent, const char* path, REGSAM access, RegistryView view, LONG* status = nullptr);
-RegistryKey openRegistryKey(HKEY parent, const wchar_t* path, REGSAM access, RegistryView view,
-                            LONG* status = nullptr);
+RegistryKey openRegistryKey(HKEY parent, const wchar_t* path, REGSAM access, RegistryView view, LONG* status = nullptr);
 
 // Opens `path` below `parent`, creating it (and its missing parents) as a non-volatile key
 // when absent. Not valid when neither works.
@@ -57,8 +56,7 @@ std::optional<RegistryData> readRegistryData(HKEY key, const char* name, void* o
 bool readRegistryText(HKEY key, const char* name, char* out, size_t capacity);
 
 // The same for a key opened for reading just for this one value.
-bool readRegistryText(HKEY parent, const char* path, const char* name, char* out, size_t capacity,
-                      RegistryView view);
+bool readRegistryText(HKEY parent, const char* path, const char* name, char* out, size_t capacity, RegistryView view);
 
 // A 32-bit number: value `name` of an open key, when its type and size pass `accepted`.
 std::optional<DWORD> readRegistryDword(HKEY key, const char* name, DwordValueTypes accepted);

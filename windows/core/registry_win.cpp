@@ -111,8 +111,7 @@ bool readRegistryText(HKEY key, const char* name, char* out, size_t capacity) {
     return true;
 }
 
-bool readRegistryText(HKEY parent, const char* path, const char* name, char* out, size_t capacity,
-                      RegistryView view) {
+bool readRegistryText(HKEY parent, const char* path, const char* name, char* out, size_t capacity, RegistryView view) {
     if (capacity > 0) out[0] = 0;
     RegistryKey key = openRegistryKey(parent, path, KEY_READ, view);
     return key.valid() && readRegistryText(key.get(), name, out, capacity);

@@ -101,9 +101,12 @@ void formatInto(Sink& sink, const wchar_t* format, va_list args) {
         ++p;
         Spec spec;
         for (;; ++p) {
-            if (*p == L'-') spec.leftAlign = true;
-            else if (*p == L'0') spec.zeroPad = true;
-            else break;
+            if (*p == L'-')
+                spec.leftAlign = true;
+            else if (*p == L'0')
+                spec.zeroPad = true;
+            else
+                break;
         }
         while (*p >= L'0' && *p <= L'9' && spec.width < 1000)
             spec.width = spec.width * 10 + static_cast<unsigned>(*p++ - L'0');
@@ -125,7 +128,7 @@ void formatInto(Sink& sink, const wchar_t* format, va_list args) {
         case L'd':
         case L'i': {
             int64_t v = size == IntSize::LongLong ? va_arg(args, long long)
-                      : size == IntSize::Long     ? va_arg(args, long)
+                        : size == IntSize::Long   ? va_arg(args, long)
                                                   : va_arg(args, int);
             uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
             putNumber(sink, spec, v < 0, magnitude, 10, false);
@@ -135,7 +138,7 @@ void formatInto(Sink& sink, const wchar_t* format, va_list args) {
         case L'x':
         case L'X': {
             uint64_t v = size == IntSize::LongLong ? va_arg(args, unsigned long long)
-                       : size == IntSize::Long     ? va_arg(args, unsigned long)
+                         : size == IntSize::Long   ? va_arg(args, unsigned long)
                                                    : va_arg(args, unsigned int);
             putNumber(sink, spec, false, v, *p == L'u' ? 10 : 16, *p == L'X');
             break;
@@ -213,9 +216,7 @@ std::wstring widenBytes(const char* text, size_t length) {
     return wide;
 }
 
-std::wstring widenBytes(const char* text) {
-    return text == nullptr ? std::wstring() : widenBytes(text, strlen(text));
-}
+std::wstring widenBytes(const char* text) { return text == nullptr ? std::wstring() : widenBytes(text, strlen(text)); }
 
 namespace {
 

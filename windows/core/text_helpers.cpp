@@ -4,7 +4,7 @@ namespace {
 
 template <typename Char>
 std::vector<std::basic_string<Char>> splitPieces(std::basic_string_view<Char> text, Char separator,
-                                                  EmptyPieces empties) {
+                                                 EmptyPieces empties) {
     std::vector<std::basic_string<Char>> pieces;
     size_t start = 0;
     // `start` reaches one past the end only after a trailing separator, whose empty last

@@ -26,8 +26,8 @@ struct SemaphoreCreation {
 };
 
 struct NumberedSemaphore {
-    bool named = false;     // false: not even the name with counter 0 fits
-    std::string name;       // the name of `creation`
+    bool named = false;  // false: not even the name with counter 0 fits
+    std::string name;    // the name of `creation`
     long counter = 0;
     SemaphoreCreation creation;
 };

@@ -59,8 +59,8 @@ bool versionKeyInRange(const std::string& text, const JavaVersion& minimum, cons
     return boundTest(version, minimum, Side::Lower, true) && boundTest(version, maximum, Side::Upper, true);
 }
 
-bool checkVersion(const std::string& text, const JavaVersion& minimum, const JavaVersion& maximum,
-                  bool allowPreRelease, bool preReleaseSetting) {
+bool checkVersion(const std::string& text, const JavaVersion& minimum, const JavaVersion& maximum, bool allowPreRelease,
+                  bool preReleaseSetting) {
     if (!allowPreRelease && !preReleaseSetting &&
         (text.find("beta") != std::string::npos || text.find("-ea") != std::string::npos ||
          text.find("-rc") != std::string::npos)) {

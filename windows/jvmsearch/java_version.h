@@ -20,8 +20,8 @@ bool versionKeyInRange(const std::string& text, const JavaVersion& minimum, cons
 // Pre-release filter plus a range test in which missing components count as 0 (1.8 fails
 // the minimum 1.8.0_200). Pre-release texts ("beta", "-ea", "-rc") pass only when
 // `allowPreRelease` or `preReleaseSetting` (setting 130) allows them; the rejection is logged.
-bool checkVersion(const std::string& text, const JavaVersion& minimum, const JavaVersion& maximum,
-                  bool allowPreRelease, bool preReleaseSetting);
+bool checkVersion(const std::string& text, const JavaVersion& minimum, const JavaVersion& maximum, bool allowPreRelease,
+                  bool preReleaseSetting);
 
 // Whether `a` is strictly newer than `b`; the empty text is never newer, and every non-empty
 // text is newer than the empty one.

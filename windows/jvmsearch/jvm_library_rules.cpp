@@ -38,8 +38,7 @@ std::string jvmLibraryPath(const std::string& binDirectory, const std::string& s
     return binDirectory + "\\" + subdirectory + "\\jvm.dll";
 }
 
-std::optional<std::wstring> prependToPath(const std::wstring& directory, const std::wstring& path,
-                                          size_t capacity) {
+std::optional<std::wstring> prependToPath(const std::wstring& directory, const std::wstring& path, size_t capacity) {
     if (directory.size() + 1 + path.size() >= capacity) return std::nullopt;
     return directory + L";" + path;
 }

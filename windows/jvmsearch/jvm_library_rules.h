@@ -36,8 +36,7 @@ std::string jvmLibraryPath(const std::string& binDirectory, const std::string& s
 
 // "directory;path" when it fits `capacity` (terminator included); none otherwise, so the
 // caller leaves PATH as it is rather than setting a cut value.
-std::optional<std::wstring> prependToPath(const std::wstring& directory, const std::wstring& path,
-                                          size_t capacity);
+std::optional<std::wstring> prependToPath(const std::wstring& directory, const std::wstring& path, size_t capacity);
 
 // The entries of `path` (";"-separated) that begin with `windowsDirectory`, compared without
 // regard to ASCII case over the directory's length, in their order, joined by ";". Empty

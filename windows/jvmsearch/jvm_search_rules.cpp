@@ -120,8 +120,7 @@ bool JvmSearch::runSteps() {
     char sequence[kSearchTextCapacity];
     getSetting(SettingId::SearchSequence, sequence, sizeof sequence);
     std::vector<SearchEntry> entries = parseSearchSequence(sequence);
-    if (mainPass(entries) || tryInstallerLocation() || fallbackPass(entries) || tryPreviousInstallations())
-        return true;
+    if (mainPass(entries) || tryInstallerLocation() || fallbackPass(entries) || tryPreviousInstallations()) return true;
     logLine(L"Search sequence finished");
     return tryEnvironmentVariable("RAVEL_JAVA_HOME") || tryEnvironmentVariable("QUILLWORK_JAVA_HOME");
 }

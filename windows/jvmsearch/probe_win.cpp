@@ -9,7 +9,6 @@
 #include "jvmsearch/version_cache.h"
 #include "jvmsearch/version_cache_rules.h"
 
-
 namespace {
 
 // Polling interval while the child neither writes nor ends.

@@ -22,6 +22,4 @@ bool storedTimeMatches(uint32_t type, const uint8_t* data, size_t size, const Fi
            memcmp(data, expected.data(), expected.size()) == 0;
 }
 
-bool isDiscardedCachedVersion(const std::string& text) {
-    return text == "1.7." || text == "1.6." || text == "1.5.";
-}
+bool isDiscardedCachedVersion(const std::string& text) { return text == "1.7." || text == "1.6." || text == "1.5."; }

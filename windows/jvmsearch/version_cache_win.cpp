@@ -26,8 +26,7 @@ bool storedTimeIs(HKEY key, const FILETIME& lastWriteTime) {
 bool readCachedVersion(const char* exe, const FILETIME& lastWriteTime, char* version, size_t capacity) {
     if (capacity == 0) return false;
     version[0] = 0;
-    RegistryKey key =
-        openRegistryKey(HKEY_CURRENT_USER, versionCacheKey(exe).c_str(), KEY_READ, RegistryView::Default);
+    RegistryKey key = openRegistryKey(HKEY_CURRENT_USER, versionCacheKey(exe).c_str(), KEY_READ, RegistryView::Default);
     if (!key.valid()) return false;
     if (!storedTimeIs(key.get(), lastWriteTime)) return false;
     if (!readRegistryText(key.get(), "Version", version, capacity)) return false;

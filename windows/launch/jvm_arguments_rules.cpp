@@ -211,7 +211,8 @@ OptionAssembly assembleOptions(const std::vector<std::string>& launcherPropertie
 
 bool isModuleOption(const std::string& option) {
     static const char* const kModuleOptions[] = {"--upgrade-module-path", "--add-modules", "--limit-modules",
-                                                 "--add-exports", "--add-opens", "--add-reads", "--patch-module"};
+                                                 "--add-exports",         "--add-opens",   "--add-reads",
+                                                 "--patch-module"};
     for (const char* name : kModuleOptions)
         if (option == name) return true;
     return false;

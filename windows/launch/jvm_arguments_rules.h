@@ -20,13 +20,13 @@
 
 // The values the launcher properties are made of.
 struct LauncherPropertyInputs {
-    std::string semaphoreName;          // empty: no property
+    std::string semaphoreName;  // empty: no property
     char generatorKind = 0;
     bool serviceMode = false;
-    std::string launcherPath;           // 8-bit
-    std::string extractionDirectory;    // empty when there is none
+    std::string launcherPath;         // 8-bit
+    std::string extractionDirectory;  // empty when there is none
     int32_t unextractedPosition = 0;
-    std::string path;                   // the PATH variable; empty when undefined
+    std::string path;  // the PATH variable; empty when undefined
     bool manPathDefined = false;
     unsigned consoleOutputCodePage = 0;
 };
@@ -106,7 +106,7 @@ void joinModuleOptions(std::vector<std::string>& options);
 // "--add-opens=module/package=<runtime module>" when the class has a package, and the
 // "--add-modules=" text listing the main module (module mode) and the runtime module.
 struct ModuleOptions {
-    std::string addOpens;    // empty when none is needed
+    std::string addOpens;  // empty when none is needed
     std::string addModules;
 };
 ModuleOptions moduleOptions(bool moduleMode, const std::string& mainClass, const std::string& runtimeModule);

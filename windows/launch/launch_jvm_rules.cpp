@@ -21,11 +21,24 @@ int64_t parseMemorySize(const std::string& text) {
     if (rest > 1) return -1;
     int64_t factor = 0;
     switch (*suffix) {
-    case 'k': case 'K': factor = 1024; break;
-    case 'm': case 'M': factor = 1048576; break;
-    case 'g': case 'G': factor = 1073741824; break;
-    case 't': case 'T': factor = 1099511627776LL; break;
-    default: return -1;
+    case 'k':
+    case 'K':
+        factor = 1024;
+        break;
+    case 'm':
+    case 'M':
+        factor = 1048576;
+        break;
+    case 'g':
+    case 'G':
+        factor = 1073741824;
+        break;
+    case 't':
+    case 'T':
+        factor = 1099511627776LL;
+        break;
+    default:
+        return -1;
     }
     // A size that would not fit 64 bits is no size at all.
     if (number > INT64_MAX / factor || number < INT64_MIN / factor) return -1;

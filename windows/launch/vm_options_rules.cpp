@@ -161,11 +161,21 @@ void OptionFileReader::processLine(const wchar_t* fileName, const std::wstring& 
                                    ClassPathOverrides& overrides) {
     OptionLine parsed = classifyOptionLine(line);
     switch (parsed.kind) {
-    case OptionLineKind::IncludeOptions: includeFile(fileName, parsed.value, options, overrides); break;
-    case OptionLineKind::ClassPathReplace: overrides.replacement = system_.toOptionText(parsed.value); break;
-    case OptionLineKind::ClassPathPrepend: overrides.prepend = system_.toOptionText(parsed.value); break;
-    case OptionLineKind::ClassPathAppend: overrides.append = system_.toOptionText(parsed.value); break;
-    case OptionLineKind::Option: options.push_back(system_.toOptionText(parsed.value)); break;
+    case OptionLineKind::IncludeOptions:
+        includeFile(fileName, parsed.value, options, overrides);
+        break;
+    case OptionLineKind::ClassPathReplace:
+        overrides.replacement = system_.toOptionText(parsed.value);
+        break;
+    case OptionLineKind::ClassPathPrepend:
+        overrides.prepend = system_.toOptionText(parsed.value);
+        break;
+    case OptionLineKind::ClassPathAppend:
+        overrides.append = system_.toOptionText(parsed.value);
+        break;
+    case OptionLineKind::Option:
+        options.push_back(system_.toOptionText(parsed.value));
+        break;
     }
 }
 
@@ -189,8 +199,7 @@ void OptionFileReader::includeFile(const wchar_t* fileName, const std::wstring& 
         path = (fileName != nullptr ? directoryOf(fileName) : system_.launcherDirectory()) + path;
     path = collapsedBackslashes(path);
     if (path.size() >= kOptionTextCapacity) {
-        logError(L"include path longer than %d characters, not opened: %s", int(kOptionTextCapacity - 1),
-                 path.c_str());
+        logError(L"include path longer than %d characters, not opened: %s", int(kOptionTextCapacity - 1), path.c_str());
         return;
     }
     FILE* file = system_.openText(path);
@@ -258,7 +267,8 @@ std::wstring OptionFileReader::expanded(const std::wstring& text, size_t capacit
 
 DefaultVmOptionsNames defaultVmOptionsNames(const std::wstring& launcherPath) {
     DefaultVmOptionsNames names;
-    if (launcherPath.size() >= 4) names.replacingExtension = launcherPath.substr(0, launcherPath.size() - 4) + L".vmoptions";
+    if (launcherPath.size() >= 4)
+        names.replacingExtension = launcherPath.substr(0, launcherPath.size() - 4) + L".vmoptions";
     names.appendingExtension = launcherPath + L".vmoptions";
     return names;
 }

@@ -108,14 +108,15 @@ void ProcessOptionFiles::expandArgumentFiles(OptionList& options) {
         return;
     }
     initArgProcessing(options.empty() ? JNI_FALSE : JNI_TRUE, JNI_FALSE);
-    options = preprocessArgumentFiles(options, [&](const std::string& option) -> std::optional<std::vector<std::string>> {
-        JliList* list = preprocessArg(option.c_str(), JNI_TRUE);
-        if (list == nullptr) return std::nullopt;
-        std::vector<std::string> strings;
-        for (int i = 0; i < list->size; ++i)
-            if (list->elements != nullptr && list->elements[i] != nullptr) strings.push_back(list->elements[i]);
-        memFree(list->elements);
-        memFree(list);
-        return strings;
-    });
+    options =
+        preprocessArgumentFiles(options, [&](const std::string& option) -> std::optional<std::vector<std::string>> {
+            JliList* list = preprocessArg(option.c_str(), JNI_TRUE);
+            if (list == nullptr) return std::nullopt;
+            std::vector<std::string> strings;
+            for (int i = 0; i < list->size; ++i)
+                if (list->elements != nullptr && list->elements[i] != nullptr) strings.push_back(list->elements[i]);
+            memFree(list->elements);
+            memFree(list);
+            return strings;
+        });
 }

@@ -8,17 +8,22 @@
 
 extern "C" {
 
-jlong JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_00024WndProc_installImpl(
-    JNIEnv* env, jobject object, jlong hwnd);
-void JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_00024WndProc_uninstallImpl(
-    JNIEnv* env, jobject object, jlong hwnd);
-void JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_00024WndProc_updateFrame(
-    JNIEnv* env, jobject object, jlong hwnd, jint state);
+jlong JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_00024WndProc_installImpl(JNIEnv* env,
+                                                                                                        jobject object,
+                                                                                                        jlong hwnd);
+void JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_00024WndProc_uninstallImpl(JNIEnv* env,
+                                                                                                         jobject object,
+                                                                                                         jlong hwnd);
+void JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_00024WndProc_updateFrame(JNIEnv* env,
+                                                                                                       jobject object,
+                                                                                                       jlong hwnd,
+                                                                                                       jint state);
 void JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_00024WndProc_setWindowBackground(
     JNIEnv* env, jobject object, jlong hwnd, jint r, jint g, jint b);
-jint JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_00024WndProc_showWindow(
-    JNIEnv* env, jobject object, jlong hwnd, jint cmd);
+jint JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_00024WndProc_showWindow(JNIEnv* env,
+                                                                                                      jobject object,
+                                                                                                      jlong hwnd,
+                                                                                                      jint cmd);
 jint JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_registryGetIntValue(
     JNIEnv* env, jclass type, jstring key, jstring valueName, jint defaultValue);
-
 }

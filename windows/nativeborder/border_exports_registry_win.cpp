@@ -29,8 +29,7 @@ extern "C" jint JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWind
     std::wstring valueText;
     if (!javaText(env, key, keyText) || !javaText(env, valueName, valueText)) return defaultValue;
     // Opened for querying values only: the right this one read needs, no more.
-    RegistryKey opened =
-        openRegistryKey(HKEY_CURRENT_USER, keyText.c_str(), KEY_QUERY_VALUE, RegistryView::Default);
+    RegistryKey opened = openRegistryKey(HKEY_CURRENT_USER, keyText.c_str(), KEY_QUERY_VALUE, RegistryView::Default);
     if (!opened.valid()) return defaultValue;
     // A DWORD or a 4-byte binary value; any other type or size gives the default.
     std::optional<DWORD> value =

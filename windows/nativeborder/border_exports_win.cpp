@@ -26,8 +26,8 @@ NativeWndProc* newRecord(JNIEnv* env, jobject object, HWND hwnd) {
     if (env->GetJavaVM(&vm) != JNI_OK || vm == nullptr) return nullptr;
     jobject reference = env->NewGlobalRef(object);
     if (reference == nullptr) return nullptr;
-    NativeWndProc* record = new (std::nothrow)
-        NativeWndProc{vm, nullptr, reference, hwnd, nullptr, border::kNoSizeOverride, nullptr};
+    NativeWndProc* record =
+        new (std::nothrow) NativeWndProc{vm, nullptr, reference, hwnd, nullptr, border::kNoSizeOverride, nullptr};
     if (record == nullptr) env->DeleteGlobalRef(reference);
     return record;
 }
@@ -83,10 +83,12 @@ void JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_00
     delete record;
 }
 
-void JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_00024WndProc_updateFrame(
-    JNIEnv*, jobject, jlong hwndValue, jint state) {
+void JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_00024WndProc_updateFrame(JNIEnv*, jobject,
+                                                                                                       jlong hwndValue,
+                                                                                                       jint state) {
     HWND hwnd = windowFromJava(hwndValue);
-    if (NativeWndProc* record = findBorderRecord(hwnd)) record->sizeMessageOverride = border::sizeOverrideForState(state);
+    if (NativeWndProc* record = findBorderRecord(hwnd))
+        record->sizeMessageOverride = border::sizeOverrideForState(state);
     requestFrameChange(hwnd);
     // Looked up again: the frame change runs this window's procedure, which may have ended
     // the subclassing and freed the record it had before.
@@ -101,9 +103,9 @@ void JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_00
     record->background = createBackgroundBrush(RGB(r & 0xFF, g & 0xFF, b & 0xFF));
 }
 
-jint JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_00024WndProc_showWindow(
-    JNIEnv*, jobject, jlong hwndValue, jint cmd) {
+jint JNICALL Java_com_quillwork_runtime_flatlaf_FlatWindowsNativeWindowBorder_00024WndProc_showWindow(JNIEnv*, jobject,
+                                                                                                      jlong hwndValue,
+                                                                                                      jint cmd) {
     return ShowWindow(windowFromJava(hwndValue), cmd);
 }
-
 }

@@ -14,8 +14,7 @@ static_assert(border::kStyleMinimizeBox == WS_MINIMIZEBOX, "window style: minimi
 static_assert(border::kStyleMaximizeBox == WS_MAXIMIZEBOX, "window style: maximize box");
 static_assert(border::kHitClient == HTCLIENT && border::kHitCaption == HTCAPTION &&
                   border::kHitSystemMenu == HTSYSMENU && border::kHitMinimizeButton == HTMINBUTTON &&
-                  border::kHitMaximizeButton == HTMAXBUTTON && border::kHitTop == HTTOP &&
-                  border::kHitClose == HTCLOSE,
+                  border::kHitMaximizeButton == HTMAXBUTTON && border::kHitTop == HTTOP && border::kHitClose == HTCLOSE,
               "hit-test codes");
 static_assert(border::kCommandSize == SC_SIZE && border::kCommandMove == SC_MOVE &&
                   border::kCommandMinimize == SC_MINIMIZE && border::kCommandMaximize == SC_MAXIMIZE &&
@@ -90,9 +89,9 @@ LRESULT onNcCalcSize(NativeWndProc* record, HWND hwnd, WPARAM wParam, LPARAM lPa
     if (previous != 0) return previous;
     const border::FrameKind kind = frameKind(record, hwnd);
     const bool maximized = kind == border::FrameKind::Maximized;
-    const border::Edges edges = border::captionlessClientRect(
-        {client.left, client.top, client.right, client.bottom}, proposedTop, kind,
-        maximized ? resizeHandleHeight(record) : 0, maximized ? autoHideEdges(hwnd) : 0);
+    const border::Edges edges =
+        border::captionlessClientRect({client.left, client.top, client.right, client.bottom}, proposedTop, kind,
+                                      maximized ? resizeHandleHeight(record) : 0, maximized ? autoHideEdges(hwnd) : 0);
     client = RECT{edges.left, edges.top, edges.right, edges.bottom};
     return 0;
 }

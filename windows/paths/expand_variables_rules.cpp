@@ -126,10 +126,17 @@ bool replaceStep(char* text, size_t capacity, const Step& step, const NarrowExpa
     const char* value = ";";
     std::string temp;
     switch (step.source) {
-    case Source::LauncherDirectory: value = values.launcherDirectory.c_str(); break;
-    case Source::ExtractionDirectory: value = values.extractionDirectory.c_str(); break;
-    case Source::Separator: break;
-    case Source::JvmHome: value = values.jvmHome.c_str(); break;
+    case Source::LauncherDirectory:
+        value = values.launcherDirectory.c_str();
+        break;
+    case Source::ExtractionDirectory:
+        value = values.extractionDirectory.c_str();
+        break;
+    case Source::Separator:
+        break;
+    case Source::JvmHome:
+        value = values.jvmHome.c_str();
+        break;
     case Source::TempDirectory:
         if (!holds(text, capacity, std::string(step.placeholder))) return true;
         if (values.tempDirectory) temp = values.tempDirectory();
@@ -179,25 +186,22 @@ bool expandAll(Char* text, size_t capacity, const Values& values) {
 bool replaceAll(wchar_t* text, size_t capacity, const wchar_t* placeholder, const wchar_t* value) {
     if (placeholder == nullptr) return true;
     if (value == nullptr) value = L"";
-    return replaceEvery<wchar_t>(text, capacity, placeholder, value, [&] {
-        logLine(L"expanding2 %s to %s in %s.", placeholder, value, text);
-    });
+    return replaceEvery<wchar_t>(text, capacity, placeholder, value,
+                                 [&] { logLine(L"expanding2 %s to %s in %s.", placeholder, value, text); });
 }
 
 bool replaceAll(wchar_t* text, size_t capacity, const wchar_t* placeholder, const char* value) {
     if (placeholder == nullptr) return true;
     if (value == nullptr) value = "";
-    return replaceEvery<wchar_t>(text, capacity, placeholder, widenBytes(value), [&] {
-        logLine(L"expanding2 %s to %S in %s.", placeholder, value, text);
-    });
+    return replaceEvery<wchar_t>(text, capacity, placeholder, widenBytes(value),
+                                 [&] { logLine(L"expanding2 %s to %S in %s.", placeholder, value, text); });
 }
 
 bool replaceAll(char* text, size_t capacity, const char* placeholder, const char* value) {
     if (placeholder == nullptr) return true;
     if (value == nullptr) value = "";
-    return replaceEvery<char>(text, capacity, placeholder, value, [&] {
-        logLine(L"expanding2 %S to %S in %S.", placeholder, value, text);
-    });
+    return replaceEvery<char>(text, capacity, placeholder, value,
+                              [&] { logLine(L"expanding2 %S to %S in %S.", placeholder, value, text); });
 }
 
 bool expandWithValues(wchar_t* text, size_t capacity, const WideExpansionValues& values) {

@@ -81,7 +81,8 @@ DWORD readAll(HANDLE pipe, std::vector<char>& buffer) {
     DWORD total = 0;
     while (total < buffer.size()) {
         DWORD got = 0;
-        if (!ReadFile(pipe, buffer.data() + total, static_cast<DWORD>(buffer.size()) - total, &got, nullptr) || got == 0)
+        if (!ReadFile(pipe, buffer.data() + total, static_cast<DWORD>(buffer.size()) - total, &got, nullptr) ||
+            got == 0)
             break;
         total += got;
     }

@@ -48,7 +48,8 @@ bool makeAbsolutePath(wchar_t* out, size_t capacity, const wchar_t* path, bool u
 bool makeAbsolutePath(char* out, size_t capacity, const char* path, bool keepCase);
 
 // The same against the directory of `baseFile` instead of the launcher's.
-bool makeAbsolutePathFromFile(wchar_t* out, size_t capacity, const wchar_t* path, const wchar_t* baseFile, bool keepCase);
+bool makeAbsolutePathFromFile(wchar_t* out, size_t capacity, const wchar_t* path, const wchar_t* baseFile,
+                              bool keepCase);
 bool makeAbsolutePathFromFile(char* out, size_t capacity, const char* path, const char* baseFile, bool keepCase);
 
 // Resolves every entry of the ";"-separated `list` as the 8-bit makeAbsolutePath does

@@ -46,7 +46,6 @@ bool fullPathOf(const std::wstring& path, std::wstring& result) {
     return true;
 }
 
-
 // The shared resolution of the wide and 8-bit forms, on the wide form.
 bool resolveAgainst(const std::wstring& directory, const std::wstring& path, bool relative, bool keepCase,
                     std::wstring& result) {

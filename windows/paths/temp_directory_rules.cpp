@@ -74,7 +74,8 @@ TempChoice chooseTempDirectoryWith(TempSystem& system, bool preferLong) {
     TempChoice choice;
     for (const TempCandidate& candidate : kTempCandidates) {
         std::string narrow = system.narrowPath(candidate.source);
-        if (!checkNarrowCandidate(system, narrow, candidate.narrow, preferLong && candidate.honoursPreferLong)) continue;
+        if (!checkNarrowCandidate(system, narrow, candidate.narrow, preferLong && candidate.honoursPreferLong))
+            continue;
         std::wstring wide = system.widePath(candidate.source);
         if (!checkWideCandidate(system, wide, candidate.wide)) continue;
         choice.found = true;

@@ -9,14 +9,14 @@
 
 // Where a candidate's path comes from. Each source yields an 8-bit and a wide form.
 enum class TempSource {
-    TempPath,           // GetTempPathA / GetTempPathW
-    UserProfileTemp,    // %USERPROFILE%\AppData\Local\Temp
-    HomeDrivePath,      // %HOMEDRIVE%%HOMEPATH%
-    CommonAppData,      // common application data folder \quillwork\temp
-    WindowsTemp,        // Windows directory \temp
-    CTemp,              // c:\temp
-    CTmp,               // c:\tmp
-    WindowsDirectory,   // the Windows directory itself
+    TempPath,          // GetTempPathA / GetTempPathW
+    UserProfileTemp,   // %USERPROFILE%\AppData\Local\Temp
+    HomeDrivePath,     // %HOMEDRIVE%%HOMEPATH%
+    CommonAppData,     // common application data folder \quillwork\temp
+    WindowsTemp,       // Windows directory \temp
+    CTemp,             // c:\temp
+    CTmp,              // c:\tmp
+    WindowsDirectory,  // the Windows directory itself
 };
 
 struct TempCheck {

@@ -69,10 +69,10 @@ const FolderFunctions& folderFunctions() {
         looked = true;
         HMODULE shell = LoadLibraryA("shell32.dll");
         if (shell != nullptr) {
-            functions.narrow = reinterpret_cast<FolderPathA>(
-                reinterpret_cast<void*>(GetProcAddress(shell, "SHGetFolderPathA")));
-            functions.wide = reinterpret_cast<FolderPathW>(
-                reinterpret_cast<void*>(GetProcAddress(shell, "SHGetFolderPathW")));
+            functions.narrow =
+                reinterpret_cast<FolderPathA>(reinterpret_cast<void*>(GetProcAddress(shell, "SHGetFolderPathA")));
+            functions.wide =
+                reinterpret_cast<FolderPathW>(reinterpret_cast<void*>(GetProcAddress(shell, "SHGetFolderPathW")));
         }
     }
     return functions;
@@ -257,7 +257,8 @@ void getTempDirectory(char* buffer, size_t size) {
         return;
     }
     if (size > 0) buffer[0] = 0;
-    if (found) logError(L"temp directory longer than %d characters: %S", static_cast<int>(size) - 1, chosen.narrow.c_str());
+    if (found)
+        logError(L"temp directory longer than %d characters: %S", static_cast<int>(size) - 1, chosen.narrow.c_str());
     failWithMessage(MessageId::NoTempDirectory, static_cast<const wchar_t*>(nullptr));
 }
 
@@ -268,7 +269,8 @@ void getTempDirectoryWide(wchar_t* buffer, size_t size, bool failIfNone) {
         return;
     }
     if (size > 0) buffer[0] = 0;
-    if (found) logError(L"temp directory longer than %d characters: %s", static_cast<int>(size) - 1, chosen.wide.c_str());
+    if (found)
+        logError(L"temp directory longer than %d characters: %s", static_cast<int>(size) - 1, chosen.wide.c_str());
     if (failIfNone) failWithMessage(MessageId::NoTempDirectory, static_cast<const wchar_t*>(nullptr));
 }
 

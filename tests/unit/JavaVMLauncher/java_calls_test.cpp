@@ -19,9 +19,9 @@ namespace {
 // launcher must respect: no call other than the exception functions (and DeleteLocalRef)
 // while an exception is pending.
 struct FakeObject {
-    std::string kind;             // "class", "string", "array", "throwable"
-    std::string name;             // class name
-    std::u16string text;          // string content
+    std::string kind;     // "class", "string", "array", "throwable"
+    std::string name;     // class name
+    std::u16string text;  // string content
     std::vector<FakeObject*> elements;
 };
 
@@ -36,10 +36,10 @@ struct FakeJvm {
     std::set<std::string> methods;  // "class.name signature"
     std::vector<std::unique_ptr<FakeObject>> objects;
     std::vector<std::unique_ptr<FakeMethod>> methodIds;
-    std::vector<std::string> calls;             // static calls: "class.name(arguments)"
-    std::vector<std::string> illegalCalls;      // made while an exception was pending
-    std::vector<FakeObject*> mainArguments;     // the array main received
-    std::string throwFrom;                      // "class.name" that leaves an exception pending
+    std::vector<std::string> calls;          // static calls: "class.name(arguments)"
+    std::vector<std::string> illegalCalls;   // made while an exception was pending
+    std::vector<FakeObject*> mainArguments;  // the array main received
+    std::string throwFrom;                   // "class.name" that leaves an exception pending
     FakeObject* pending = nullptr;
     bool described = false;
     int deletedReferences = 0;
@@ -65,8 +65,10 @@ FakeObject* object(T reference) {
 std::string utf8ish(const std::u16string& text) {
     std::string out;
     for (char16_t c : text) {
-        if (c < 0x80) out.push_back(static_cast<char>(c));
-        else out += "\\u" + std::to_string(static_cast<unsigned>(c));
+        if (c < 0x80)
+            out.push_back(static_cast<char>(c));
+        else
+            out += "\\u" + std::to_string(static_cast<unsigned>(c));
     }
     return out;
 }
@@ -269,9 +271,9 @@ TEST_F(JavaCallsTest, MainReceivesTheArgumentsAsExactUtf16) {
 TEST_F(JavaCallsTest, MainCallLogLines) {
     defineMain("com/ravel/runtime/WinLauncher");
     callMain("com/ravel/runtime/WinLauncher", {L"a", L"b c"});
-    EXPECT_EQ(capturedLog(), (std::vector<std::wstring>{L"main class: com/ravel/runtime/WinLauncher",
-                                                         L"param count: 2", L"param 0: a", L"param 1: b c",
-                                                         L"calling main", L"main returned"}));
+    EXPECT_EQ(capturedLog(),
+              (std::vector<std::wstring>{L"main class: com/ravel/runtime/WinLauncher", L"param count: 2", L"param 0: a",
+                                         L"param 1: b c", L"calling main", L"main returned"}));
 }
 
 TEST_F(JavaCallsTest, MissingClassOrMethodEndsBeforeArgumentsAreBuilt) {
@@ -303,8 +305,9 @@ TEST_F(JavaCallsTest, ModuleNamePropertyGetsTheWidePath) {
     state.classes.insert("java/lang/System");
     state.methods.insert("java/lang/System.setProperty (Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;");
     setModuleNameProperty(&env, L"C:\\\u00e4pp\\\u65e5\\app.exe");
-    EXPECT_EQ(state.calls, std::vector<std::string>{
-                               "java/lang/System.setProperty(\"ravel.moduleName\",\"C:\\\\u228pp\\\\u26085\\app.exe\")"});
+    EXPECT_EQ(state.calls,
+              std::vector<std::string>{
+                  "java/lang/System.setProperty(\"ravel.moduleName\",\"C:\\\\u228pp\\\\u26085\\app.exe\")"});
     EXPECT_EQ(capturedLog(), std::vector<std::wstring>{L"setting ravel.moduleName to C:\\\u00e4pp\\\u65e5\\app.exe"});
     // Class, name, value and the previous value returned by setProperty.
     EXPECT_EQ(state.deletedReferences, 4);
@@ -335,7 +338,8 @@ TEST_F(JavaCallsTest, InitFromLauncherPassesTheFlag) {
     state.methods.insert(common + ".initFromLauncher (Z)V");
     EXPECT_TRUE(callInitFromLauncher(&env, true));
     EXPECT_TRUE(callInitFromLauncher(&env, false));
-    EXPECT_EQ(state.calls, (std::vector<std::string>{common + ".initFromLauncher(1)", common + ".initFromLauncher(0)"}));
+    EXPECT_EQ(state.calls,
+              (std::vector<std::string>{common + ".initFromLauncher(1)", common + ".initFromLauncher(0)"}));
     EXPECT_TRUE(state.illegalCalls.empty());
 }
 
@@ -344,9 +348,9 @@ TEST_F(JavaCallsTest, SplashSettingsInTheirOrder) {
     state.methods.insert(
         "com/ravel/runtime/WinLauncher.initAwtSplashConfig "
         "(ZZLjava/lang/String;IILjava/lang/String;IILjava/lang/String;IILjava/lang/String;II)V");
-    configStore.settings = {{163, "1"},      {10111, "Loading"}, {10109, "10"}, {10110, "20"},
-                            {10114, "v1.0"}, {10113, "30"},      {10115, "40"}, {10118, ""},
-                            {10116, "-5"},   {10117, "0"},       {10121, "(c)"}, {10120, "7"}, {10122, "8"}};
+    configStore.settings = {{163, "1"},     {10111, "Loading"}, {10109, "10"}, {10110, "20"}, {10114, "v1.0"},
+                            {10113, "30"},  {10115, "40"},      {10118, ""},   {10116, "-5"}, {10117, "0"},
+                            {10121, "(c)"}, {10120, "7"},       {10122, "8"}};
     configureSplash(&env);
     EXPECT_EQ(state.calls, std::vector<std::string>{"com/ravel/runtime/WinLauncher.initAwtSplashConfig("
                                                     "1,1,\"Loading\",10,20,\"v1.0\",30,40,\"\",-5,0,\"(c)\",7,8)"});

@@ -91,9 +91,9 @@ TEST(FillVmArgs, RecordPointsAtTheOptionsInOrder) {
     EXPECT_STREQ(arguments.vmArgs.options[0].optionString, "-Da=1");
     EXPECT_STREQ(arguments.vmArgs.options[2].optionString, "-Djava.class.path=C:\\x.jar");
     for (int i = 0; i < 3; ++i) EXPECT_EQ(arguments.vmArgs.options[i].extraInfo, nullptr);
-    EXPECT_EQ(capturedLog(), (std::vector<std::wstring>{L"vmoption count 3", L"vmoption 0: -Da=1",
-                                                         L"vmoption 1: -Xss1m",
-                                                         L"vmoption 2: -Djava.class.path=C:\\x.jar"}));
+    EXPECT_EQ(capturedLog(),
+              (std::vector<std::wstring>{L"vmoption count 3", L"vmoption 0: -Da=1", L"vmoption 1: -Xss1m",
+                                         L"vmoption 2: -Djava.class.path=C:\\x.jar"}));
 }
 
 namespace {

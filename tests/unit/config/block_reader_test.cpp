@@ -17,7 +17,8 @@ Parsed parse(const std::vector<uint8_t>& bytes, const std::string& locale = "de_
     MemorySource source(bytes.data(), bytes.size());
     BlockReader reader(source);
     Parsed p;
-    p.error = parseConfigBlock(reader, p.store, [&] { return locale; }, p.contents);
+    p.error = parseConfigBlock(
+        reader, p.store, [&] { return locale; }, p.contents);
     return p;
 }
 
@@ -88,7 +89,13 @@ TEST(BlockReader, LocaleIsChosenAfterTheBaseMessages) {
     ConfigStore store;
     BlockContents contents;
     size_t messagesSeen = 99;
-    parseConfigBlock(reader, store, [&] { messagesSeen = store.messages.size(); return std::string("en"); }, contents);
+    parseConfigBlock(
+        reader, store,
+        [&] {
+            messagesSeen = store.messages.size();
+            return std::string("en");
+        },
+        contents);
     EXPECT_EQ(messagesSeen, 1u);
 }
 

@@ -33,7 +33,7 @@ TEST_F(ConfigStoreTest, IntegersReadAsAtoiDoes) {
     EXPECT_EQ(getSettingInt(SettingId::BringToFront), -3);
     EXPECT_EQ(getSettingInt(SettingId::LongTempPaths), 42);
     EXPECT_EQ(getSettingInt(SettingId::ReducePath), 0);
-    EXPECT_EQ(getSettingInt(SettingId::SplashText2Value1), 0);  // absent
+    EXPECT_EQ(getSettingInt(SettingId::SplashText2Value1), 0);          // absent
     EXPECT_EQ(getSettingInt(SettingId::SplashText1Value1), INT32_MAX);  // saturates instead of overflowing
     EXPECT_EQ(getSettingInt(SettingId::SplashText1Value2), INT32_MIN);
 }

@@ -191,8 +191,8 @@ TEST(IncludedPath, AbsoluteNamesAreRefused) {
 }
 
 TEST(IncludedPath, NamesClimbingOutOrNamingTheDirectoryAreRefused) {
-    for (const char* path : {"..\\evil.txt", "lib\\..\\..\\evil.txt", "lib/../../evil.txt", "..", "lib\\..",
-                             ".", ".\\..\\x", "...\\x", "lib\\.. \\x", " \\x", ""})
+    for (const char* path : {"..\\evil.txt", "lib\\..\\..\\evil.txt", "lib/../../evil.txt", "..", "lib\\..", ".",
+                             ".\\..\\x", "...\\x", "lib\\.. \\x", " \\x", ""})
         EXPECT_EQ(checkIncludedPath(path), IncludedPathProblem::OutsideDirectory) << '"' << path << '"';
 }
 

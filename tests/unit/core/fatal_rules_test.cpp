@@ -55,9 +55,7 @@ TEST(ShownText, LogReferenceFollowsAnEmptyLine) {
     EXPECT_EQ(shown(L"", L"c:\\qwk_nlog"), L"\n\nLog: c:\\qwk_nlog");
 }
 
-TEST(ShownText, WithoutLogTheTextStandsAlone) {
-    EXPECT_EQ(shown(L"No Java found", nullptr), L"No Java found");
-}
+TEST(ShownText, WithoutLogTheTextStandsAlone) { EXPECT_EQ(shown(L"No Java found", nullptr), L"No Java found"); }
 
 TEST(ShownText, TextIsCutBeforeTheLogReference) {
     std::wstring text(kShownTextCapacity, L't');
@@ -80,7 +78,9 @@ TEST(ShownText, OverlongLogPathIsCutAfterTheText) {
 
 TEST(MessageArgument, EightBitArgumentIsWidenedByteForByte) {
     std::vector<wchar_t> out(kMessageArgumentCapacity);
-    EXPECT_TRUE(widenArgument(out.data(), out.size(), "C:\\Gr\xf6\xdf" "e"));
+    EXPECT_TRUE(widenArgument(out.data(), out.size(),
+                              "C:\\Gr\xf6\xdf"
+                              "e"));
     EXPECT_STREQ(out.data(), L"C:\\Gr\u00f6\u00dfe");
     std::string tooLong(kMessageArgumentCapacity, 'a');
     EXPECT_FALSE(widenArgument(out.data(), out.size(), tooLong.c_str()));

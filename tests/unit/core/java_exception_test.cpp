@@ -146,7 +146,7 @@ TEST_F(JavaExceptionTest, PendingExceptionIsLoggedWithItsOwnTextAndCleared) {
     state.pending = &exceptionObject;
     EXPECT_FALSE(checkJavaException(&env, false));
     EXPECT_EQ(capturedLog(), (std::vector<std::wstring>{L"ERROR: an exception occurred",
-                                                         L"ERROR: java.lang.IllegalStateException: broken"}));
+                                                        L"ERROR: java.lang.IllegalStateException: broken"}));
     EXPECT_EQ(state.pending, nullptr);
     EXPECT_EQ(state.outstandingChars, 0);
     EXPECT_FALSE(called("ExceptionDescribe"));

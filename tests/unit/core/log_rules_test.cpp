@@ -143,7 +143,9 @@ TEST(LogBytes, UnpairedSurrogatesBecomeReplacementCharacters) {
     const wchar_t high[] = {L'a', 0xD800, L'b', 0};
     const wchar_t low[] = {0xDC00, 0};
     const wchar_t highAtEnd[] = {0xDBFF, 0};
-    EXPECT_EQ(bytes(high), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(bytes(high),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(bytes(low), "\xEF\xBF\xBD");
     EXPECT_EQ(bytes(highAtEnd), "\xEF\xBF\xBD");
 }

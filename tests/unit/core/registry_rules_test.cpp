@@ -7,9 +7,9 @@
 TEST(RegistryText, StringValuesWithOrWithoutTerminatorOnlyAsPlainStrings) {
     const char unterminated[] = {'1', '.', '8', '.', '0', '_', '2', '0', '1'};
     EXPECT_EQ(registryText(kRegistryTypeString, unterminated, sizeof unterminated), "1.8.0_201");
-    EXPECT_EQ(registryText(kRegistryTypeString, "17.0.2", 7), "17.0.2");   // terminator stored
-    EXPECT_EQ(registryText(kRegistryTypeString, "11\0junk", 7), "11");     // text ends at the first NUL
-    EXPECT_EQ(registryText(kRegistryTypeString, "ignored", 0), "");        // size 0: the empty text
+    EXPECT_EQ(registryText(kRegistryTypeString, "17.0.2", 7), "17.0.2");  // terminator stored
+    EXPECT_EQ(registryText(kRegistryTypeString, "11\0junk", 7), "11");    // text ends at the first NUL
+    EXPECT_EQ(registryText(kRegistryTypeString, "ignored", 0), "");       // size 0: the empty text
     EXPECT_EQ(registryText(kRegistryTypeString, nullptr, 0), "");
     EXPECT_EQ(registryText(kRegistryTypeBinary, "17", 2), std::nullopt);
     EXPECT_EQ(registryText(2 /* expandable string */, "17", 2), std::nullopt);

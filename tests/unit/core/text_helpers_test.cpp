@@ -43,8 +43,7 @@ TEST(SplitList, PiecesKeepTheirSpacesAndOtherSeparators) {
 
 TEST(SplitList, ATextWithANulIsSplitWhole) {
     // A caller that wants C-string semantics hands over the text up to its NUL itself.
-    EXPECT_EQ(splitList(std::string_view("a\0b;c", 5), ';', EmptyPieces::Skip),
-              (Pieces{std::string("a\0b", 3), "c"}));
+    EXPECT_EQ(splitList(std::string_view("a\0b;c", 5), ';', EmptyPieces::Skip), (Pieces{std::string("a\0b", 3), "c"}));
 }
 
 TEST(AsciiLower, OnlyAsciiCapitalsChange) {

@@ -38,8 +38,8 @@ TEST(SideBySide, TheLowestFreeCounterIsTakenAndOnlyTakenNamesAreClosed) {
     EXPECT_EQ(result.name, "Local\\c:_app_x.exe2");
     EXPECT_EQ(result.counter, 2);
     EXPECT_EQ(result.creation.error, 0u);
-    EXPECT_EQ(table.created, (std::vector<std::string>{"Local\\c:_app_x.exe0", "Local\\c:_app_x.exe1",
-                                                       "Local\\c:_app_x.exe2"}));
+    EXPECT_EQ(table.created,
+              (std::vector<std::string>{"Local\\c:_app_x.exe0", "Local\\c:_app_x.exe1", "Local\\c:_app_x.exe2"}));
     EXPECT_EQ(table.closed, (std::vector<void*>{reinterpret_cast<void*>(1), reinterpret_cast<void*>(2)}));
     EXPECT_EQ(result.creation.handle, reinterpret_cast<void*>(3));
 }
@@ -104,8 +104,8 @@ TEST(InstancePid, AFoundIdNeedsNoWait) {
 TEST(InstancePid, AnIdWrittenLateIsFoundAfterShortPauses) {
     int reads = 0;
     std::vector<unsigned> pauses;
-    unsigned long pid = waitForInstancePid([&] { return ++reads < 4 ? 0ul : 77ul; },
-                                           [&](unsigned ms) { pauses.push_back(ms); });
+    unsigned long pid =
+        waitForInstancePid([&] { return ++reads < 4 ? 0ul : 77ul; }, [&](unsigned ms) { pauses.push_back(ms); });
     EXPECT_EQ(pid, 77ul);
     EXPECT_EQ(reads, 4);
     EXPECT_EQ(pauses, (std::vector<unsigned>{100, 100, 100}));
@@ -114,7 +114,13 @@ TEST(InstancePid, AnIdWrittenLateIsFoundAfterShortPauses) {
 TEST(InstancePid, AMissingIdIsGivenUpAfterFiftyRetries) {
     int reads = 0;
     unsigned total = 0;
-    EXPECT_EQ(waitForInstancePid([&] { ++reads; return 0ul; }, [&](unsigned ms) { total += ms; }), 0ul);
+    EXPECT_EQ(waitForInstancePid(
+                  [&] {
+                      ++reads;
+                      return 0ul;
+                  },
+                  [&](unsigned ms) { total += ms; }),
+              0ul);
     EXPECT_EQ(reads, 51);
     EXPECT_EQ(total, 5000u);
 }

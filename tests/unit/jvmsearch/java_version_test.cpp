@@ -11,7 +11,7 @@ TEST(JavaVersion, ParsesEveryNumberingScheme) {
     EXPECT_EQ(parseVersion("9-ea"), (JavaVersion{9, 0}));
     EXPECT_EQ(parseVersion("17"), (JavaVersion{17}));
     EXPECT_EQ(parseVersion(""), JavaVersion{});
-    EXPECT_EQ(parseVersion("..1__2.."), (JavaVersion{1, 2}));    // runs of separators are one split
+    EXPECT_EQ(parseVersion("..1__2.."), (JavaVersion{1, 2}));      // runs of separators are one split
     EXPECT_EQ(parseVersion("21.0.1b7"), (JavaVersion{21, 0, 1}));  // trailing letters end a number
     EXPECT_EQ(parseVersion("99999999999"), (JavaVersion{INT32_MAX}));
 }
@@ -63,9 +63,10 @@ TEST(JavaVersion, NewerThan) {
 
 TEST(JavaVersion, BannerLastMatchingLineWins) {
     std::string version;
-    EXPECT_TRUE(parseVersionBanner("openjdk version \"17.0.2\" 2022-01-18\r\n"
-                                   "OpenJDK Runtime Environment (build 17.0.2+8)\r\n",
-                                   version));
+    EXPECT_TRUE(
+        parseVersionBanner("openjdk version \"17.0.2\" 2022-01-18\r\n"
+                           "OpenJDK Runtime Environment (build 17.0.2+8)\r\n",
+                           version));
     EXPECT_EQ(version, "17.0.2");
     EXPECT_TRUE(parseVersionBanner("java version \"1.8.0_201\"\nother version \"9\"\n", version));
     EXPECT_EQ(version, "9");

@@ -33,13 +33,13 @@ TEST(InnerJre, FollowsTheExecutablesDirectory) {
 TEST(JvmSubdirectories, ConfiguredTypeComesFirst) {
     EXPECT_EQ(jvmSubdirectoryOrder(""), (Names{"client", "server", "j9vm", "hotspot", "jrockit"}));
     EXPECT_EQ(jvmSubdirectoryOrder("server"), (Names{"server", "client", "server", "j9vm", "hotspot", "jrockit"}));
-    EXPECT_EQ(jvmSubdirectoryOrder("minimal"),
-              (Names{"minimal", "client", "server", "j9vm", "hotspot", "jrockit"}));
+    EXPECT_EQ(jvmSubdirectoryOrder("minimal"), (Names{"minimal", "client", "server", "j9vm", "hotspot", "jrockit"}));
     EXPECT_EQ(jvmLibraryPath(R"(c:\jre\bin)", "server"), R"(c:\jre\bin\server\jvm.dll)");
 }
 
 TEST(PrependToPath, RefusesAValueThatDoesNotFit) {
-    EXPECT_EQ(prependToPath(L"c:\\jre\\bin", L"C:\\Windows", 100), std::optional<std::wstring>(L"c:\\jre\\bin;C:\\Windows"));
+    EXPECT_EQ(prependToPath(L"c:\\jre\\bin", L"C:\\Windows", 100),
+              std::optional<std::wstring>(L"c:\\jre\\bin;C:\\Windows"));
     // An unset PATH still gets the separator.
     EXPECT_EQ(prependToPath(L"d", L"", 100), std::optional<std::wstring>(L"d;"));
     // "d;pp" is four characters: it needs a capacity of five with the terminator.

@@ -184,7 +184,8 @@ public:
     }
     bool checkJavaHome(const char* home, JavaCandidate& found, const VersionBounds& bounds, bool allowPreRelease,
                        bool acceptAnyway) override {
-        calls.push_back(std::string("home ") + home + (allowPreRelease ? " pre" : "") + (acceptAnyway ? " anyway" : ""));
+        calls.push_back(std::string("home ") + home + (allowPreRelease ? " pre" : "") +
+                        (acceptAnyway ? " anyway" : ""));
         boundsSeen.push_back(bounds);
         auto it = homes.find(home);
         if (it != homes.end() && take(it->second, found, allowPreRelease)) return true;
@@ -303,7 +304,8 @@ TEST_F(SearchOrder, PreferredLocationComesFirstAndTakesAFittingPreRelease) {
     EXPECT_EQ(outcome.kind, LocationKind::Directory);
     EXPECT_EQ(outcome.location, R"(C:\ea)");
     EXPECT_STREQ(found.exe, R"(c:\ea\bin\java.exe)");
-    EXPECT_EQ(lookups.calls, (Calls{R"(file \.quillwork\pref_jre.cfg)", R"(home C:\ea pre)", R"(load c:\ea\bin\java.exe)"}));
+    EXPECT_EQ(lookups.calls,
+              (Calls{R"(file \.quillwork\pref_jre.cfg)", R"(home C:\ea pre)", R"(load c:\ea\bin\java.exe)"}));
     EXPECT_EQ(logAfterBounds(), (Lines{LR"(Has preferred location C:\ea)", L"Using preferred location"}));
 }
 
@@ -340,12 +342,11 @@ TEST_F(SearchOrder, MainPassTriesEntriesInOrderAndTheFirstLoadEndsTheSearch) {
     EXPECT_TRUE(outcome.loaded);
     EXPECT_EQ(outcome.kind, LocationKind::Directory);
     EXPECT_EQ(outcome.location, R"(c:\jdk)");
-    EXPECT_EQ(capturedLog(), (Lines{L"Searching for a JVM", L"MinVersion: 11, MaxVersion: ",
-                                    L"Testing location jre (type B)", L"Testing location  (type Y)",
-                                    LR"(Testing location c:\jdk (type A))"}));
-    EXPECT_EQ(lookups.calls, (Calls{R"(file \.quillwork\pref_jre.cfg)", "expand jre", "home jre", "expand ",
-                                    "shared", "registry", R"(expand c:\jdk)", R"(home c:\jdk)",
-                                    R"(load c:\jdk\bin\java.exe)"}));
+    EXPECT_EQ(capturedLog(),
+              (Lines{L"Searching for a JVM", L"MinVersion: 11, MaxVersion: ", L"Testing location jre (type B)",
+                     L"Testing location  (type Y)", LR"(Testing location c:\jdk (type A))"}));
+    EXPECT_EQ(lookups.calls, (Calls{R"(file \.quillwork\pref_jre.cfg)", "expand jre", "home jre", "expand ", "shared",
+                                    "registry", R"(expand c:\jdk)", R"(home c:\jdk)", R"(load c:\jdk\bin\java.exe)"}));
 }
 
 TEST_F(SearchOrder, BoundsComeFromTheSettingsAndReachEveryLookup) {
@@ -435,8 +436,9 @@ TEST_F(SearchOrder, MainPassExpandsEntriesAndSkipsOneCutByExpansion) {
 
     EXPECT_TRUE(outcome.loaded);
     EXPECT_EQ(outcome.location, R"(C:\app\jre)");
-    EXPECT_EQ(logAfterBounds(), (Lines{L"ERROR: location ${BIG} too long after expansion, skipped",
-                                       L"Testing location MY_JAVA (type E)", LR"(Testing location C:\app\jre (type B))"}));
+    EXPECT_EQ(logAfterBounds(),
+              (Lines{L"ERROR: location ${BIG} too long after expansion, skipped", L"Testing location MY_JAVA (type E)",
+                     LR"(Testing location C:\app\jre (type B))"}));
     EXPECT_TRUE(called("variable MY_JAVA"));
     EXPECT_TRUE(called(R"(home C:\app\jre)"));
     EXPECT_FALSE(called("home ${BIG}"));
@@ -493,8 +495,9 @@ TEST_F(SearchOrder, AFailedLoadOutsideTheRegistryMovesOnWithoutTheNonWorkingList
     SearchOutcome outcome = search(R"(Ac:\a;Bc:\b;Rc:\r;EMY_JAVA;S;Bgood)");
 
     EXPECT_TRUE(outcome.loaded);
-    EXPECT_EQ(lookups.loads(), (Calls{R"(c:\a\bin\java.exe)", R"(c:\b\bin\java.exe)", R"(c:\r\bin\java.exe)",
-                                      R"(c:\env\bin\java.exe)", R"(c:\path\bin\java.exe)", R"(c:\app\good\bin\java.exe)"}));
+    EXPECT_EQ(lookups.loads(),
+              (Calls{R"(c:\a\bin\java.exe)", R"(c:\b\bin\java.exe)", R"(c:\r\bin\java.exe)", R"(c:\env\bin\java.exe)",
+                     R"(c:\path\bin\java.exe)", R"(c:\app\good\bin\java.exe)"}));
     for (const std::string& call : lookups.calls) EXPECT_NE(call.rfind("non-working", 0), 0u) << call;
     EXPECT_FALSE(logContains(L"add non-working java"));
 }
@@ -573,9 +576,10 @@ TEST_F(SearchOrder, EarlierInstallationsOfTheUserComeBeforeTheMachines) {
 
     EXPECT_TRUE(outcome.loaded);
     EXPECT_EQ(outcome.kind, LocationKind::Registry);
-    EXPECT_EQ(logAfterBounds(), (Lines{L"Testing location jre (type B)", L"Testing relative location jre",
-                                       LR"(found JRE from previous installation (user) c:\user\jre\bin\java.exe)",
-                                       LR"(found JRE from previous installation (machine) c:\machine\jre\bin\java.exe)"}));
+    EXPECT_EQ(logAfterBounds(),
+              (Lines{L"Testing location jre (type B)", L"Testing relative location jre",
+                     LR"(found JRE from previous installation (user) c:\user\jre\bin\java.exe)",
+                     LR"(found JRE from previous installation (machine) c:\machine\jre\bin\java.exe)"}));
     EXPECT_EQ(lookups.loads(), (Calls{R"(c:\user\jre\bin\java.exe)", R"(c:\machine\jre\bin\java.exe)"}));
 
     // A user installation that loads ends the search before the machine is asked.

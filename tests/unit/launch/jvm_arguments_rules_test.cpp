@@ -43,8 +43,10 @@ public:
         OptionList expanded;
         for (const std::string& option : options) {
             auto it = argumentFiles.find(option);
-            if (it == argumentFiles.end()) expanded.push_back(option);
-            else expanded.insert(expanded.end(), it->second.begin(), it->second.end());
+            if (it == argumentFiles.end())
+                expanded.push_back(option);
+            else
+                expanded.insert(expanded.end(), it->second.begin(), it->second.end());
         }
         options = expanded;
     }
@@ -54,7 +56,7 @@ public:
 class FakeSources : public JvmArgumentSources {
 public:
     std::set<std::string> existing;
-    std::map<std::string, Strings> files;          // "directory|extension" → names
+    std::map<std::string, Strings> files;  // "directory|extension" → names
     std::map<std::string, std::string> environment;
     std::map<std::string, std::string> placeholders;
 
@@ -156,16 +158,16 @@ TEST(LauncherProperties, AllPropertiesInTheirOrder) {
     inputs.path = "C:\\jre\\bin;C:\\Windows";
     inputs.consoleOutputCodePage = 437;
     EXPECT_EQ(launcherProperties(inputs), (Strings{
-        "-Dravel.semaphoreName=Local\\qwk_sem_1",
-        "-Dravel.isQuillwork=true",
-        "-Dravel.isService=true",
-        "-Dravel.moduleName=C:\\Program Files\\App\\app.exe",
-        "-Dsun.java.command=C:\\Program Files\\App\\app.exe",
-        "-Dravel.tempDir=C:\\Temp\\e4.tmp_dir1700000000",
-        "-Dravel.unextractedPosition=123456",
-        "-Djava.library.path=C:\\jre\\bin;C:\\Windows",
-        "-Dravel.consoleCodepage=cp437",
-    }));
+                                              "-Dravel.semaphoreName=Local\\qwk_sem_1",
+                                              "-Dravel.isQuillwork=true",
+                                              "-Dravel.isService=true",
+                                              "-Dravel.moduleName=C:\\Program Files\\App\\app.exe",
+                                              "-Dsun.java.command=C:\\Program Files\\App\\app.exe",
+                                              "-Dravel.tempDir=C:\\Temp\\e4.tmp_dir1700000000",
+                                              "-Dravel.unextractedPosition=123456",
+                                              "-Djava.library.path=C:\\jre\\bin;C:\\Windows",
+                                              "-Dravel.consoleCodepage=cp437",
+                                          }));
 }
 
 TEST(LauncherProperties, OptionalPropertiesLeftOut) {
@@ -177,12 +179,12 @@ TEST(LauncherProperties, OptionalPropertiesLeftOut) {
     // No semaphore, ravel generator, direct run, no extraction directory, PATH undefined and
     // MANPATH defined: the values that always exist remain, empty where there is nothing.
     EXPECT_EQ(launcherProperties(inputs), (Strings{
-        "-Dravel.moduleName=C:\\a.exe",
-        "-Dsun.java.command=C:\\a.exe",
-        "-Dravel.tempDir=",
-        "-Dravel.unextractedPosition=-5",
-        "-Djava.library.path=",
-    }));
+                                              "-Dravel.moduleName=C:\\a.exe",
+                                              "-Dsun.java.command=C:\\a.exe",
+                                              "-Dravel.tempDir=",
+                                              "-Dravel.unextractedPosition=-5",
+                                              "-Djava.library.path=",
+                                          }));
 }
 
 TEST(LauncherProperties, LongValuesAreNeverCut) {
@@ -234,8 +236,9 @@ TEST_F(JvmArgumentsTest, PrependArchivesAndDirectoryEntriesInOrder) {
     sources.directory("C:\\app\\lib", {"x.jar"}, {"y.zip"});
     state.extractionDirectory = "C:\\Temp\\run_dir1";
     sources.directory("C:\\Temp\\run_dir1", {"e1.jar", "e2.jar"}, {"e.zip"});
-    EXPECT_EQ(classPathOption(), "-Djava.class.path=a.jar;C:\\Temp\\run_dir1\\e1.jar;C:\\Temp\\run_dir1\\e2.jar;"
-                                 "C:\\Temp\\run_dir1\\e.zip;C:\\app\\lib\\x.jar;C:\\app\\lib\\y.zip");
+    EXPECT_EQ(classPathOption(),
+              "-Djava.class.path=a.jar;C:\\Temp\\run_dir1\\e1.jar;C:\\Temp\\run_dir1\\e2.jar;"
+              "C:\\Temp\\run_dir1\\e.zip;C:\\app\\lib\\x.jar;C:\\app\\lib\\y.zip");
 }
 
 TEST_F(JvmArgumentsTest, ReplacementAndAppendOverrides) {
@@ -302,8 +305,7 @@ TEST_F(JvmArgumentsTest, EnvironmentEntriesLoseEnclosingQuotesOnly) {
                            {"LIST", "C:\\l1.jar;C:\\l2.jar;"},
                            {"PLAIN", "C:\\p.jar"}};
     setting(SettingId::ClassPath, "E0QUOTED;E0HALF;E0LIST;E0PLAIN;E0UNDEFINED");
-    EXPECT_EQ(classPathOption(),
-              "-Djava.class.path=C:\\q dir\\a.jar;\"C:\\half.jar;C:\\l1.jar;C:\\l2.jar;C:\\p.jar");
+    EXPECT_EQ(classPathOption(), "-Djava.class.path=C:\\q dir\\a.jar;\"C:\\half.jar;C:\\l1.jar;C:\\l2.jar;C:\\p.jar");
 }
 
 TEST_F(JvmArgumentsTest, RequiredEntriesThatAreMissing) {
@@ -358,18 +360,16 @@ TEST_F(JvmArgumentsTest, ModuleModeTakesArchivesToTheModulePath) {
     sources.existing = {"C:\\app\\mods"};
     state.extractionDirectory = "C:\\Temp\\x";
     sources.directory("C:\\Temp\\x", {"m.jar"});
-    EXPECT_EQ(assembled(), (Strings{"-Djava.class.path=C:\\app\\plain.jar",
-                                    "--module-path=C:\\app\\mods;C:\\Temp\\x\\m.jar",
-                                    "--add-opens=app/com.example=com.ravel.runtime",
-                                    "--add-modules=app,com.ravel.runtime"}));
+    EXPECT_EQ(assembled(),
+              (Strings{"-Djava.class.path=C:\\app\\plain.jar", "--module-path=C:\\app\\mods;C:\\Temp\\x\\m.jar",
+                       "--add-opens=app/com.example=com.ravel.runtime", "--add-modules=app,com.ravel.runtime"}));
 }
 
 TEST_F(JvmArgumentsTest, ModulePathWithoutModuleMode) {
     setting(SettingId::ModulePath, "D0C:\\mods");
     state.generatorKind = 'i';
     setting(SettingId::RootDirectory, "C:\\root");
-    EXPECT_EQ(assembled(), (Strings{"-Djava.class.path=",
-                                    "--module-path=C:\\mods;C:\\root\\.quillwork\\qwkruntime.jar",
+    EXPECT_EQ(assembled(), (Strings{"-Djava.class.path=", "--module-path=C:\\mods;C:\\root\\.quillwork\\qwkruntime.jar",
                                     "--add-modules=com.quillwork.runtime"}));
 }
 
@@ -377,7 +377,8 @@ TEST_F(JvmArgumentsTest, ModuleModeMainClassWithoutPackage) {
     setting(SettingId::ModuleMode, "1");
     setting(SettingId::MainClass, "app/Main");
     setting(SettingId::ModulePath, "D0C:\\mods");
-    EXPECT_EQ(assembled(), (Strings{"-Djava.class.path=", "--module-path=C:\\mods", "--add-modules=app,com.ravel.runtime"}));
+    EXPECT_EQ(assembled(),
+              (Strings{"-Djava.class.path=", "--module-path=C:\\mods", "--add-modules=app,com.ravel.runtime"}));
 }
 
 TEST_F(JvmArgumentsTest, ServiceModeAddsXrsOnceAndRedirectionSwitchFollows) {

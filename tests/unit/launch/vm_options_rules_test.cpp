@@ -24,7 +24,7 @@ public:
     std::map<std::wstring, std::string> files;
     std::map<std::wstring, std::wstring> placeholders;
     std::wstring directory = L"C:\\app\\";
-    WStrings opened;                                   // every path asked for, in order
+    WStrings opened;                                        // every path asked for, in order
     std::vector<std::pair<std::wstring, bool>> expansions;  // text and narrowForms of each call
 
     FILE* openText(const std::wstring& path) override {
@@ -49,8 +49,9 @@ public:
         // stays as it is, as with the launcher's expansion.
         std::wstring original = text, result;
         for (size_t at = 0; at < original.size();) {
-            auto token = std::find_if(placeholders.begin(), placeholders.end(),
-                                      [&](const auto& p) { return original.compare(at, p.first.size(), p.first) == 0; });
+            auto token = std::find_if(placeholders.begin(), placeholders.end(), [&](const auto& p) {
+                return original.compare(at, p.first.size(), p.first) == 0;
+            });
             if (token == placeholders.end()) {
                 result += original[at++];
             } else {
@@ -99,7 +100,9 @@ protected:
         setUserLocale(nullptr);
     }
 
-    void readNamed(const std::wstring& path) { reader.readFile(path.c_str(), files.openText(path), options, overrides); }
+    void readNamed(const std::wstring& path) {
+        reader.readFile(path.c_str(), files.openText(path), options, overrides);
+    }
 
     MemoryFiles files;
     OptionFileReader reader{files};
@@ -276,8 +279,7 @@ TEST_F(OptionFiles, ConfiguredOptionsThenTheFirstMatchingVersionEntryThenLocale)
     setUserLocale("de_CH");
     reader.addConfigured({L"app.exe", L"-Dsun.locale.formatasdefault=false"}, options, overrides);
     EXPECT_EQ(options, (Strings{"-Xmx1g", "-Dp=a b", "-classpath", "x.jar", "-Deight", "-Dalso",
-                                "-Dsun.locale.formatasdefault=false",
-                                "-Duser.language=de", "-Duser.country=CH"}));
+                                "-Dsun.locale.formatasdefault=false", "-Duser.language=de", "-Duser.country=CH"}));
     EXPECT_EQ(overrides.prepend, "first.jar");
     EXPECT_TRUE(logContains(L"check 4 version specific vm option lines for 1.8.0_301"));
     EXPECT_TRUE(logContains(L"checking min 9 max 11 with 8"));

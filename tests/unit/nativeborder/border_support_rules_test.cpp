@@ -34,16 +34,14 @@ TEST(BorderSizeOverride, AnyOverrideOfZeroOrMoreReplacesTheSystemsKind) {
 }
 
 TEST(BorderSystemMenu, NormalSizableWindowOffersEverythingButRestore) {
-    const std::map<unsigned, bool> expected{{kCommandRestore, false}, {kCommandMove, true},
-                                            {kCommandSize, true},     {kCommandMinimize, true},
-                                            {kCommandMaximize, true}, {kCommandClose, true}};
+    const std::map<unsigned, bool> expected{{kCommandRestore, false}, {kCommandMove, true},     {kCommandSize, true},
+                                            {kCommandMinimize, true}, {kCommandMaximize, true}, {kCommandClose, true}};
     EXPECT_EQ(menuStates(kSizableWithBoxes, false), expected);
 }
 
 TEST(BorderSystemMenu, MaximizedWindowOffersRestoreButNotMoveSizeOrMaximize) {
-    const std::map<unsigned, bool> expected{{kCommandRestore, true},   {kCommandMove, false},
-                                            {kCommandSize, false},     {kCommandMinimize, true},
-                                            {kCommandMaximize, false}, {kCommandClose, true}};
+    const std::map<unsigned, bool> expected{{kCommandRestore, true},  {kCommandMove, false},     {kCommandSize, false},
+                                            {kCommandMinimize, true}, {kCommandMaximize, false}, {kCommandClose, true}};
     EXPECT_EQ(menuStates(kSizableWithBoxes, true), expected);
 }
 

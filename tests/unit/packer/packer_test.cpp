@@ -87,7 +87,9 @@ TEST(PackerBlock, RoundTripsThroughTheLaunchersReader) {
     BlockReader reader(source);
     ConfigStore store;
     BlockContents contents;
-    ASSERT_EQ(parseConfigBlock(reader, store, [] { return std::string("de_CH"); }, contents), BlockError::None);
+    ASSERT_EQ(parseConfigBlock(
+                  reader, store, [] { return std::string("de_CH"); }, contents),
+              BlockError::None);
     EXPECT_EQ(store.settings.at(101), "Svc");
     EXPECT_EQ(store.settings.at(2002), "2");
     EXPECT_EQ(store.settings.at(2003), "lib\\a.jar;empty.txt");
@@ -134,8 +136,8 @@ TEST(PackerImage, FindsTheEndOfTheLastSectionAndRefusesOtherFiles) {
     image[0x3C] = 0x80;
     image[0x80] = 'P';
     image[0x81] = 'E';
-    image[0x86] = 2;      // sections
-    image[0x94] = 0xF0;   // optional header size
+    image[0x86] = 2;     // sections
+    image[0x94] = 0xF0;  // optional header size
     size_t last = 0x80 + 24 + 0xF0 + 40;
     image[last + 17] = 0x02;  // SizeOfRawData 0x200
     image[last + 21] = 0x04;  // PointerToRawData 0x400

@@ -64,7 +64,9 @@ ConfigStore launcherView(const std::vector<uint8_t>& block, const std::string& l
     BlockReader reader(source);
     ConfigStore store;
     BlockContents contents;
-    EXPECT_EQ(parseConfigBlock(reader, store, [&] { return locale; }, contents), BlockError::None);
+    EXPECT_EQ(parseConfigBlock(
+                  reader, store, [&] { return locale; }, contents),
+              BlockError::None);
     return store;
 }
 
@@ -77,7 +79,8 @@ std::vector<uint8_t> repack(const std::vector<uint8_t>& block, const ScratchFold
     for (const auto& [name, content] : output.files)
         folder.write("files/" + name, std::string(content.begin(), content.end()));
     Description again;
-    EXPECT_TRUE(parseTomlConfig(output.toml, "printed.toml", folder.path(), again, error)) << error << "\n" << output.toml;
+    EXPECT_TRUE(parseTomlConfig(output.toml, "printed.toml", folder.path(), again, error)) << error << "\n"
+                                                                                           << output.toml;
     return buildBlock(again);
 }
 
@@ -114,9 +117,18 @@ source = "app.jar"
 )",
                               folder.path());
     std::vector<std::pair<int, std::string>> expected = {
-        {101, "Svc"},   {107, "-3"},   {126, "1.8.0_201"}, {128, "Rjre;EJAVA_HOME;Y"}, {130, "0"},
-        {131, "1"},     {149, "Tcpip,Dnscache"}, {2002, "1"}, {2003, "lib\\app.jar"},   {10200, "1"},
-        {10201, "11-17"}, {10202, "-Xss2m"},
+        {101, "Svc"},
+        {107, "-3"},
+        {126, "1.8.0_201"},
+        {128, "Rjre;EJAVA_HOME;Y"},
+        {130, "0"},
+        {131, "1"},
+        {149, "Tcpip,Dnscache"},
+        {2002, "1"},
+        {2003, "lib\\app.jar"},
+        {10200, "1"},
+        {10201, "11-17"},
+        {10202, "-Xss2m"},
     };
     EXPECT_EQ(d.settings, expected);
     ASSERT_EQ(d.messages.size(), 1u);
@@ -133,7 +145,8 @@ source = "app.jar"
 }
 
 TEST(PackerToml, UnknownTablesAndKeysAreRefusedWithTheirLine) {
-    EXPECT_EQ(tomlError("[application]\nkind = 1\n\n[aplication]\nid = \"x\"\n"), "app.toml:4: unknown table [aplication]");
+    EXPECT_EQ(tomlError("[application]\nkind = 1\n\n[aplication]\nid = \"x\"\n"),
+              "app.toml:4: unknown table [aplication]");
     EXPECT_EQ(tomlError("[java]\nmin_versoin = \"11\"\n"), "app.toml:2: unknown key \"min_versoin\" in [java]");
     EXPECT_EQ(tomlError("main_class = \"a.B\"\n"),
               "app.toml:1: \"main_class\" belongs in a table: write it under [application]");
@@ -142,27 +155,32 @@ TEST(PackerToml, UnknownTablesAndKeysAreRefusedWithTheirLine) {
               "app.toml:3: unknown key \"1000\" in [messages.de] (numeric ids go in [raw.messages.de])");
     EXPECT_EQ(tomlError("[raw.setting]\n\"1\" = \"x\"\n"),
               "app.toml:1: unknown key \"setting\" in [raw] (expected [raw.settings] or [raw.messages])");
-    EXPECT_EQ(tomlError("[raw.settings]\nabc = \"x\"\n"), "app.toml:2: key \"abc\" in [raw.settings] is not a numeric id");
+    EXPECT_EQ(tomlError("[raw.settings]\nabc = \"x\"\n"),
+              "app.toml:2: key \"abc\" in [raw.settings] is not a numeric id");
     EXPECT_EQ(tomlError("[[jvm.version_options]]\nversions = \"11-17\"\noptoins = \"-Xmx1g\"\n"),
               "app.toml:3: unknown key \"optoins\" in [[jvm.version_options]] (expected versions and options)");
     // The derived ids have no name of their own.
-    EXPECT_NE(tomlError("[files]\ncount = 2\n").find("app.toml:1: files must be an array of tables"), std::string::npos);
+    EXPECT_NE(tomlError("[files]\ncount = 2\n").find("app.toml:1: files must be an array of tables"),
+              std::string::npos);
 }
 
 TEST(PackerToml, WrongTypesAreRefusedWithTheirLine) {
-    EXPECT_EQ(tomlError("[application]\nkind = \"1\"\n"), "app.toml:2: application.kind must be an integer, not a string");
+    EXPECT_EQ(tomlError("[application]\nkind = \"1\"\n"),
+              "app.toml:2: application.kind must be an integer, not a string");
     EXPECT_EQ(tomlError("[java]\nrequire_jdk = 1\n"),
               "app.toml:2: java.require_jdk must be a boolean (true or false), not an integer");
     EXPECT_EQ(tomlError("[classpath]\nentries = \"A1a.jar\"\n"),
               "app.toml:2: classpath.entries must be an array of strings, not a string");
     EXPECT_EQ(tomlError("[classpath]\nentries = [\n  \"A1a.jar\",\n  7,\n]\n"),
               "app.toml:4: classpath.entries entries must be strings, not an integer");
-    EXPECT_EQ(tomlError("[service]\nname = 1.5\n"), "app.toml:2: service.name must be a string, not a floating-point number");
+    EXPECT_EQ(tomlError("[service]\nname = 1.5\n"),
+              "app.toml:2: service.name must be a string, not a floating-point number");
     EXPECT_EQ(tomlError("[application]\nkind = 4294967296\n"),
               "app.toml:2: application.kind is out of range (the launcher reads a 32-bit integer)");
     EXPECT_EQ(tomlError("[jvm]\nversion_options = \"11-17\"\n"),
               "app.toml:2: jvm.version_options must be an array of tables ([[jvm.version_options]]), not a string");
-    EXPECT_EQ(tomlError("[messages]\nerror_title = true\n"), "app.toml:2: message \"error_title\" must be a string, not a boolean");
+    EXPECT_EQ(tomlError("[messages]\nerror_title = true\n"),
+              "app.toml:2: message \"error_title\" must be a string, not a boolean");
     EXPECT_EQ(tomlError("[service]\nname = \"\xe2\x82\xac\"\n"),
               "app.toml:2: service.name must hold characters up to U+00FF only (settings are 8-bit text)");
 }
@@ -208,8 +226,9 @@ TEST(PackerToml, IncludedFilesMustExistAndBeExtractable) {
     EXPECT_EQ(error("[[files]]\npath = 'a\\b\\c.jar'\nsource = \"a.bin\"\n"),
               "app.toml:2: files.path \"a\\b\\c.jar\" is more than one directory deep; the launcher creates only the "
               "first level");
-    EXPECT_NE(error("[[files]]\npath = 'lib/a.jar'\nsource = \"a.bin\"\n").find("separate directories with a backslash"),
-              std::string::npos);
+    EXPECT_NE(
+        error("[[files]]\npath = 'lib/a.jar'\nsource = \"a.bin\"\n").find("separate directories with a backslash"),
+        std::string::npos);
     EXPECT_NE(error("[[files]]\npath = '..\\a.jar'\nsource = \"a.bin\"\n").find("\"..\""), std::string::npos);
     EXPECT_NE(error("[[files]]\npath = 'C:\\a.jar'\nsource = \"a.bin\"\n").find("not relative"), std::string::npos);
     EXPECT_EQ(error("[[files]]\npath = 'A.jar'\nsource = \"a.bin\"\n[[files]]\npath = 'a.JAR'\nsource = \"a.bin\"\n"),
@@ -227,8 +246,9 @@ TEST(PackerToml, DuplicateKeysAndIdsAreRefusedWithTheirLine) {
               "app.toml:4: setting 123 is given twice: as jvm.options (line 2) and as raw.settings.\"123\"");
     EXPECT_EQ(tomlError("[messages]\nerror_title = \"a\"\n[raw.messages]\n1000 = \"b\"\n"),
               "app.toml:4: message 1000 is given twice: as messages.error_title (line 2) and as raw.messages.\"1000\"");
-    EXPECT_EQ(tomlError("[[jvm.version_options]]\nversions = \"*\"\n[raw.settings]\n10201 = \"*9*\"\n"),
-              "app.toml:4: setting 10201 is given twice: as jvm.version_options (line 1) and as raw.settings.\"10201\"");
+    EXPECT_EQ(
+        tomlError("[[jvm.version_options]]\nversions = \"*\"\n[raw.settings]\n10201 = \"*9*\"\n"),
+        "app.toml:4: setting 10201 is given twice: as jvm.version_options (line 1) and as raw.settings.\"10201\"");
 }
 
 TEST(PackerToml, ServiceRecoveryIsASubTableOfService) {
@@ -418,7 +438,17 @@ TEST(PackerInspect, DamagedBlocksAreReportedNotRead) {
     EXPECT_EQ(error, "setting record 0 is cut short");
 
     BlockBuilder odd;
-    odd.i32(static_cast<int32_t>(0xE8E413D5u)).i32(1).i32(0).i64(0).i32(0).i32(1).i32(1000).i32(3).u8('a').u8(0).u8('b');
+    odd.i32(static_cast<int32_t>(0xE8E413D5u))
+        .i32(1)
+        .i32(0)
+        .i64(0)
+        .i32(0)
+        .i32(1)
+        .i32(1000)
+        .i32(3)
+        .u8('a')
+        .u8(0)
+        .u8('b');
     PackedBlock oddBlock;
     EXPECT_FALSE(parseBlock(odd.bytes, oddBlock, error));
 

@@ -92,9 +92,10 @@ TEST_F(ExpansionTest, LauncherPlaceholdersInAllSpellings) {
     EXPECT_EQ(expanded(L"${RAVEL_EXEDIR}|${QUILLWORK_EXEDIR}", values), LR"(C:\app\|C:\app\)");
     EXPECT_EQ(expanded(L"%RAVEL_TEMPDIR%|${QUILLWORK_TEMPDIR}|${launcher:sys.launcherTempDirectory}", values),
               LR"(C:\tmp\rvl1.tmp_dir5|C:\tmp\rvl1.tmp_dir5|C:\tmp\rvl1.tmp_dir5)");
-    EXPECT_EQ(expanded(L"a%RAVEL_PATHLIST_SEPARATOR%b${QUILLWORK_PATHLIST_SEPARATOR}c${launcher:sys.pathlistSeparator}d",
-                       values),
-              L"a;b;c;d");
+    EXPECT_EQ(
+        expanded(L"a%RAVEL_PATHLIST_SEPARATOR%b${QUILLWORK_PATHLIST_SEPARATOR}c${launcher:sys.pathlistSeparator}d",
+                 values),
+        L"a;b;c;d");
     EXPECT_EQ(expanded(L"${launcher:sys.tempDir}x", values), LR"(C:\Users\u\Temp\x)");
 }
 

@@ -152,9 +152,9 @@ TEST_F(TempChoiceTest, LongFormThatCannotBeHadDoesNotReject) {
 
 TEST_F(TempChoiceTest, DecomposedCharactersAreRejectedByEveryCandidate) {
     const std::wstring decomposed = L"C:\\Users\\Rene\u0301\\Temp";
-    for (TempSource source : {TempSource::TempPath, TempSource::UserProfileTemp, TempSource::HomeDrivePath,
-                              TempSource::CommonAppData, TempSource::WindowsTemp, TempSource::CTemp, TempSource::CTmp,
-                              TempSource::WindowsDirectory})
+    for (TempSource source :
+         {TempSource::TempPath, TempSource::UserProfileTemp, TempSource::HomeDrivePath, TempSource::CommonAppData,
+          TempSource::WindowsTemp, TempSource::CTemp, TempSource::CTmp, TempSource::WindowsDirectory})
         system.place(source, R"(C:\Users\RENE~1\Temp)", decomposed);
     TempChoice choice = chooseTempDirectoryWith(system, false);
     EXPECT_FALSE(choice.found);

@@ -38,8 +38,6 @@ public:
         return *this;
     }
     // Magic and the three header words the reader skips.
-    BlockBuilder& header(uint32_t magic = 0xE8E413D5u) {
-        return i32(static_cast<int32_t>(magic)).i32(7).i32(8).i64(9);
-    }
+    BlockBuilder& header(uint32_t magic = 0xE8E413D5u) { return i32(static_cast<int32_t>(magic)).i32(7).i32(8).i64(9); }
     std::vector<uint8_t> bytes;
 };
