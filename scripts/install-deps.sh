@@ -10,7 +10,7 @@ packages=(
   wine wine64 wine32:i386 qemu-user
   python3 python3-pytest python3-pytest-xdist
   xvfb xdotool imagemagick xauth
-  libtomlplusplus-dev openjdk-17-jdk-headless
+  libtomlplusplus-dev openjdk-17-jdk-headless curl
 )
 
 need_i386=0
@@ -54,9 +54,16 @@ if [ "${#missing[@]}" -gt 0 ] || [ "$need_i386" = 1 ]; then
     # One package that cannot be installed (a lagging architecture's libraries, say) must not
     # keep the rest from being installed: retry them one by one.
     for p in "${missing[@]}"; do
+      [ "$p" = wine32:i386 ] && continue
       apt-get install -y -qq --no-install-recommends "$p" >/dev/null 2>&1 ||
         { echo "$p" >> "$unavailable"; echo "WARNING: could not install $p" >&2; }
     done
+    # The 32-bit Wine last: when only the i386 index lags, its libraries can still be matched.
+    if printf '%s\n' "${missing[@]}" | grep -qx 'wine32:i386'; then
+      apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null 2>&1 ||
+        bash "$(dirname "$0")/install-wine32-fallback.sh" ||
+        { echo wine32:i386 >> "$unavailable"; echo "WARNING: could not install wine32:i386" >&2; }
+    fi
   fi
 fi
 
