@@ -1,6 +1,7 @@
 #include "paths/path_helpers.h"
 
 #include "core/capacities.h"
+#include "core/code_page.h"
 #include "core/handles.h"
 #include "core/log.h"
 #include "core/text_format.h"
@@ -153,15 +154,8 @@ std::string toMultiByte(const wchar_t* wide, bool& lossy) {
 }
 
 std::wstring fromMultiByte(const char* text) {
-    if (text == nullptr || text[0] == 0) return std::wstring();
-    UINT codePage = fileSystemCodePage();
-    int size = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-    if (size <= 0) return std::wstring();
-    std::wstring result(static_cast<size_t>(size), L'\0');
-    int written = MultiByteToWideChar(codePage, 0, text, -1, &result[0], size);
-    if (written <= 0) return std::wstring();
-    result.resize(static_cast<size_t>(written - 1));
-    return result;
+    if (text == nullptr) return std::wstring();
+    return widenFromCodePage(text, fileSystemCodePage());
 }
 
 void collapseBackslashes(char* path) {

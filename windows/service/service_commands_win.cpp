@@ -6,6 +6,7 @@
 
 #include "config/config_store.h"
 #include "core/capacities.h"
+#include "core/code_page.h"
 #include "core/console_output.h"
 #include "core/environment.h"
 #include "core/handles.h"
@@ -237,11 +238,7 @@ bool readPasswordFromInput(const std::wstring& account, Secret& password, DWORD&
             if (std::string_view(bytes.data(), used).find('\n') != std::string_view::npos) break;
         }
         UINT codePage = GetConsoleCP() != 0 ? GetConsoleCP() : CP_ACP;
-        int length = used == 0 ? 0 : MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(used), nullptr, 0);
-        if (length > 0) {
-            text.text.assign(static_cast<size_t>(length), L'\0');
-            MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(used), &text.text[0], length);
-        }
+        text.text = widenFromCodePage(std::string_view(bytes.data(), used), codePage);
         SecureZeroMemory(bytes.data(), bytes.size());
     }
     // A line that filled the whole buffer may go on beyond it: refused rather than cut.

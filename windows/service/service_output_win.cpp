@@ -2,6 +2,7 @@
 
 #include "config/config_store.h"
 #include "core/capacities.h"
+#include "core/code_page.h"
 #include "core/log.h"
 #include "paths/expand_variables.h"
 #include "paths/path_helpers.h"
@@ -37,20 +38,11 @@ DWORD runRotationStep(const RotationStep& step) {
     return error == ERROR_FILE_NOT_FOUND ? 0 : error;
 }
 
+// A child's output is UTF-8 when it is valid UTF-8 (as a Java application configured for it
+// writes), else text in the ANSI code page.
 std::wstring widenOutputText(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    int length = static_cast<int>(text.size());
-    UINT codePage = CP_UTF8;
-    DWORD flags = MB_ERR_INVALID_CHARS;
-    int needed = MultiByteToWideChar(codePage, flags, text.data(), length, nullptr, 0);
-    if (needed == 0) {
-        codePage = CP_ACP;
-        flags = 0;
-        needed = MultiByteToWideChar(codePage, flags, text.data(), length, nullptr, 0);
-    }
-    std::wstring wide(static_cast<size_t>(needed), L'\0');
-    if (needed > 0) MultiByteToWideChar(codePage, flags, text.data(), length, wide.data(), needed);
-    return wide;
+    std::wstring wide = widenFromCodePage(text, CP_UTF8, MB_ERR_INVALID_CHARS);
+    return wide.empty() ? widenFromCodePage(text, CP_ACP) : wide;
 }
 
 }  // namespace
