@@ -11,6 +11,7 @@
 // written at all when the configuration has a mistake.
 
 #include "block_writer.h"
+#include "default_texts.h"
 #include "description.h"
 #include "inspect.h"
 #include "pe_image.h"
@@ -91,7 +92,8 @@ bool readImage(const std::string& path, std::string& image, uint64_t& end) {
     return true;
 }
 
-bool readConfiguration(const std::string& path, Description& description) {
+// `toml` tells which format the file was read in.
+bool readConfiguration(const std::string& path, Description& description, bool& toml) {
     std::string text;
     if (!readAll(path, text)) {
         fprintf(stderr, "packer: cannot read %s\n", path.c_str());
@@ -100,8 +102,9 @@ bool readConfiguration(const std::string& path, Description& description) {
     std::string base = fs::path(path).parent_path().string();
     if (base.empty()) base = ".";
     std::string error;
-    bool ok = looksLikeToml(path, text) ? parseTomlConfig(text, path, base, description, error)
-                                        : parseDescription(text, path, base, description, error);
+    toml = looksLikeToml(path, text);
+    bool ok = toml ? parseTomlConfig(text, path, base, description, error)
+                   : parseDescription(text, path, base, description, error);
     if (!ok) fprintf(stderr, "packer: %s\n", error.c_str());
     return ok;
 }
@@ -115,7 +118,11 @@ int pack(const std::string& launcherPath, const std::string& configPath, const s
     std::string image;
     uint64_t end = 0;
     Description description;
-    if (!readImage(launcherPath, image, end) || !readConfiguration(configPath, description)) return 1;
+    bool toml = false;
+    if (!readImage(launcherPath, image, end) || !readConfiguration(configPath, description, toml)) return 1;
+    // A TOML configuration gets a text for every message it leaves out; the line format
+    // writes exactly the ids it lists.
+    if (toml) addDefaultTexts(description, launcherBitsOfImage(image));
     std::vector<uint8_t> block = buildBlock(description);
     if (!writeReplacing(outputPath, image.data(), static_cast<size_t>(end), reinterpret_cast<const char*>(block.data()),
                         block.size(), launcherPath)) {

@@ -1,0 +1,39 @@
+// The texts the packer writes for messages a configuration leaves out, so that no failure of
+// the launcher ends with an empty line or an empty box.
+//
+// The launcher shows message texts from the block as they stand and only fills in "{0}", so
+// everything a user should read (the versions that fit, the bitness, where the launcher
+// looked, what to do next) is composed here, at pack time, from the settings the block will
+// hold. Texts are written in English into the base messages and in German into the "de"
+// section; a text the configuration gives for an id in any language keeps that id free of
+// defaults where it applies.
+#pragma once
+
+#include "description.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class TextLanguage { English, German };
+
+struct DefaultText {
+    int id;
+    std::u16string text;
+};
+
+// The bitness of the launcher in `image` from its PE machine field: 32 (i386), 64 (x86-64),
+// or 0 when the image is neither (the texts then speak of "the launcher's bitness").
+int launcherBitsOfImage(std::string_view image);
+
+// The default text of every message the launcher can show for a block with these settings,
+// in ascending id; an id the block can never show (message 1009 without included files, for
+// example) has none.
+std::vector<DefaultText> composeDefaultTexts(const Description& description, int launcherBits, TextLanguage language);
+
+// Adds the defaults to `description`: English into the base messages for every id that is
+// neither a base message, a setting of the same id (the launcher falls back to it) nor an
+// override of the "" section; German into the "de" section (created when missing) for those
+// ids that also have no override there. Keeps the canonical order: messages and overrides by
+// ascending id, sections by name.
+void addDefaultTexts(Description& description, int launcherBits);
