@@ -17,6 +17,8 @@ target_compile_options(gtest_main PRIVATE ${SANITIZE_FLAGS})
 # The packer's logic (everything but its main and its silent log) is unit-tested in the same
 # binary. It shares the launcher's version parser and its reading of a service account.
 file(GLOB PACKER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/packer/*.cpp)
+include(${CMAKE_SOURCE_DIR}/cmake/reference_examples.cmake)
+list(APPEND PACKER_SOURCES ${REFERENCE_EXAMPLES_SOURCE})
 set(PACKER_LOGIC_SOURCES ${PACKER_SOURCES})
 list(FILTER PACKER_LOGIC_SOURCES EXCLUDE REGEX "/(main|quiet_log)\\.cpp$")
 list(APPEND PACKER_SOURCES ${CMAKE_SOURCE_DIR}/windows/jvmsearch/java_version.cpp ${CMAKE_SOURCE_DIR}/windows/core/utf8.cpp

@@ -121,6 +121,8 @@ add_subdirectory(${CMAKE_SOURCE_DIR}/testruntime ${CMAKE_BINARY_DIR}/testruntime
 if(LAUNCHER_BITS EQUAL 64)
   file(COPY /usr/include/toml++ DESTINATION ${CMAKE_BINARY_DIR}/packer_include)
   file(GLOB WIN_PACKER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/packer/*.cpp)
+  include(${CMAKE_SOURCE_DIR}/cmake/reference_examples.cmake)
+  list(APPEND WIN_PACKER_SOURCES ${REFERENCE_EXAMPLES_SOURCE})
   add_executable(packer_win ${WIN_PACKER_SOURCES} ${CMAKE_SOURCE_DIR}/windows/jvmsearch/java_version.cpp
                             ${CMAKE_SOURCE_DIR}/windows/core/utf8.cpp
                             ${CMAKE_SOURCE_DIR}/windows/service/service_commands_rules.cpp

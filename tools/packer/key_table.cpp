@@ -61,7 +61,8 @@ constexpr KeyRow kKeyRows[] = {
      "The fifth leading argument: \"true\" or \"false\""},
 
     {idNumber(SettingId::MinVersion), "java", "min_version", V, 0, NoCheck,
-     "Lowest accepted Java version; empty: no lower bound"},
+     "Lowest accepted Java version; empty: no lower bound. A bundled runtime (a B entry, or a relative A or R "
+     "entry) is still used below it when no other runtime is found"},
     {idNumber(SettingId::MaxVersion), "java", "max_version", V, 0, NoCheck,
      "Highest accepted Java version, compared as a prefix (\"11\" accepts every 11.x); empty: no upper bound"},
     {idNumber(SettingId::SearchSequence), "java", "search_sequence", L, ';', EntryCheck::SearchSequence,
@@ -148,7 +149,7 @@ constexpr KeyRow kKeyRows[] = {
      "Seconds without failure after which the failure count starts again; absent: 86400 (a day)", 0},
 
     {idNumber(SettingId::SingleInstance), "single_instance", "enabled", B, 0, NoCheck,
-     "A second start hands over to the running instance and exits; otherwise every instance runs"},
+     "A second start ends at once with exit code 0 (its arguments go nowhere); otherwise every instance runs"},
     {idNumber(SettingId::BringToFront), "single_instance", "bring_to_front", B, 0, NoCheck,
      "The running instance's window is brought to the front"},
     {idNumber(SettingId::SingleInstanceGlobal), "single_instance", "global", B, 0, NoCheck,

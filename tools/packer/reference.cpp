@@ -1,6 +1,10 @@
 #include "reference.h"
 
+#include "default_texts.h"
+#include "description.h"
 #include "key_table.h"
+#include "reference_examples.h"
+#include "toml_config.h"
 
 #include <sstream>
 
@@ -23,7 +27,7 @@ allow_prerelease = false
 jvm_type = "server"
 
 [classpath]
-entries = ['A1lib\server.jar', 'S0lib\ext', "E0APP_EXTRA_CLASSPATH"]
+entries = ['A1lib\ravel-runtime.jar', 'A1lib\server.jar', 'S0lib\ext', "E0APP_EXTRA_CLASSPATH"]
 
 [jvm]
 options = "-Xmx512m -Dfile.encoding=UTF-8"
@@ -180,6 +184,19 @@ Files included in the launcher and extracted into a fresh directory at every sta
 
 The packer writes setting 2002 (the number of files) and setting 2003 (their paths, joined
 with ";") from this list; `[raw.settings]` may give either instead.
+
+At every start (`/run`, and the application run of a service) the launcher creates a new
+extraction directory in the temp directory (`TEMP`), named after a new temp file with
+`_dir<number>` appended, and extracts the files into it; an empty file is not written. The
+Java side finds the directory in the system property `ravel.tempDir`, configured texts in
+`${RAVEL_TEMPDIR}`. The archives (`*.jar`, then `*.zip`) directly in the extraction directory
+go on the class path before every configured entry (only a `-classpath/p` line of a VM-options
+file comes earlier); with a module path they go first on the module path instead. Archives in
+a subdirectory are not added. When the launcher ends the process itself (after a fatal
+message, a JVM that did not start or a `main` that threw, or as a second instance that gives
+way) it empties and removes the directory; when `main` has returned normally, or the
+application ends the process (`System.exit`), the directory stays, and the temp file it was
+named after stays in every case.
 )md";
 
 const char* kRawSection = R"md(
@@ -188,6 +205,90 @@ const char* kRawSection = R"md(
 Any id by number, for what has no name above: `"<id>" = "<text>"`. Raw settings are 8-bit text
 (characters up to U+00FF), raw messages any text.
 )md";
+
+const char* kDefaultsIntroduction = R"md(
+## Default messages
+
+Every message the launcher can show for a configuration gets a text even when `[messages]`
+does not give one: the packer composes it from the configuration when it packs a TOML file
+(the line format writes exactly the ids it lists). The texts say which Java versions fit,
+which bitness the launcher needs (the packer reads it from the launcher it packs), where the
+launcher looks (from `search_sequence`, `application.id` and the two `*_JAVA_HOME`
+variables) and what the user can do. They are written in English into `[messages]` and in
+German into `[messages.de]`. A text the configuration gives wins: an id given in
+`[messages]`, in `[messages.""]` or as a raw setting of the same id gets no default at all;
+an id given in `[messages.de]` keeps the English default only; a more specific section such
+as `[messages.de_CH]` still wins over the German default for its users. Messages the
+configuration cannot show are left out (`extraction_failed` without included files,
+`classpath_entry_missing` and `classpath_variable_missing` without required entries,
+`registry_runtime_unusable` without a `Y` entry or an `application.id`), and so is
+`service_description`. `packer inspect` prints the defaults as configured texts.
+
+Not every failure has a message: when the JVM itself refuses to start (an option it cannot
+take, such as `-Xmx12q`), the JVM writes its own text to standard error and the launcher ends
+with exit code 1 without a message and without the `Log:` line. When the application's own
+main class is missing or `main` throws, the Java-side runtime's exception and stack trace go
+to standard error and the exit code is 1.
+
+For the console example below, packed onto `launcher64.exe`, the English texts are:
+)md";
+
+const char* kVariablesSection = R"md(
+## Variables in configured texts
+
+`jvm.options`, the version-specific `options`, `application.arguments`,
+`application.working_directory`, the `path1`/`path2` leading arguments, class path and module
+path entries, search sequence entries, `jvm.native_directories` and the lines of VM-options
+files may use these placeholders; each is replaced everywhere in the text (case matters):
+
+| Placeholder | Replaced by |
+|---|---|
+| `${RAVEL_EXEDIR}`, `%RAVEL_EXEDIR%`, `${launcher:sys.launcherDirectory}` | the launcher's folder, with a trailing backslash |
+| `${RAVEL_TEMPDIR}`, `%RAVEL_TEMPDIR%`, `${launcher:sys.launcherTempDirectory}` | the extraction directory of this run (empty without included files) |
+| `${RAVEL_PATHLIST_SEPARATOR}`, `%RAVEL_PATHLIST_SEPARATOR%`, `${launcher:sys.pathlistSeparator}` | `;` |
+| `${RAVEL_JVM_HOME}`, `%RAVEL_JVM_HOME%`, `${launcher:sys.jvmHome}` | the chosen runtime's home as `<bin folder>\..` (empty before a runtime is chosen, so in search entries) |
+| `${launcher:sys.tempDir}` | the temp directory itself |
+| `${NAME}` | the environment variable `NAME`: as it is spelled in the environment, or in capitals (`${PATH}` and `${Path}` find `Path`, `${path}` does not) |
+
+Every `RAVEL_` placeholder also has a `QUILLWORK_` spelling (`${QUILLWORK_EXEDIR}`). A
+placeholder that names nothing known, such as `${UNDEFINED}`, stays as written. Expansion runs
+in the order of the table, environment variables last, so a variable's value is not searched
+for the launcher's placeholders again.
+
+## The VM-options file
+
+With `jvm.read_vmoptions_file` the launcher reads `<name>.vmoptions` beside `<name>.exe` (or
+else `<name>.exe.vmoptions`): one JVM option a line, leading and trailing blanks removed, empty
+lines and lines starting with `#` skipped (a `#` later in a line belongs to the option).
+Placeholders are expanded as above. `-include-options <file>` reads another file (relative to
+the including file's folder); `-classpath <path>`, `-classpath/p <path>` and
+`-classpath/a <path>` replace the configured class path, prepend to it or append to it (the
+last line of each kind wins). A `-J` argument takes the same forms
+(`"-J-classpath/a extra.jar"`); in `jvm.options` only `-include-options` is recognised, and a
+`-classpath` there reaches the JVM as a plain option.
+
+The file is read as UTF-8, with or without a byte-order mark; a file that is not valid UTF-8
+is read in the ANSI code page. The options reach the JVM in the ANSI code page, so a
+character that code page cannot hold arrives as `?`.
+)md";
+
+// The defaults as the packer composes them for the console example on the 64-bit launcher,
+// each under its key, its text as an indented block (the texts hold line breaks).
+void appendDefaultTexts(std::ostringstream& out) {
+    Description example;
+    std::string error;
+    for (const ReferenceExample& candidate : referenceExamples())
+        if (std::string(candidate.name) == "console")
+            parseTomlConfig(candidate.text, "console.toml", ".", example, error);
+    for (const DefaultText& text : composeDefaultTexts(example, 64, TextLanguage::English)) {
+        const KeyRow* row = findKeyById(text.id, true);
+        std::string utf8;
+        utf16ToUtf8(text.text, utf8);
+        out << "\n`" << (row != nullptr ? row->key : "?") << "` (message " << text.id << "):\n\n    ";
+        for (char c : utf8) out << (c == '\n' ? std::string("\n    ") : std::string(1, c));
+        out << "\n";
+    }
+}
 
 }  // namespace
 
@@ -205,7 +306,12 @@ std::string configurationReference() {
                 << " |\n";
         }
     }
-    out << kFilesSection << kRawSection;
-    out << "\n## Example\n\n```toml\n" << kExample << "```\n";
+    out << kFilesSection << kRawSection << kVariablesSection << kDefaultsIntroduction;
+    appendDefaultTexts(out);
+    out << "\n## Examples\n\nOne complete configuration per kind of application (the files `docs/examples/*.toml`; "
+           "the Wine tests pack and run each of them).\n";
+    for (const ReferenceExample& example : referenceExamples())
+        out << "\n### " << example.name << ".toml\n\n```toml\n" << example.text << "```\n";
+    out << "\n## Every table at once\n\n```toml\n" << kExample << "```\n";
     return out.str();
 }
