@@ -2,6 +2,7 @@
 
 #include "JavaVMLauncher/java_calls.h"
 #include "config/config_store.h"
+#include "config/extraction.h"
 #include "core/capacities.h"
 #include "core/fatal.h"
 #include "core/launcher_state.h"
@@ -55,6 +56,25 @@ std::wstring helperLibraryPath() {
     return path + L".quillwork\\qwkinst.dll";
 }
 
+// System.exit ends the process from inside the JVM and never comes back to the removal after
+// the JVM's end; the JVM calls this hook first, on the thread that asked to exit, while every
+// other thread still runs. Files the JVM still holds open cannot be deleted yet: they stay,
+// with the directory's marked temp file, for a later launcher to remove.
+void JNICALL removeExtractionOnExit(jint) { removeExtractionDirectory(); }
+
+// The hook is given only when there is an extraction directory to remove, so the option list
+// of a launcher without included files stays as it was.
+void addExitHook(JvmArguments& jvm) {
+    if (extractionDirectory[0] == 0) return;
+    JavaVMOption hook;
+    hook.optionString = const_cast<char*>("exit");
+    hook.extraInfo = reinterpret_cast<void*>(&removeExtractionOnExit);
+    jvm.vmOptions.push_back(hook);
+    jvm.vmArgs.nOptions = static_cast<jint>(jvm.vmOptions.size());
+    jvm.vmArgs.options = jvm.vmOptions.data();
+    logLine(L"vmoption %d: exit (hook removing the extraction directory)", static_cast<int>(jvm.vmOptions.size() - 1));
+}
+
 }  // namespace
 
 DWORD WINAPI jvmThreadRoutine(LPVOID request) { return createJvmAndRun(*static_cast<LaunchRequest*>(request)) ? 1 : 0; }
@@ -68,6 +88,7 @@ bool createJvmAndRun(LaunchRequest& request) {
     steps.loadHelperLibrary = [](JNIEnv* env) { loadHelperLibrary(env); };
     const ArgumentList& args = request.args;
     steps.mainArguments = [&args]() { return mainArguments(args); };
+    addExitHook(request.jvm);
     switch (runJvm(createJavaVM, request.jvm.vmArgs, steps)) {
     case JvmRunOutcome::LauncherClassMissing:
         failWithMessage(MessageId::MainClassNotFound, nullptr);

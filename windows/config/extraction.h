@@ -9,6 +9,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 constexpr size_t kExtractionDirectoryCapacity = kPathCapacity;
 // Every path extraction and cleanup composes lives in a buffer of this size; a path that
@@ -34,5 +36,13 @@ int extractIncludedFiles(bool createDirectory);
 // Deletes the contents of `path` (and of its subdirectories, one level deep, when asked).
 void emptyDirectory(const char* path, bool withSubdirectories);
 
-// Empties and removes the extraction directory, if there is one; failures are ignored.
+// Empties and removes the extraction directory and its temp file, if there is one; failures
+// are ignored (what stays is removed by a later launcher once this process has ended).
+// Called at every end the launcher sees: the fatal exit, the return after the JVM's end,
+// and the JVM's exit hook when the application calls System.exit.
 void removeExtractionDirectory();
+
+// The archives this run extracted to the top level of the extraction directory, as full
+// paths: the ".jar" files in the order they were extracted, then the ".zip" files. An empty
+// included file, which leaves no file, is not among them.
+const std::vector<std::string>& extractedArchives();

@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "core/text_helpers.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -13,6 +14,11 @@ char extractionDirectory[kExtractionDirectoryCapacity] = {};
 int32_t unextractedPosition = 0;
 
 namespace {
+
+// This run's temp file, held from before the extraction directory exists until the directory
+// is gone (or the process ends): the sign to other launchers that the directory is in use.
+std::unique_ptr<HeldEntry> ownerLock;
+std::vector<std::string> archivesExtracted;
 
 constexpr int kMaxDirectoryAttempts = 10;
 
@@ -86,7 +92,86 @@ ExtractionStatus extractToken(BlockReader& reader, ExtractionFileSystem& files, 
     ExtractionStatus status = extractOneFile(reader, files, path);
     if (status == ExtractionStatus::ReadFailed || status == ExtractionStatus::WriteFailed)
         logError(L"Failed to extract %S", path);
+    if (status == ExtractionStatus::Done && token.find_first_of("\\/") == std::string::npos && files.exists(path))
+        archivesExtracted.push_back(path);
     return status;
+}
+
+bool hasExtension(const std::string& path, const char* extension) {
+    size_t length = strlen(extension);
+    if (path.size() <= length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        char c = path[path.size() - length + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != extension[i]) return false;
+    }
+    return true;
+}
+
+// One entry below a held directory. The listing's word and the handle's word are both heard:
+// a name that was a directory when listed and a link when opened (or the other way round,
+// as Wine reports its links) is a link, and a link is removed itself, never entered.
+void removeEntry(ExtractionFileSystem& files, const char* path, bool listedAsLink, bool listedAsDirectory,
+                 bool withSubdirectories);
+
+void emptyHeldDirectory(ExtractionFileSystem& files, const char* path, bool withSubdirectories) {
+    char pattern[kExtractionPathCapacity];
+    if (!composeEntryPath(pattern, sizeof pattern, path, "*.*")) {
+        logError(L"path too long to empty: %S", path);
+        return;
+    }
+    for (const DirectoryEntry& entry : files.listDirectory(pattern)) {
+        if (entry.name == "." || entry.name == "..") continue;
+        char child[kExtractionPathCapacity];
+        if (!composeEntryPath(child, sizeof child, path, entry.name.c_str())) {
+            logError(L"path too long to delete: %S", entry.name.c_str());
+            continue;
+        }
+        removeEntry(files, child, entry.isLink, entry.isDirectory, withSubdirectories);
+    }
+}
+
+void removeEntry(ExtractionFileSystem& files, const char* path, bool listedAsLink, bool listedAsDirectory,
+                 bool withSubdirectories) {
+    std::unique_ptr<HeldEntry> held = files.holdEntry(path);
+    if (!held) return;
+    EntryKind kind = held->kind();
+    if (listedAsLink || kind == EntryKind::Link) {
+        logLine(L"removing link %S", path);
+    } else if (kind == EntryKind::Directory) {
+        logLine(L"attempting to remove %S (%d)", path, withSubdirectories ? 1 : 0);
+        // Entered only when it was a directory when listed too, and held while it is
+        // emptied, so the paths below it stay inside it.
+        if (withSubdirectories && listedAsDirectory) emptyHeldDirectory(files, path, false);
+    } else {
+        logLine(L"attempting to delete %S", path);
+    }
+    uint32_t error = 0;
+    held->markForDeletion(error);
+}
+
+// Removes a whole extraction directory; true when it is gone afterwards.
+bool removeDirectoryTree(ExtractionFileSystem& files, const char* path) {
+    {
+        std::unique_ptr<HeldEntry> directory = files.holdEntry(path);
+        if (!directory) return !files.exists(path);
+        if (directory->kind() != EntryKind::Directory) {
+            logError(L"not removing %S: not a directory", path);
+            return false;
+        }
+        logLine(L"emptying %S", path);
+        emptyHeldDirectory(files, path, true);
+        uint32_t error = 0;
+        directory->markForDeletion(error);
+    }
+    return !files.exists(path);
+}
+
+// Deletes a held temp file, and with it the mark that made it a lock.
+void deleteTempFile(std::unique_ptr<HeldEntry>& held) {
+    uint32_t error = 0;
+    held->markForDeletion(error);
+    held.reset();
 }
 
 }  // namespace
@@ -122,9 +207,26 @@ bool composeEntryPath(char* out, size_t capacity, const char* directory, const c
     return storeWhole(out, capacity, path + name);
 }
 
-bool composeExtractionDirectoryName(char* out, size_t capacity, const char* tempFile, uint32_t seconds) {
-    return storeWhole(out, capacity, std::string(tempFile) + "_dir" + std::to_string(static_cast<int32_t>(seconds)));
+bool composeExtractionDirectoryName(char* out, size_t capacity, const char* tempFile, uint32_t number) {
+    return storeWhole(out, capacity, std::string(tempFile) + "_dir" + std::to_string(static_cast<int32_t>(number)));
 }
+
+std::string tempFileOfDirectory(const std::string& directoryName) {
+    size_t marker = directoryName.rfind("_dir");
+    if (marker == std::string::npos || marker == 0) return std::string();
+    std::string number = directoryName.substr(marker + 4);
+    if (!number.empty() && number[0] == '-') number.erase(0, 1);
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) return std::string();
+    return directoryName.substr(0, marker);
+}
+
+std::string protectedDirectorySddl(const std::string& userSid) {
+    // "P": the DACL is protected, nothing of the temp directory's is inherited. "OICI": files
+    // and directories created inside get the same entries. FA: full access.
+    return "D:P(A;OICI;FA;;;" + userSid + ")(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+}
+
+const std::vector<std::string>& extractedArchives() { return archivesExtracted; }
 
 ExtractionStatus copyFileRange(ByteSource& from, ByteSink& to, int64_t count, bool unscramble) {
     if (count <= 0) return ExtractionStatus::Done;
@@ -172,22 +274,52 @@ ExtractionStatus createExtractionDirectory(ExtractionFileSystem& files) {
         files.makeTempFileName(tempFile, sizeof tempFile);
         // A temp name too long for the suffix stays too long on every attempt.
         if (!composeExtractionDirectoryName(extractionDirectory, sizeof extractionDirectory, tempFile,
-                                            files.currentSeconds())) {
+                                            files.unpredictableNumber())) {
             logError(L"extraction directory name too long: %S", tempFile);
             break;
         }
         logLine(L"Temp dir3: %S", extractionDirectory);
+        // The temp file is held before the directory exists, so no launcher ever sees the
+        // directory without its owner's lock.
+        std::unique_ptr<HeldEntry> lock = files.claimTempFile(tempFile);
+        if (!lock) {
+            logLine(L"Could not claim temp file %S", tempFile);
+            continue;
+        }
         uint32_t error = 0;
-        if (files.createDirectory(extractionDirectory, error) == DirectoryCreation::Created)
+        if (files.createDirectory(extractionDirectory, error) == DirectoryCreation::Created) {
+            ownerLock = std::move(lock);
             return ExtractionStatus::Done;
+        }
         logLine(L"Could not create dir (%d)", static_cast<int>(error));
+        deleteTempFile(lock);
     }
     extractionDirectory[0] = 0;
     return ExtractionStatus::NoDirectory;
 }
 
+void removeStaleExtractionDirectories(ExtractionFileSystem& files) {
+    std::string temp = files.tempDirectory();
+    char pattern[kExtractionPathCapacity];
+    if (temp.empty() || !composeEntryPath(pattern, sizeof pattern, temp.c_str(), "rvl*_dir*")) return;
+    for (const DirectoryEntry& entry : files.listDirectory(pattern)) {
+        std::string tempName = tempFileOfDirectory(entry.name);
+        if (!entry.isDirectory || entry.isLink || tempName.empty()) continue;
+        char directory[kExtractionPathCapacity];
+        char tempFile[kExtractionPathCapacity];
+        if (!composeEntryPath(directory, sizeof directory, temp.c_str(), entry.name.c_str()) ||
+            !composeEntryPath(tempFile, sizeof tempFile, temp.c_str(), tempName.c_str()))
+            continue;
+        std::unique_ptr<HeldEntry> lock;
+        if (files.ownerOf(tempFile, lock) != OwnerState::Ended || !lock) continue;
+        logLine(L"removing the extraction directory of an ended launcher: %S", directory);
+        if (removeDirectoryTree(files, directory)) deleteTempFile(lock);
+    }
+}
+
 ExtractionStatus extractIncludedFiles(ExtractionFileSystem& files, bool createDirectory, uint64_t recordsPosition) {
     logLine(L"extracting files");
+    archivesExtracted.clear();
     int count = getSettingInt(SettingId::IncludedFileCount);
     logLine(L"Included files: %d", count);
     if (count == 0) {
@@ -195,6 +327,7 @@ ExtractionStatus extractIncludedFiles(ExtractionFileSystem& files, bool createDi
         return ExtractionStatus::Done;
     }
     if (createDirectory) {
+        removeStaleExtractionDirectories(files);
         ExtractionStatus status = createExtractionDirectory(files);
         if (status != ExtractionStatus::Done) return status;
     }
@@ -213,6 +346,14 @@ ExtractionStatus extractIncludedFiles(ExtractionFileSystem& files, bool createDi
         if (status != ExtractionStatus::Done) return status;
     }
     unextractedPosition = static_cast<int32_t>(launcher->position());
+    // Jars first, then zips, as the class path has always taken them.
+    std::stable_partition(archivesExtracted.begin(), archivesExtracted.end(),
+                          [](const std::string& path) { return hasExtension(path, ".jar"); });
+    archivesExtracted.erase(std::remove_if(archivesExtracted.begin(), archivesExtracted.end(),
+                                           [](const std::string& path) {
+                                               return !hasExtension(path, ".jar") && !hasExtension(path, ".zip");
+                                           }),
+                            archivesExtracted.end());
     logLine(L"extracting files done");
     return ExtractionStatus::Done;
 }
@@ -220,33 +361,16 @@ ExtractionStatus extractIncludedFiles(ExtractionFileSystem& files, bool createDi
 void emptyDirectory(ExtractionFileSystem& files, const char* path, bool withSubdirectories) {
     // A relative path here would delete inside whatever the working directory happens to be.
     if (path == nullptr || path[0] == 0 || path[0] == '.') return;
+    std::unique_ptr<HeldEntry> directory = files.holdEntry(path);
+    if (!directory || directory->kind() != EntryKind::Directory) return;
     logLine(L"emptying %S", path);
-    char pattern[kExtractionPathCapacity];
-    if (!composeEntryPath(pattern, sizeof pattern, path, "*.*")) {
-        logError(L"path too long to empty: %S", path);
-        return;
-    }
-    for (const DirectoryEntry& entry : files.listDirectory(pattern)) {
-        if (entry.name == "." || entry.name == "..") continue;
-        char child[kExtractionPathCapacity];
-        if (!composeEntryPath(child, sizeof child, path, entry.name.c_str())) {
-            logError(L"path too long to delete: %S", entry.name.c_str());
-            continue;
-        }
-        if (entry.isDirectory) {
-            logLine(L"attempting to remove %S (%d)", child, withSubdirectories ? 1 : 0);
-            if (withSubdirectories && !entry.isLink) emptyDirectory(files, child, false);
-            files.removeDirectory(child);
-        } else {
-            logLine(L"attempting to delete %S", child);
-            files.deleteFile(child);
-        }
-    }
+    emptyHeldDirectory(files, path, withSubdirectories);
 }
 
 void removeExtractionDirectory(ExtractionFileSystem& files) {
     if (extractionDirectory[0] == 0) return;
-    emptyDirectory(files, extractionDirectory, true);
-    files.removeDirectory(extractionDirectory);
+    bool gone = removeDirectoryTree(files, extractionDirectory);
     extractionDirectory[0] = 0;
+    archivesExtracted.clear();
+    if (gone && ownerLock) deleteTempFile(ownerLock);
 }

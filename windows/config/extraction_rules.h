@@ -44,6 +44,31 @@ struct DirectoryEntry {
     bool isLink = false;
 };
 
+// What an opened entry turned out to be, judged on its handle rather than on its name.
+enum class EntryKind { File, Directory, Link };
+
+// A file or directory opened without following a reparse point and held without sharing it
+// for deletion: while it is held nobody can rename or delete it, so the path that named it
+// keeps naming the same entry, and a path below a held directory cannot be redirected
+// through it. Closed when the owner goes.
+class HeldEntry {
+public:
+    virtual ~HeldEntry() = default;
+    virtual EntryKind kind() const = 0;
+    // Asks the system to remove the entry when it is closed; false (and `error` set) when
+    // refused, as for a directory that is not empty or a read-only file.
+    virtual bool markForDeletion(uint32_t& error) = 0;
+};
+
+// Whether the launcher that made an extraction directory still runs. Every launcher keeps
+// the temp file its directory is named after open, unshared, until it ends, and writes a mark
+// into it; the system closes that handle however the process ends, crash included.
+enum class OwnerState {
+    Running,  // someone holds the temp file: the owner, or a launcher sweeping it right now
+    Ended,    // the temp file carries the mark and could be taken: nobody uses the directory
+    Unknown,  // no temp file, or one without the mark (another program's, or an older launcher's)
+};
+
 // The operating-system side of extraction and cleanup.
 class ExtractionFileSystem {
 public:
@@ -51,20 +76,31 @@ public:
     // A new unique file name in the temp directory (the empty file is created); ends the
     // process when no temp directory is usable.
     virtual void makeTempFileName(char* out, size_t size) = 0;
-    // The low 32 bits of the current time in seconds.
-    virtual uint32_t currentSeconds() = 0;
-    // `error` receives the system's error code unless the directory was created.
+    // The 8-bit temp directory; ends the process when none is usable.
+    virtual std::string tempDirectory() = 0;
+    // A number nobody can guess from outside the process, for the extraction directory's name.
+    virtual uint32_t unpredictableNumber() = 0;
+    // Creates a directory that only its owner, SYSTEM and the Administrators can use, with
+    // inheritance from above cut off. `error` receives the system's error code unless the
+    // directory was created; an existing directory is never taken over.
     virtual DirectoryCreation createDirectory(const char* path, uint32_t& error) = 0;
     // The launcher's own file; ends the process when it cannot be opened.
     virtual std::unique_ptr<ByteSource> openLauncherFile() = 0;
-    // A new file, replacing any file of that name; null (and `error` set) when it cannot be
-    // created.
+    // A new file; null (and `error` set) when anything, a link included, already has that
+    // name, or it cannot be created.
     virtual std::unique_ptr<ByteSink> createFile(const char* path, uint32_t& error) = 0;
-    // The entries matching a "<directory>\*.*" pattern, "." and ".." included as the system
-    // reports them; empty when nothing matches or the directory cannot be read.
+    // The entries matching a pattern such as "<directory>\*.*", "." and ".." included as the
+    // system reports them; empty when nothing matches or the directory cannot be read.
     virtual std::vector<DirectoryEntry> listDirectory(const char* pattern) = 0;
-    virtual void removeDirectory(const char* path) = 0;
-    virtual void deleteFile(const char* path) = 0;
+    // The entry at `path`, held as HeldEntry describes; null when it cannot be opened.
+    virtual std::unique_ptr<HeldEntry> holdEntry(const char* path) = 0;
+    // Takes the temp file `path` for this process: opens the existing regular file unshared,
+    // writes the owner mark and keeps it open; null when any of that fails.
+    virtual std::unique_ptr<HeldEntry> claimTempFile(const char* path) = 0;
+    // Whether the owner of the temp file `path` has ended; when it has, `held` receives the
+    // temp file, taken as claimTempFile takes it, so no other launcher sweeps it meanwhile.
+    virtual OwnerState ownerOf(const char* path, std::unique_ptr<HeldEntry>& held) = 0;
+    virtual bool exists(const char* path) = 0;
 };
 
 // The whole extraction: reads the count (IncludedFileCount) and the names (IncludedFilePaths),
@@ -72,8 +108,9 @@ public:
 // `recordsPosition` of the launcher file.
 ExtractionStatus extractIncludedFiles(ExtractionFileSystem& files, bool createDirectory, uint64_t recordsPosition);
 
-// Fills extractionDirectory with a new directory "<temp file>_dir<seconds>" and creates it,
-// trying up to 10 temp names; NoDirectory (and an empty extractionDirectory) when none works.
+// Fills extractionDirectory with a new directory "<temp file>_dir<number>" and creates it,
+// trying up to 10 temp names, each temp file claimed for this process first; NoDirectory (and
+// an empty extractionDirectory) when none works.
 ExtractionStatus createExtractionDirectory(ExtractionFileSystem& files);
 
 // Reads one record at the reader's position and writes its content to `path`; a record of
@@ -84,8 +121,32 @@ ExtractionStatus extractOneFile(BlockReader& reader, ExtractionFileSystem& files
 // `unscramble`; Done, ReadFailed or WriteFailed.
 ExtractionStatus copyFileRange(ByteSource& from, ByteSink& to, int64_t count, bool unscramble);
 
+// Deletes what is in `path`, and with `withSubdirectories` what is in its subdirectories, each
+// entry through its own held handle: a link is removed itself and never entered, whether the
+// listing or the opened entry shows it to be one.
 void emptyDirectory(ExtractionFileSystem& files, const char* path, bool withSubdirectories);
+
+// Empties and removes the extraction directory, then deletes its temp file, but only once the
+// directory is gone: a directory that stays (a file the JVM still holds) keeps its marked temp
+// file, so a later launcher removes it once this process has ended.
 void removeExtractionDirectory(ExtractionFileSystem& files);
+
+// Removes the extraction directories of launchers that have ended (OwnerState::Ended) from
+// the temp directory, with their temp files.
+void removeStaleExtractionDirectories(ExtractionFileSystem& files);
+
+// The temp file an extraction directory "<temp file>_dir<number>" is named after; empty when
+// the name is not of that form.
+std::string tempFileOfDirectory(const std::string& directoryName);
+
+// The text a launcher writes into the temp file it holds; one that begins with it is a
+// launcher's lock.
+constexpr const char* kOwnerMark = "ravel extraction directory owner";
+
+// The security descriptor of the extraction directory as SDDL text: a protected DACL (nothing
+// inherited from the temp directory) granting full access, inherited by everything created
+// inside, to the user `userSid` ("S-1-5-..."), SYSTEM and the Administrators only.
+std::string protectedDirectorySddl(const std::string& userSid);
 
 // The names to extract: the ";"-separated entries of `list` (up to its first NUL), at most
 // `count` of them, stopping at the first empty entry.
@@ -107,6 +168,6 @@ bool composeIncludedFilePath(char* out, size_t capacity, const char* directory, 
 // (and `out` empty) when it does not fit.
 bool composeEntryPath(char* out, size_t capacity, const char* directory, const char* name);
 
-// "<temp file>_dir<seconds as a signed 32-bit number>"; false (and `out` empty) when it does
+// "<temp file>_dir<number as a signed 32-bit number>"; false (and `out` empty) when it does
 // not fit.
-bool composeExtractionDirectoryName(char* out, size_t capacity, const char* tempFile, uint32_t seconds);
+bool composeExtractionDirectoryName(char* out, size_t capacity, const char* tempFile, uint32_t number);

@@ -8,9 +8,18 @@
 #include "config/read_config.h"
 #include "core/fatal.h"
 #include "core/handles.h"
+#include "core/log.h"
 #include "paths/temp_directory.h"
 
-#include <ctime>
+#include <ntsecapi.h>
+#include <sddl.h>
+
+#include <optional>
+#include <vector>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -31,14 +40,111 @@ private:
     FileHandle file_;
 };
 
+// An entry opened as HeldEntry describes: DELETE access for the removal through the handle,
+// no FILE_SHARE_DELETE so that nobody renames or deletes it meanwhile, and
+// FILE_FLAG_OPEN_REPARSE_POINT so that a link is opened itself rather than what it points to.
+class WindowsHeldEntry : public HeldEntry {
+public:
+    WindowsHeldEntry(FileHandle file, EntryKind kind) : file_(std::move(file)), kind_(kind) {}
+
+    EntryKind kind() const override { return kind_; }
+
+    bool markForDeletion(uint32_t& error) override {
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        if (SetFileInformationByHandle(file_.get(), FileDispositionInfo, &disposition, sizeof disposition)) return true;
+        error = GetLastError();
+        return false;
+    }
+
+    HANDLE handle() const { return file_.get(); }
+
+private:
+    FileHandle file_;
+    EntryKind kind_;
+};
+
+// What the handle, not the name, says the entry is.
+std::optional<EntryKind> kindOnHandle(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(file, &information)) return std::nullopt;
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::Link;
+    return (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Directory : EntryKind::File;
+}
+
+std::unique_ptr<WindowsHeldEntry> openHeld(const char* path, DWORD access, DWORD share) {
+    FileHandle file(CreateFileA(path, access, share, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.valid()) return nullptr;
+    std::optional<EntryKind> kind = kindOnHandle(file.get());
+    if (!kind) return nullptr;
+    return std::make_unique<WindowsHeldEntry>(std::move(file), *kind);
+}
+
+// The temp file a launcher holds is taken without any sharing: a second open of it fails with
+// a sharing violation for as long as its owner runs.
+constexpr DWORD kLockAccess = GENERIC_READ | GENERIC_WRITE | DELETE;
+
+// The string form of this process's user, for the directory's access list; empty when the
+// token cannot tell (the directory is then not created).
+std::string currentUserSid() {
+    FileHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return std::string();
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    if (size == 0) return std::string();
+    std::vector<unsigned char> buffer(size);
+    if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return std::string();
+    char* text = nullptr;
+    if (!ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return std::string();
+    std::string sid = text;
+    LocalFree(text);
+    return sid;
+}
+
+// Built once; null when it cannot be built, and then every creation fails rather than making a
+// directory that the temp directory's users could write to.
+PSECURITY_DESCRIPTOR protectedDescriptor(uint32_t& error) {
+    static PSECURITY_DESCRIPTOR descriptor = nullptr;
+    static DWORD buildError = 0;
+    if (descriptor == nullptr && buildError == 0) {
+        std::string sid = currentUserSid();
+        if (sid.empty()) {
+            buildError = GetLastError() != 0 ? GetLastError() : ERROR_INVALID_SID;
+        } else if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(protectedDirectorySddl(sid).c_str(),
+                                                                         SDDL_REVISION_1, &descriptor, nullptr)) {
+            buildError = GetLastError();
+            descriptor = nullptr;
+        }
+        if (buildError != 0) logError(L"could not build the extraction directory's access list (%d)", static_cast<int>(buildError));
+    }
+    error = buildError;
+    return descriptor;
+}
+
 class WindowsExtractionFiles : public ExtractionFileSystem {
 public:
     void makeTempFileName(char* out, size_t size) override { ::makeTempFileName(out, size); }
 
-    uint32_t currentSeconds() override { return static_cast<uint32_t>(time(nullptr)); }
+    std::string tempDirectory() override {
+        char buffer[kExtractionPathCapacity];
+        getTempDirectory(buffer, sizeof buffer);
+        return buffer;
+    }
+
+    uint32_t unpredictableNumber() override {
+        uint32_t number = 0;
+        if (RtlGenRandom(&number, sizeof number)) return number;
+        // Without the system's generator: still different for every process and moment.
+        LARGE_INTEGER counter;
+        QueryPerformanceCounter(&counter);
+        return static_cast<uint32_t>(counter.QuadPart) ^ (GetCurrentProcessId() << 16) ^ GetTickCount();
+    }
 
     DirectoryCreation createDirectory(const char* path, uint32_t& error) override {
-        if (CreateDirectoryA(path, nullptr)) return DirectoryCreation::Created;
+        PSECURITY_DESCRIPTOR descriptor = protectedDescriptor(error);
+        if (descriptor == nullptr) return DirectoryCreation::Failed;
+        SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+        if (CreateDirectoryA(path, &attributes)) return DirectoryCreation::Created;
         error = GetLastError();
         return error == ERROR_ALREADY_EXISTS ? DirectoryCreation::AlreadyExists : DirectoryCreation::Failed;
     }
@@ -48,7 +154,8 @@ public:
     }
 
     std::unique_ptr<ByteSink> createFile(const char* path, uint32_t& error) override {
-        FileHandle file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        FileHandle file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (!file.valid()) {
             error = GetLastError();
             return nullptr;
@@ -71,9 +178,37 @@ public:
         return entries;
     }
 
-    void removeDirectory(const char* path) override { RemoveDirectoryA(path); }
+    std::unique_ptr<HeldEntry> holdEntry(const char* path) override {
+        return openHeld(path, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    }
 
-    void deleteFile(const char* path) override { DeleteFileA(path); }
+    std::unique_ptr<HeldEntry> claimTempFile(const char* path) override {
+        std::unique_ptr<WindowsHeldEntry> lock = openHeld(path, kLockAccess, 0);
+        if (!lock || lock->kind() != EntryKind::File) return nullptr;
+        char mark[128];
+        snprintf(mark, sizeof mark, "%s %lu\r\n", kOwnerMark, static_cast<unsigned long>(GetCurrentProcessId()));
+        DWORD written = 0;
+        if (!WriteFile(lock->handle(), mark, static_cast<DWORD>(strlen(mark)), &written, nullptr) ||
+            written != strlen(mark))
+            return nullptr;
+        return lock;
+    }
+
+    OwnerState ownerOf(const char* path, std::unique_ptr<HeldEntry>& held) override {
+        std::unique_ptr<WindowsHeldEntry> lock = openHeld(path, kLockAccess, 0);
+        if (!lock) return GetLastError() == ERROR_SHARING_VIOLATION ? OwnerState::Running : OwnerState::Unknown;
+        if (lock->kind() != EntryKind::File) return OwnerState::Unknown;
+        char text[64] = {};
+        size_t wanted = strlen(kOwnerMark);
+        DWORD read = 0;
+        if (!ReadFile(lock->handle(), text, static_cast<DWORD>(wanted), &read, nullptr) || read != wanted ||
+            memcmp(text, kOwnerMark, wanted) != 0)
+            return OwnerState::Unknown;
+        held = std::move(lock);
+        return OwnerState::Ended;
+    }
+
+    bool exists(const char* path) override { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 };
 
 }  // namespace

@@ -7,17 +7,23 @@
 
 bool isLogRequested(const char* value) { return value != nullptr && strcmp(value, "yes") == 0; }
 
-bool chooseLogPath(const wchar_t* tempDirectory, wchar_t* out, size_t capacity,
-                   const std::function<bool(const wchar_t*)>& fileExists) {
+bool createLogPath(const wchar_t* tempDirectory, wchar_t* out, size_t capacity,
+                   const std::function<LogCreation(const wchar_t*)>& create) {
     std::wstring directory = tempDirectory == nullptr ? L"" : tempDirectory;
-    if (directory.empty())
-        directory = L"c:\\";
-    else if (directory.back() != L'\\' && directory.back() != L'/')
-        directory += L'\\';
-    for (int number = 1;; ++number) {
+    if (directory.empty()) return false;
+    if (directory.back() != L'\\' && directory.back() != L'/') directory += L'\\';
+    for (int number = 1; number <= kLastLogFileNumber; ++number) {
         if (!formatWide(out, capacity, L"%sqwk_nlog_%d.log", directory.c_str(), number)) return false;
-        if (number == kLastLogFileNumber || !fileExists(out)) return true;
+        switch (create(out)) {
+        case LogCreation::Created:
+            return true;
+        case LogCreation::Exists:
+            continue;
+        case LogCreation::Failed:
+            return false;
+        }
     }
+    return false;
 }
 
 int32_t elapsedMilliseconds(int64_t now, int64_t start) {

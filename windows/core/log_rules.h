@@ -16,18 +16,21 @@ constexpr size_t kLogLineCapacity = 16000;
 // Worst case of encodeLogText for a full line: three bytes per UTF-16 unit.
 constexpr size_t kLogBytesCapacity = 3 * kLogLineCapacity + 1;
 constexpr int kLastLogFileNumber = 1000;
-constexpr const wchar_t* kFallbackLogPath = L"c:\\qwk_nlog";
 constexpr const char* kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 // True when an environment value switches the log on: exactly "yes", nothing else.
 bool isLogRequested(const char* value);
 
-// The log file for a temp directory ("" when none was found): "<dir>\qwk_nlog_<n>.log" with
-// the first n from 1 whose file does not exist, or n = 1000 even if that one exists. Returns
-// false when the path does not fit into `capacity`, so the caller uses its fallback instead
-// of a cut path.
-bool chooseLogPath(const wchar_t* tempDirectory, wchar_t* out, size_t capacity,
-                   const std::function<bool(const wchar_t*)>& fileExists);
+enum class LogCreation { Created, Exists, Failed };
+
+// Creates the log file in a temp directory: "<dir>\qwk_nlog_<n>.log" with the first n from 1
+// to 1000 whose file `create` can make new. A file of that name made by someone else is never
+// opened, only passed by. False, and no log, when there is no temp directory ("" or null),
+// the path does not fit into `capacity`, all thousand names are taken, or a creation fails
+// for another reason: the log is never put anywhere else, such as the root of a drive that
+// every user may write to.
+bool createLogPath(const wchar_t* tempDirectory, wchar_t* out, size_t capacity,
+                   const std::function<LogCreation(const wchar_t*)>& create);
 
 // Milliseconds from `start` to `now`, kept to a signed 32-bit count as the line prefix uses it.
 int32_t elapsedMilliseconds(int64_t now, int64_t start);

@@ -42,8 +42,6 @@ int64_t nowMilliseconds() {
     return static_cast<int64_t>((static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime) / 10000);
 }
 
-bool fileExists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
-
 void writeBytes(HANDLE file, const char* bytes, size_t count) {
     DWORD written = 0;
     WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr);
@@ -54,17 +52,26 @@ void writeText(HANDLE file, const wchar_t* text) {
 }
 
 // Files are shared for reading and writing so that the log can be watched while the
-// launcher runs, and a launcher started by this one can append to the same file.
-// A new log is created (or truncated) with write access; a line appends.
+// launcher runs. The log file is always a new one (CREATE_NEW): a file or link someone else
+// put under that name is never written to. A line appends to the file this process created,
+// which must still be there: it is not made again, nor is a link followed to get to it.
 FileHandle openLogFile(const wchar_t* path, bool create) {
     FileHandle file(CreateFileW(path, create ? GENERIC_WRITE : FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, create ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                nullptr, create ? CREATE_NEW : OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.valid()) return file;
-    // Every log file starts with the UTF-8 byte-order mark, also one that an append creates.
+    // Every log file starts with the UTF-8 byte-order mark.
     LARGE_INTEGER size;
     if (GetFileSizeEx(file.get(), &size) && size.QuadPart == 0)
         writeBytes(file.get(), kUtf8ByteOrderMark, strlen(kUtf8ByteOrderMark));
     return file;
+}
+
+LogCreation createLogFile(const wchar_t* path) {
+    logFile = openLogFile(path, true);
+    if (logFile.valid()) return LogCreation::Created;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? LogCreation::Exists : LogCreation::Failed;
 }
 
 bool loggingRequested() {
@@ -87,21 +94,18 @@ void writeHeader() {
     FlushFileBuffers(logFile.get());
 }
 
-// Made once per process, at the first log call. When neither variable says "yes" the log
-// stays off for good; otherwise the path is fixed here for the life of the process, even if
-// the file cannot be opened now (each later line tries to open it again).
+// Made once per process, at the first log call. When neither variable says "yes", or no new
+// log file can be created in the temp directory, the log stays off for good; otherwise the
+// path is fixed here for the life of the process (a line that cannot open it is dropped).
 void decideLogging() {
     initialized = true;
     if (!loggingRequested()) return;
     wchar_t tempDirectory[kPathCapacity];
     getTempDirectoryForLog(tempDirectory, kPathCapacity);
-    if (chooseLogPath(tempDirectory, logPath, kLogPathCapacity, fileExists)) logFile = openLogFile(logPath, true);
-    if (!logFile.valid()) {
-        copyBounded(logPath, kLogPathCapacity, kFallbackLogPath);
-        logFile = openLogFile(logPath, true);
+    if (createLogPath(tempDirectory, logPath, kLogPathCapacity, createLogFile)) {
+        hasLogPath = true;
+        writeHeader();
     }
-    hasLogPath = true;
-    if (logFile.valid()) writeHeader();
     startTime = nowMilliseconds();
 }
 

@@ -19,6 +19,10 @@ void runApplication(ArgumentList& args, bool registerConsoleHandler) {
         SetConsoleCtrlHandler(consoleEventHandler, TRUE);
     }
     singleInstanceGuard();
-    if (LoadDLL(true) && launchJvm(args, true)) return;
+    if (LoadDLL(true) && launchJvm(args, true)) {
+        // The JVM has been destroyed: the included files are no longer needed.
+        removeExtractionDirectory();
+        return;
+    }
     exitLauncher(1);
 }

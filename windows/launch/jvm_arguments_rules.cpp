@@ -168,8 +168,7 @@ OptionAssembly assembleOptions(const std::vector<std::string>& launcherPropertie
     std::string classPath = kClassPathPrefix;
     std::string& target = (!modulePath.empty() || moduleMode) ? modulePath : classPath;
     if (!overrides.prepend.empty()) classPath += overrides.prepend + ";";
-    addArchivesOfDirectory(target, state.extractionDirectory, "jar", sources);
-    addArchivesOfDirectory(target, state.extractionDirectory, "zip", sources);
+    for (const std::string& archive : state.extractedArchives) target += archive + ";";
     addRuntimeArchive(target, state.generatorKind, sources);
     if (!overrides.replacement.empty()) {
         classPath += overrides.replacement;

@@ -43,7 +43,9 @@ struct JvmArgumentState {
     bool serviceMode = false;
     bool noRedirect = false;
     char generatorKind = 0;
-    std::string extractionDirectory;
+    // The archives this run extracted (full paths, jars then zips): only these, and nothing
+    // else found in the extraction directory, go first on the class path.
+    std::vector<std::string> extractedArchives;
 };
 
 // What the path entries ask of the process. Paths are 8-bit in the file-system code page.

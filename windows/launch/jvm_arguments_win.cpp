@@ -69,7 +69,7 @@ void buildJvmArguments(JvmArguments& arguments, const std::vector<std::string>& 
     state.serviceMode = serviceMode;
     state.noRedirect = noRedirect;
     state.generatorKind = generatorKind;
-    state.extractionDirectory = extractionDirectory;
+    state.extractedArchives = extractedArchives();
     ProcessArgumentSources sources;
     ProcessOptionFiles optionFiles;
     OptionAssembly assembly = assembleOptions(launcherProperties, args, state, sources, optionFiles);

@@ -14,8 +14,8 @@ void getTempDirectory(char* buffer, size_t size);
 // otherwise returns with an empty buffer.
 void getTempDirectoryWide(wchar_t* buffer, size_t size, bool failIfNone);
 
-// The wide form for the log's own file; empty when none is usable (the log then has a
-// fallback). The log decides where it writes at its first line, which may come before the
+// The wide form for the log's own file; empty when none is usable, or when the choice is one
+// of the folders at the root of drive C: that every user may write to (the log is then off). The log decides where it writes at its first line, which may come before the
 // configuration has been read, when setting 10009 (long temp paths) still reads as 0. A
 // choice made then is used for the log alone and not kept, so that the application's temp
 // paths are chosen later with the setting, and are the same whether the log is on or off.

@@ -79,6 +79,7 @@ TempChoice chooseTempDirectoryWith(TempSystem& system, bool preferLong) {
         std::wstring wide = system.widePath(candidate.source);
         if (!checkWideCandidate(system, wide, candidate.wide)) continue;
         choice.found = true;
+        choice.source = candidate.source;
         choice.narrow = narrow;
         choice.wide = wide;
         break;
@@ -93,3 +94,5 @@ std::string probeDirectoryName(const std::string& directory, unsigned long proce
 std::wstring probeDirectoryName(const std::wstring& directory, unsigned long processId, int random) {
     return directory + L"\\rvltw" + decimalText(processId) + decimalText(random);
 }
+
+bool isDriveRootFolder(TempSource source) { return source == TempSource::CTemp || source == TempSource::CTmp; }

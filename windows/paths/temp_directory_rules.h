@@ -57,9 +57,14 @@ public:
 
 struct TempChoice {
     bool found = false;
+    TempSource source = TempSource::TempPath;
     std::string narrow;
     std::wstring wide;
 };
+
+// The fixed folders at the root of drive C:, which on a default installation every user may
+// create files in: usable for the application's temp paths, never for the log.
+bool isDriveRootFolder(TempSource source);
 
 // Tries the candidates in order and keeps the first whose 8-bit and wide forms both pass.
 TempChoice chooseTempDirectoryWith(TempSystem& system, bool preferLong);

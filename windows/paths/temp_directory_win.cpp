@@ -100,6 +100,48 @@ std::wstring commonAppDataWide() {
     return bounded(quillwork + L"\\temp");
 }
 
+using TempPath2A = DWORD(WINAPI*)(DWORD, LPSTR);
+using TempPath2W = DWORD(WINAPI*)(DWORD, LPWSTR);
+
+struct TempPathFunctions {
+    TempPath2A narrow = nullptr;
+    TempPath2W wide = nullptr;
+};
+
+// GetTempPath2A/W give a process running as SYSTEM the Windows folder "SystemTemp", which only
+// SYSTEM and the Administrators can use, and every other process what GetTempPathA/W give.
+// Looked up at run time, since older Windows (and Wine) lack them; the two are used only
+// together, so that the 8-bit and the wide form name the same folder.
+const TempPathFunctions& tempPathFunctions() {
+    static bool looked = false;
+    static TempPathFunctions functions;
+    if (!looked) {
+        looked = true;
+        HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        if (kernel != nullptr) {
+            TempPathFunctions found;
+            found.narrow = reinterpret_cast<TempPath2A>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetTempPath2A")));
+            found.wide = reinterpret_cast<TempPath2W>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetTempPath2W")));
+            if (found.narrow != nullptr && found.wide != nullptr) functions = found;
+        }
+    }
+    return functions;
+}
+
+std::string systemTempPathNarrow() {
+    char buffer[kCapacity];
+    TempPath2A private2 = tempPathFunctions().narrow;
+    DWORD length = private2 != nullptr ? private2(kCapacity, buffer) : GetTempPathA(kCapacity, buffer);
+    return (length == 0 || length >= kCapacity) ? std::string() : std::string(buffer, length);
+}
+
+std::wstring systemTempPathWide() {
+    wchar_t buffer[kCapacity];
+    TempPath2W private2 = tempPathFunctions().wide;
+    DWORD length = private2 != nullptr ? private2(kCapacity, buffer) : GetTempPathW(kCapacity, buffer);
+    return (length == 0 || length >= kCapacity) ? std::wstring() : std::wstring(buffer, length);
+}
+
 std::string windowsDirectoryNarrow() {
     char buffer[kCapacity];
     UINT length = GetWindowsDirectoryA(buffer, kCapacity);
@@ -133,11 +175,8 @@ class Win32TempSystem : public TempSystem {
 public:
     std::string narrowPath(TempSource source) override {
         switch (source) {
-        case TempSource::TempPath: {
-            char buffer[kCapacity];
-            DWORD length = GetTempPathA(kCapacity, buffer);
-            return (length == 0 || length >= kCapacity) ? std::string() : std::string(buffer, length);
-        }
+        case TempSource::TempPath:
+            return systemTempPathNarrow();
         case TempSource::UserProfileTemp:
             return underVariable(environmentNarrow("USERPROFILE"), std::string("\\AppData\\Local\\Temp"));
         case TempSource::HomeDrivePath: {
@@ -161,11 +200,8 @@ public:
 
     std::wstring widePath(TempSource source) override {
         switch (source) {
-        case TempSource::TempPath: {
-            wchar_t buffer[kCapacity];
-            DWORD length = GetTempPathW(kCapacity, buffer);
-            return (length == 0 || length >= kCapacity) ? std::wstring() : std::wstring(buffer, length);
-        }
+        case TempSource::TempPath:
+            return systemTempPathWide();
         case TempSource::UserProfileTemp:
             return underVariable(environmentWide(L"USERPROFILE"), std::wstring(L"\\AppData\\Local\\Temp"));
         case TempSource::HomeDrivePath: {
@@ -279,6 +315,7 @@ void getTempDirectoryForLog(wchar_t* buffer, size_t size) {
         choiceState == ChoiceState::Chosen || (choiceState == ChoiceState::NotChosen && configurationRead());
     if (keptChoiceUsable) {
         getTempDirectoryWide(buffer, size, false);
+        if (chosen.found && isDriveRootFolder(chosen.source) && size > 0) buffer[0] = 0;
         return;
     }
     // Before the configuration is known, or while the kept choice is being made (its first
@@ -289,7 +326,8 @@ void getTempDirectoryForLog(wchar_t* buffer, size_t size) {
     TempChoice choice = chooseTempDirectoryWith(system, false);
     if (size == 0) return;
     buffer[0] = 0;
-    if (choice.found && size > choice.wide.size()) copyBounded(buffer, size, choice.wide.c_str());
+    if (choice.found && !isDriveRootFolder(choice.source) && size > choice.wide.size())
+        copyBounded(buffer, size, choice.wide.c_str());
 }
 
 void makeTempFileName(char* out, size_t size) {

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
 
 namespace {
@@ -79,6 +81,33 @@ private:
     Bytes& target_;
 };
 
+// What the held entries of a MemoryFiles did; shared, since the extraction rules keep this
+// run's temp file beyond the file system object of one test.
+struct Journal {
+    Names marked;               // entries marked for deletion, in order
+    std::set<std::string> refuse;  // entries whose deletion the system refuses
+};
+
+class MemoryEntry : public HeldEntry {
+public:
+    MemoryEntry(std::shared_ptr<Journal> journal, std::string path, EntryKind kind)
+        : journal_(std::move(journal)), path_(std::move(path)), kind_(kind) {}
+    EntryKind kind() const override { return kind_; }
+    bool markForDeletion(uint32_t& error) override {
+        if (journal_->refuse.count(path_) != 0) {
+            error = 145;
+            return false;
+        }
+        journal_->marked.push_back(path_);
+        return true;
+    }
+
+private:
+    std::shared_ptr<Journal> journal_;
+    std::string path_;
+    EntryKind kind_;
+};
+
 class MemoryFiles : public ExtractionFileSystem {
 public:
     void makeTempFileName(char* out, size_t size) override {
@@ -86,7 +115,8 @@ public:
         ASSERT_LT(name.size(), size);
         strcpy(out, name.c_str());
     }
-    uint32_t currentSeconds() override { return seconds; }
+    std::string tempDirectory() override { return "C:\\T"; }
+    uint32_t unpredictableNumber() override { return number; }
     DirectoryCreation createDirectory(const char* path, uint32_t& error) override {
         directoryAttempts.push_back(path);
         if (failDirectories > 0) {
@@ -119,12 +149,40 @@ public:
         auto it = listings.find(pattern);
         return it == listings.end() ? std::vector<DirectoryEntry>() : it->second;
     }
-    void removeDirectory(const char* path) override { removed.push_back(path); }
-    void deleteFile(const char* path) override { deleted.push_back(path); }
+    // What the handle says: `kinds` first (an entry replaced since it was listed), then the
+    // directories and files the test made; nothing there, no entry.
+    std::unique_ptr<HeldEntry> holdEntry(const char* path) override {
+        std::optional<EntryKind> kind;
+        if (kinds.count(path) != 0)
+            kind = kinds[path];
+        else if (directories.count(path) != 0)
+            kind = EntryKind::Directory;
+        else if (files.count(path) != 0)
+            kind = EntryKind::File;
+        if (!kind || gone(path)) return nullptr;
+        return std::make_unique<MemoryEntry>(journal, path, *kind);
+    }
+    std::unique_ptr<HeldEntry> claimTempFile(const char* path) override {
+        claims.push_back(path);
+        if (unclaimable.count(path) != 0) return nullptr;
+        return std::make_unique<MemoryEntry>(journal, path, EntryKind::File);
+    }
+    OwnerState ownerOf(const char* path, std::unique_ptr<HeldEntry>& held) override {
+        auto it = owners.find(path);
+        OwnerState state = it == owners.end() ? OwnerState::Unknown : it->second;
+        if (state == OwnerState::Ended) held = std::make_unique<MemoryEntry>(journal, path, EntryKind::File);
+        return state;
+    }
+    bool exists(const char* path) override {
+        return (directories.count(path) != 0 || files.count(path) != 0 || kinds.count(path) != 0) && !gone(path);
+    }
+    bool gone(const std::string& path) const {
+        return std::find(journal->marked.begin(), journal->marked.end(), path) != journal->marked.end();
+    }
 
     std::string tempPrefix = "C:\\T\\rvl";
     int tempNames = 0;
-    uint32_t seconds = 1700000000;
+    uint32_t number = 1700000000;
     int failDirectories = 0;
     Bytes launcher;
     RecordingSource* lastSource = nullptr;
@@ -133,9 +191,12 @@ public:
     std::map<std::string, Bytes> files;
     std::set<std::string> unwritable;
     std::map<std::string, std::vector<DirectoryEntry>> listings;
+    std::map<std::string, EntryKind> kinds;
+    std::map<std::string, OwnerState> owners;
+    std::set<std::string> unclaimable;
+    Names claims;
     Names patterns;
-    Names removed;
-    Names deleted;
+    std::shared_ptr<Journal> journal = std::make_shared<Journal>();
 };
 
 Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
@@ -539,6 +600,23 @@ TEST_F(Extraction, ATempNameTooLongForTheSuffixGivesNoDirectory) {
     EXPECT_TRUE(files.directoryAttempts.empty());
 }
 
+// Only what this run wrote goes on the class path, never what else the directory holds.
+TEST_F(Extraction, ExtractedArchivesAreTheTopLevelJarsThenZipsThisRunWrote) {
+    include("b.zip", bytesOf("z"));
+    include("a.JAR", bytesOf("a"));
+    include("lib\\nested.jar", bytesOf("n"));
+    include("empty.jar", Bytes());
+    include("notes.txt", bytesOf("t"));
+    include("c.jar", bytesOf("c"));
+    files.listings["C:\\T\\rvl1.tmp_dir1700000000\\*.*"] = {DirectoryEntry{"planted.jar", false, false}};
+    EXPECT_EQ(extract(), ExtractionStatus::Done);
+    EXPECT_EQ(extractedArchives(), (Names{inDirectory("a.JAR"), inDirectory("c.jar"), inDirectory("b.zip")}));
+    // A run without included files has none.
+    configure(0, "");
+    EXPECT_EQ(extract(), ExtractionStatus::Done);
+    EXPECT_TRUE(extractedArchives().empty());
+}
+
 // ---------------------------------------------------------------------------------------
 
 class Cleanup : public ::testing::Test {
@@ -551,17 +629,23 @@ protected:
 
     static DirectoryEntry file(const char* name) { return DirectoryEntry{name, false, false}; }
     static DirectoryEntry directory(const char* name, bool link = false) { return DirectoryEntry{name, true, link}; }
+    void makeTree(const Names& directoriesMade, const Names& filesMade) {
+        for (const std::string& d : directoriesMade) files.directories.insert(d);
+        for (const std::string& f : filesMade) files.files[f];
+    }
+    const Names& marked() { return files.journal->marked; }
 
     MemoryFiles files;
 };
 
 TEST_F(Cleanup, EmptiesOneLevelOfSubdirectoriesAndSkipsDotEntries) {
+    makeTree({"C:\\x", "C:\\x\\lib", "C:\\x\\lib\\deeper"}, {"C:\\x\\a.txt", "C:\\x\\lib\\a.jar"});
     files.listings["C:\\x\\*.*"] = {directory("."), directory(".."), file("a.txt"), directory("lib")};
     files.listings["C:\\x\\lib\\*.*"] = {directory("."), directory(".."), file("a.jar"), directory("deeper")};
     emptyDirectory(files, "C:\\x", true);
-    EXPECT_EQ(files.deleted, (Names{"C:\\x\\a.txt", "C:\\x\\lib\\a.jar"}));
-    // "deeper" is only removed (which fails when it is not empty), never entered.
-    EXPECT_EQ(files.removed, (Names{"C:\\x\\lib\\deeper", "C:\\x\\lib"}));
+    // "deeper" is only removed (which fails when it is not empty), never entered; "lib" is
+    // removed once it has been emptied.
+    EXPECT_EQ(marked(), (Names{"C:\\x\\a.txt", "C:\\x\\lib\\a.jar", "C:\\x\\lib\\deeper", "C:\\x\\lib"}));
     EXPECT_EQ(files.patterns, (Names{"C:\\x\\*.*", "C:\\x\\lib\\*.*"}));
     EXPECT_TRUE(logContains(L"attempting to remove C:\\x\\lib (1)"));
     EXPECT_TRUE(logContains(L"attempting to remove C:\\x\\lib\\deeper (0)"));
@@ -569,47 +653,130 @@ TEST_F(Cleanup, EmptiesOneLevelOfSubdirectoriesAndSkipsDotEntries) {
 }
 
 TEST_F(Cleanup, WithoutSubdirectoriesTheyAreOnlyRemoved) {
+    makeTree({"C:\\x\\", "C:\\x\\lib"}, {});
     files.listings["C:\\x\\*.*"] = {directory("lib")};
     emptyDirectory(files, "C:\\x\\", false);
     EXPECT_EQ(files.patterns, (Names{"C:\\x\\*.*"}));
-    EXPECT_EQ(files.removed, (Names{"C:\\x\\lib"}));
+    EXPECT_EQ(marked(), (Names{"C:\\x\\lib"}));
 }
 
-TEST_F(Cleanup, ALinkedDirectoryIsRemovedWithoutTouchingWhatItPointsTo) {
-    files.listings["C:\\x\\*.*"] = {directory("link", true)};
-    files.listings["C:\\x\\link\\*.*"] = {file("precious.txt")};
+// A junction's target is never emptied, whichever of the two looks shows the link: the listing
+// (a link there when listed), the handle (a directory swapped for a junction between listing
+// and opening), or only the listing (Wine's handles show a link's target).
+TEST_F(Cleanup, ALinkIsRemovedItselfAndNeverEntered) {
+    struct Case {
+        bool listedAsLink;
+        std::optional<EntryKind> onHandle;
+    };
+    for (Case c : {Case{true, EntryKind::Link}, Case{false, EntryKind::Link}, Case{true, EntryKind::Directory}}) {
+        files = MemoryFiles();
+        makeTree({"C:\\x", "C:\\x\\link"}, {"C:\\x\\link\\precious.txt"});
+        if (c.onHandle) files.kinds["C:\\x\\link"] = *c.onHandle;
+        files.listings["C:\\x\\*.*"] = {directory("link", c.listedAsLink)};
+        files.listings["C:\\x\\link\\*.*"] = {file("precious.txt")};
+        emptyDirectory(files, "C:\\x", true);
+        EXPECT_EQ(marked(), (Names{"C:\\x\\link"})) << c.listedAsLink;
+        EXPECT_EQ(files.patterns, (Names{"C:\\x\\*.*"})) << c.listedAsLink;
+    }
+    EXPECT_TRUE(logContains(L"removing link C:\\x\\link"));
+}
+
+TEST_F(Cleanup, ADirectoryReplacedByALinkIsNeitherEmptiedNorRemoved) {
+    makeTree({"C:\\x"}, {"C:\\x\\a.txt"});
+    files.kinds["C:\\x"] = EntryKind::Link;
+    files.listings["C:\\x\\*.*"] = {file("a.txt")};
+    strcpy(extractionDirectory, "C:\\x");
+    removeExtractionDirectory(files);
     emptyDirectory(files, "C:\\x", true);
-    EXPECT_TRUE(files.deleted.empty());
-    EXPECT_EQ(files.removed, (Names{"C:\\x\\link"}));
+    EXPECT_TRUE(marked().empty());
+    EXPECT_TRUE(files.patterns.empty());
 }
 
 TEST_F(Cleanup, EmptyAndRelativePathsAreLeftAlone) {
+    makeTree({".", ".\\sub"}, {".\\a.txt"});
     files.listings[".\\*.*"] = {file("a.txt")};
     emptyDirectory(files, "", true);
     emptyDirectory(files, ".", true);
     emptyDirectory(files, ".\\sub", true);
     EXPECT_TRUE(files.patterns.empty());
-    EXPECT_TRUE(files.deleted.empty());
+    EXPECT_TRUE(marked().empty());
 }
 
 TEST_F(Cleanup, AnEntryTooLongForItsBufferIsSkipped) {
     std::string longName(kExtractionPathCapacity, 'n');
+    makeTree({"C:\\x"}, {"C:\\x\\b.txt"});
     files.listings["C:\\x\\*.*"] = {file(longName.c_str()), file("b.txt")};
     emptyDirectory(files, "C:\\x", true);
-    EXPECT_EQ(files.deleted, (Names{"C:\\x\\b.txt"}));
+    EXPECT_EQ(marked(), (Names{"C:\\x\\b.txt"}));
     EXPECT_TRUE(logContains(L"ERROR: path too long to delete"));
 }
 
-TEST_F(Cleanup, RemovingTheExtractionDirectoryEmptiesRemovesAndForgetsIt) {
-    strcpy(extractionDirectory, "C:\\T\\rvl1.tmp_dir5");
-    files.listings["C:\\T\\rvl1.tmp_dir5\\*.*"] = {file("a.txt")};
+TEST_F(Cleanup, TheTempFileGoesOnlyWithTheDirectory) {
+    // Made as a run makes it: the temp file C:\T\rvl1.tmp is claimed, then the directory.
+    ASSERT_EQ(createExtractionDirectory(files), ExtractionStatus::Done);
+    EXPECT_EQ(files.claims, (Names{"C:\\T\\rvl1.tmp"}));
+    files.files["C:\\T\\rvl1.tmp_dir1700000000\\in-use.jar"];
+    files.listings["C:\\T\\rvl1.tmp_dir1700000000\\*.*"] = {file("in-use.jar")};
+    files.journal->refuse = {"C:\\T\\rvl1.tmp_dir1700000000\\in-use.jar", "C:\\T\\rvl1.tmp_dir1700000000"};
     removeExtractionDirectory(files);
-    EXPECT_EQ(files.deleted, (Names{"C:\\T\\rvl1.tmp_dir5\\a.txt"}));
-    EXPECT_EQ(files.removed, (Names{"C:\\T\\rvl1.tmp_dir5"}));
+    // A file still in use keeps the directory, and the directory keeps its temp file.
+    EXPECT_TRUE(marked().empty());
     EXPECT_STREQ(extractionDirectory, "");
 
+    files = MemoryFiles();
+    ASSERT_EQ(createExtractionDirectory(files), ExtractionStatus::Done);
+    files.files["C:\\T\\rvl1.tmp_dir1700000000\\a.txt"];
+    files.listings["C:\\T\\rvl1.tmp_dir1700000000\\*.*"] = {file("a.txt")};
     removeExtractionDirectory(files);
-    EXPECT_EQ(files.removed.size(), 1u);
+    EXPECT_EQ(marked(), (Names{"C:\\T\\rvl1.tmp_dir1700000000\\a.txt", "C:\\T\\rvl1.tmp_dir1700000000",
+                               "C:\\T\\rvl1.tmp"}));
+    removeExtractionDirectory(files);
+    EXPECT_EQ(marked().size(), 3u);
+}
+
+TEST_F(Cleanup, ATempFileThatCannotBeClaimedIsPassedBy) {
+    files.unclaimable = {"C:\\T\\rvl1.tmp"};
+    ASSERT_EQ(createExtractionDirectory(files), ExtractionStatus::Done);
+    EXPECT_STREQ(extractionDirectory, "C:\\T\\rvl2.tmp_dir1700000000");
+    EXPECT_EQ(files.directoryAttempts, (Names{"C:\\T\\rvl2.tmp_dir1700000000"}));
+}
+
+TEST_F(Cleanup, OnlyDirectoriesOfEndedLaunchersAreRemovedAtStart) {
+    makeTree({"C:\\T\\rvl1.tmp_dir5", "C:\\T\\rvl2.tmp_dir6", "C:\\T\\rvl3.tmp_dir7", "C:\\T\\rvl4.tmp_dir8",
+              "C:\\T\\rvl5.tmp_dirx"},
+             {"C:\\T\\rvl1.tmp_dir5\\a.jar"});
+    files.listings["C:\\T\\rvl*_dir*"] = {directory("rvl1.tmp_dir5"), directory("rvl2.tmp_dir6"),
+                                          directory("rvl3.tmp_dir7"), directory("rvl4.tmp_dir8", true),
+                                          directory("rvl5.tmp_dirx"), file("rvl6.tmp_dir9")};
+    files.listings["C:\\T\\rvl1.tmp_dir5\\*.*"] = {file("a.jar")};
+    files.owners = {{"C:\\T\\rvl1.tmp", OwnerState::Ended},   {"C:\\T\\rvl2.tmp", OwnerState::Running},
+                    {"C:\\T\\rvl3.tmp", OwnerState::Unknown}, {"C:\\T\\rvl4.tmp", OwnerState::Ended},
+                    {"C:\\T\\rvl5.tmp", OwnerState::Ended},   {"C:\\T\\rvl6.tmp", OwnerState::Ended}};
+    removeStaleExtractionDirectories(files);
+    EXPECT_EQ(marked(), (Names{"C:\\T\\rvl1.tmp_dir5\\a.jar", "C:\\T\\rvl1.tmp_dir5", "C:\\T\\rvl1.tmp"}));
+    EXPECT_TRUE(logContains(L"removing the extraction directory of an ended launcher: C:\\T\\rvl1.tmp_dir5"));
+}
+
+TEST_F(Cleanup, TempFileOfADirectoryName) {
+    EXPECT_EQ(tempFileOfDirectory("rvl1A.tmp_dir1700000000"), "rvl1A.tmp");
+    EXPECT_EQ(tempFileOfDirectory("rvl77_dir-5"), "rvl77");
+    EXPECT_EQ(tempFileOfDirectory("rvl_dir1_dir2"), "rvl_dir1");
+    for (const char* notOne : {"rvl1.tmp_dir", "rvl1.tmp_dirx", "rvl1.tmp_dir-", "_dir5", "rvl1.tmp"})
+        EXPECT_EQ(tempFileOfDirectory(notOne), "") << notOne;
+}
+
+// Wine does not enforce access lists, so the descriptor is checked as the text the system
+// is given: protected from inheritance, and no entry for anyone but the three trustees.
+TEST_F(Cleanup, TheDirectoryAccessListNamesOnlyTheUserSystemAndAdministrators) {
+    std::string sddl = protectedDirectorySddl("S-1-5-21-1-2-3-1001");
+    EXPECT_EQ(sddl.rfind("D:P(", 0), 0u) << sddl;
+    Names trustees;
+    for (size_t open = sddl.find('('); open != std::string::npos; open = sddl.find('(', open + 1)) {
+        std::string ace = sddl.substr(open + 1, sddl.find(')', open) - open - 1);
+        EXPECT_EQ(ace.rfind("A;OICI;FA;;;", 0), 0u) << ace;
+        trustees.push_back(ace.substr(ace.rfind(';') + 1));
+    }
+    EXPECT_EQ(trustees, (Names{"S-1-5-21-1-2-3-1001", "SY", "BA"}));
 }
 
 }  // namespace

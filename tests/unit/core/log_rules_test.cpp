@@ -34,21 +34,24 @@ std::string bytes(const wchar_t* text, size_t capacity = 100) {
     return std::string(out.data(), count);
 }
 
-// Records which paths were asked about, answering "exists" for the given ones.
-struct ExistingFiles {
+// Creates files in memory: a name that is present cannot be created new; a name in `broken`
+// fails for another reason (no access, a missing directory).
+struct NewFiles {
     std::set<std::wstring> present;
+    std::set<std::wstring> broken;
     std::vector<std::wstring> asked;
-    std::function<bool(const wchar_t*)> check() {
+    std::function<LogCreation(const wchar_t*)> create() {
         return [this](const wchar_t* path) {
             asked.push_back(path);
-            return present.count(path) > 0;
+            if (broken.count(path) > 0) return LogCreation::Failed;
+            return present.insert(path).second ? LogCreation::Created : LogCreation::Exists;
         };
     }
 };
 
-std::wstring chosen(const wchar_t* directory, ExistingFiles& files, size_t capacity = kLogPathCapacity) {
+std::wstring chosen(const wchar_t* directory, NewFiles& files, size_t capacity = kLogPathCapacity) {
     std::vector<wchar_t> out(capacity);
-    if (!chooseLogPath(directory, out.data(), capacity, files.check())) return L"<refused>";
+    if (!createLogPath(directory, out.data(), capacity, files.create())) return L"<refused>";
     return out.data();
 }
 
@@ -65,40 +68,51 @@ TEST(LogSwitch, OnlyExactlyYesSwitchesTheLogOn) {
 }
 
 TEST(LogPath, NumberingContinuesAfterExistingFiles) {
-    ExistingFiles files;
+    NewFiles files;
     files.present = {L"C:\\t\\qwk_nlog_1.log", L"C:\\t\\qwk_nlog_2.log", L"C:\\t\\qwk_nlog_3.log"};
     EXPECT_EQ(chosen(L"C:\\t", files), L"C:\\t\\qwk_nlog_4.log");
     EXPECT_EQ(files.asked.size(), 4u);
 }
 
 TEST(LogPath, SeparatorIsAddedOnlyWhenMissing) {
-    ExistingFiles files;
+    NewFiles files;
     EXPECT_EQ(chosen(L"C:\\t\\", files), L"C:\\t\\qwk_nlog_1.log");
     EXPECT_EQ(chosen(L"C:/t/", files), L"C:/t/qwk_nlog_1.log");
-    EXPECT_EQ(chosen(L"C:\\t", files), L"C:\\t\\qwk_nlog_1.log");
+    EXPECT_EQ(chosen(L"C:\\u", files), L"C:\\u\\qwk_nlog_1.log");
 }
 
-TEST(LogPath, NoTempDirectoryMeansDriveC) {
-    ExistingFiles files;
-    EXPECT_EQ(chosen(L"", files), L"c:\\qwk_nlog_1.log");
-    EXPECT_EQ(chosen(nullptr, files), L"c:\\qwk_nlog_1.log");
+// The log goes into the temp directory or nowhere: never to the root of drive C:, where any
+// user could have put a file or link under the name first.
+TEST(LogPath, NoTempDirectoryMeansNoLog) {
+    NewFiles files;
+    EXPECT_EQ(chosen(L"", files), L"<refused>");
+    EXPECT_EQ(chosen(nullptr, files), L"<refused>");
+    EXPECT_TRUE(files.asked.empty());
 }
 
-TEST(LogPath, NumberThousandIsTakenEvenWhenItExists) {
-    ExistingFiles files;
-    for (int n = 1; n <= 1000; ++n) files.present.insert(L"D:\\qwk_nlog_" + std::to_wstring(n) + L".log");
-    EXPECT_EQ(chosen(L"D:\\", files), L"D:\\qwk_nlog_1000.log");
-    EXPECT_EQ(files.asked.size(), 999u);  // 1000 is used without asking
+// A name someone else created is never written to, not even the last number; a creation that
+// fails for another reason ends the search (and the log stays off).
+TEST(LogPath, OnlyANewFileIsEverTaken) {
+    NewFiles taken;
+    for (int n = 1; n <= 1000; ++n) taken.present.insert(L"D:\\qwk_nlog_" + std::to_wstring(n) + L".log");
+    EXPECT_EQ(chosen(L"D:\\", taken), L"<refused>");
+    EXPECT_EQ(taken.asked.size(), 1000u);
+
+    NewFiles broken;
+    broken.present = {L"D:\\qwk_nlog_1.log"};
+    broken.broken = {L"D:\\qwk_nlog_2.log"};
+    EXPECT_EQ(chosen(L"D:\\", broken), L"<refused>");
+    EXPECT_EQ(broken.asked.size(), 2u);
 }
 
 TEST(LogPath, PathThatDoesNotFitIsRefusedNotCut) {
-    ExistingFiles files;
+    NewFiles files;
     std::wstring longDirectory = L"C:\\" + std::wstring(5990, L'a');
     EXPECT_EQ(chosen(longDirectory.c_str(), files), L"<refused>");
     EXPECT_TRUE(files.asked.empty());
     // Exactly filling the buffer is fine: 17 characters plus the terminator.
     EXPECT_EQ(chosen(L"C:\\", files, 18), L"C:\\qwk_nlog_1.log");
-    EXPECT_EQ(chosen(L"C:\\", files, 17), L"<refused>");
+    EXPECT_EQ(chosen(L"E:\\", files, 17), L"<refused>");
 }
 
 TEST(LogLine, PrefixIsSecondsAndMillisecondsWithoutPadding) {

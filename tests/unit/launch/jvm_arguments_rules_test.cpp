@@ -234,8 +234,10 @@ TEST_F(JvmArgumentsTest, PrependArchivesAndDirectoryEntriesInOrder) {
     setting(SettingId::ReadVmOptionsFile, "1");
     setting(SettingId::ClassPath, "S0lib");
     sources.directory("C:\\app\\lib", {"x.jar"}, {"y.zip"});
-    state.extractionDirectory = "C:\\Temp\\run_dir1";
-    sources.directory("C:\\Temp\\run_dir1", {"e1.jar", "e2.jar"}, {"e.zip"});
+    state.extractedArchives = {"C:\\Temp\\run_dir1\\e1.jar", "C:\\Temp\\run_dir1\\e2.jar",
+                               "C:\\Temp\\run_dir1\\e.zip"};
+    // Whatever else lies in the extraction directory is not the launcher's.
+    sources.directory("C:\\Temp\\run_dir1", {"e1.jar", "planted.jar", "e2.jar"}, {"e.zip"});
     EXPECT_EQ(classPathOption(),
               "-Djava.class.path=a.jar;C:\\Temp\\run_dir1\\e1.jar;C:\\Temp\\run_dir1\\e2.jar;"
               "C:\\Temp\\run_dir1\\e.zip;C:\\app\\lib\\x.jar;C:\\app\\lib\\y.zip");
@@ -358,8 +360,7 @@ TEST_F(JvmArgumentsTest, ModuleModeTakesArchivesToTheModulePath) {
     setting(SettingId::ModulePath, "S0mods");
     setting(SettingId::ClassPath, "A0plain.jar");
     sources.existing = {"C:\\app\\mods"};
-    state.extractionDirectory = "C:\\Temp\\x";
-    sources.directory("C:\\Temp\\x", {"m.jar"});
+    state.extractedArchives = {"C:\\Temp\\x\\m.jar"};
     EXPECT_EQ(assembled(),
               (Strings{"-Djava.class.path=C:\\app\\plain.jar", "--module-path=C:\\app\\mods;C:\\Temp\\x\\m.jar",
                        "--add-opens=app/com.example=com.ravel.runtime", "--add-modules=app,com.ravel.runtime"}));
