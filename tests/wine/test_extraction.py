@@ -13,13 +13,17 @@ from pathlib import Path
 
 import pytest
 
-from conftest import logged_env, read_log, temp_env, winpath
+from conftest import NO_JAVA_HOMES, logged_env, read_log, temp_env, winpath
+from test_run import App
 
 BASE = "setting 101 = ExtractTest\nsetting 107 = 0\nmessage 1009 = Extraction failed: {0}\n"
 
 # Every byte value, so that 0x00 and 0x97 (which scrambles to 0x00) are among them; 6001
 # bytes take one full chunk of 6000 and a second chunk of one byte.
 BIG = (bytes(range(256)) * 24)[:6001]
+
+# What a launcher writes into the temp file it holds while its extraction directory exists.
+OWNER_MARK = b"ravel extraction directory owner"
 
 
 @contextmanager
@@ -73,9 +77,11 @@ def test_included_files_are_extracted_unscrambled(wine, pack, tmp_path):
         result = run(wine, exe, temp)
     assert result.returncode == 1  # the run goes on past extraction and fails without Java
     [directory] = extraction_directories(temp)
-    # "<temp file>_dir<seconds>": the temp file named there exists beside it.
-    temp_file, _, seconds = directory.name.rpartition("_dir")
-    assert (temp / temp_file).is_file() and seconds.lstrip("-").isdigit()
+    # "<temp file>_dir<number>": the temp file named there exists beside it, marked as the
+    # lock of a launcher (this one ended without removing it: its files were read-only).
+    temp_file, _, number = directory.name.rpartition("_dir")
+    assert number.lstrip("-").isdigit()
+    assert (temp / temp_file).read_bytes().startswith(OWNER_MARK)
     assert tree(directory) == {
         "lib/a.jar": b"first jar",
         "lib/b.jar": b"second jar",
@@ -115,8 +121,8 @@ def test_extraction_directory_is_removed_by_the_fatal_exit(wine, pack, tmp_path)
     result = run(wine, exe, temp)
     assert result.returncode == 1
     assert extraction_directories(temp) == []
-    # The temp file the directory was named after is left, as it always is.
-    assert len(list(temp.glob("rvl*.tmp"))) == 1
+    # The temp file the directory was named after goes with it.
+    assert list(temp.glob("rvl*")) == []
 
 
 def test_no_included_files_creates_no_directory(wine, pack, tmp_path):
@@ -200,3 +206,89 @@ def test_log_traces_extraction_and_cleanup(wine, pack, tmp_path):
     assert sum(line.endswith(f"creating directory {directory}\\lib") for line in lines) == 2
     assert "failed to create directory" not in log
     assert extraction_directories(temp) == []
+
+
+# ---------------------------------------------------------------------------------------
+# Runs that reach the (stand-in) JVM and end normally or through System.exit.
+
+
+def run_to_the_end(wine, pack, tmp_path, script=None):
+    """Runs a launcher with an included jar and an included file in a subdirectory to the
+    end of its JVM; returns the run's result, its temp directory and its log."""
+    a = App(wine, pack, tmp_path, files={"inc.jar": BIG * 50, "conf\\app.properties": b"k=v"}, script=script)
+    temp = tmp_path / "temp-run"
+    temp.mkdir()
+    env = {**logged_env(temp), "QUILLWORK_LOG": None, **NO_JAVA_HOMES, "MANPATH": None}
+    result = wine.run(a.exe, ["/run-redirect"], env=env)
+    return result, temp, read_log(temp), a.jre.records()
+
+
+def test_a_normal_end_removes_the_directory_and_its_temp_file(wine, pack, tmp_path):
+    result, temp, log, records = run_to_the_end(wine, pack, tmp_path)
+    assert result.returncode == 0, log
+    assert "dest JVM" in log and "launch done" in log
+    assert "attempting to delete " in log
+    # Nothing of the run is left: no directory, no temp file.
+    assert list(temp.glob("rvl*")) == []
+    # With a directory to remove, the VM is given the exit hook a System.exit goes through.
+    [create] = [r for r in records if r.kind == "jvm-create"]
+    assert "exit" in create.options()
+
+
+def test_system_exit_removes_the_directory_and_its_temp_file(wine, pack, tmp_path):
+    script = "class com/ravel/runtime/WinLauncher\nstatic main ([Ljava/lang/String;)V\nexit 3\n"
+    result, temp, log, records = run_to_the_end(wine, pack, tmp_path, script=script)
+    assert result.returncode == 3
+    assert [r["origin"] for r in records if r.kind == "exit"] == ["com.ravel.runtime.WinLauncher.main"]
+    # The process ended inside the JVM: the launcher never returned from main.
+    assert "main returned" not in log
+    assert "emptying " in log
+    assert list(temp.glob("rvl*")) == []
+
+
+def test_directories_of_ended_launchers_are_removed_at_start(wine, pack, tmp_path):
+    temp = tmp_path / "temp"
+    temp.mkdir()
+    # A launcher that ended without cleaning up (killed): its marked temp file, nobody
+    # holding it, and its directory with a subdirectory.
+    (temp / "rvlA1.tmp").write_bytes(OWNER_MARK + b" 1234\r\n")
+    ended = temp / "rvlA1.tmp_dir77"
+    (ended / "lib").mkdir(parents=True)
+    (ended / "lib" / "a.jar").write_bytes(b"old jar")
+    (ended / "big.bin").write_bytes(BIG)
+    # Another one with a folder linked into it (a junction under Windows; Wine shows a Unix
+    # symbolic link to a directory as a reparse point in listings): it goes as a link, and
+    # what it points to stays.
+    (temp / "rvlD4.tmp").write_bytes(OWNER_MARK + b" 99\r\n")
+    linked = temp / "rvlD4.tmp_dir-8"
+    linked.mkdir()
+    (linked / "x.txt").write_bytes(b"x")
+    victim = tmp_path / "victim"
+    (victim / "sub").mkdir(parents=True)
+    (victim / "precious.txt").write_bytes(b"keep me")
+    (victim / "sub" / "precious.txt").write_bytes(b"keep me too")
+    (linked / "link").symlink_to(victim, target_is_directory=True)
+    # Not a launcher's lock (an older launcher's empty temp file, or another program's), or
+    # none at all: kept.
+    (temp / "rvlB2.tmp").write_bytes(b"")
+    (temp / "rvlB2.tmp_dir5").mkdir()
+    (temp / "rvlB2.tmp_dir5" / "x.txt").write_bytes(b"x")
+    (temp / "rvlC3.tmp_dir6").mkdir()
+
+    exe = make_launcher(pack, tmp_path, {"a.txt": b"a"})
+    run(wine, exe, temp, log=True)
+    log = read_log(temp)
+    assert f"removing the extraction directory of an ended launcher: {winpath(ended)}" in log
+    assert not ended.exists() and not (temp / "rvlA1.tmp").exists()
+
+    assert f"removing link {winpath(linked)}\\link" in log
+    assert not (linked / "x.txt").exists()
+    assert (victim / "precious.txt").read_bytes() == b"keep me"
+    assert (victim / "sub" / "precious.txt").read_bytes() == b"keep me too"
+    # Wine opens the link's target even when asked for the link itself, so the removal
+    # through that handle is refused there and the link stays; a directory that stays keeps
+    # its temp file, for a later launcher to try again.
+    assert linked.exists() == (temp / "rvlD4.tmp").exists()
+
+    assert (temp / "rvlB2.tmp_dir5" / "x.txt").exists() and (temp / "rvlB2.tmp").exists()
+    assert (temp / "rvlC3.tmp_dir6").is_dir()

@@ -86,34 +86,22 @@ def test_only_exactly_yes_switches_the_log_on(wine, pack, tmp_path, ravel, quill
     assert log_files(temp) == (["qwk_nlog_1.log"] if expected else [])
 
 
-def test_file_one_thousand_is_reused_when_all_numbers_are_taken(wine, pack, tmp_path):
+def test_a_file_someone_else_created_is_never_written(wine, pack, tmp_path):
+    """The log only ever creates a new file: with every number taken (or a name taken by the
+    time the file is made) it stays off, rather than writing into a file someone else
+    prepared, or falling back to the root of drive C:, where any user may create files."""
     temp = tmp_path / "temp"
     temp.mkdir()
     for n in range(1, 1001):
         (temp / f"qwk_nlog_{n}.log").write_bytes(b"old")
-    exe = pack(BASIC)
-    wine.run(exe, ["/help"], env=log_env(temp))
-    assert len(log_files(temp)) == 1000
-    assert (temp / "qwk_nlog_999.log").read_bytes() == b"old"
-    reused = (temp / "qwk_nlog_1000.log").read_bytes()
-    assert reused.startswith(b"\xef\xbb\xbfStarted executable ")
-    assert b"old" not in reused
-
-
-def test_log_falls_back_to_drive_c_when_the_file_cannot_be_created(wine, pack, tmp_path):
-    temp = tmp_path / "temp"
-    temp.mkdir()
-    for n in range(1, 1000):
-        (temp / f"qwk_nlog_{n}.log").write_bytes(b"old")
-    # Number 1000 is taken even though it exists, and a directory cannot be opened as a file.
-    (temp / "qwk_nlog_1000.log").mkdir()
     fallback = wine.prefix / "drive_c" / "qwk_nlog"
     fallback.unlink(missing_ok=True)
-    try:
-        exe = pack(BASIC)
-        wine.run(exe, ["/help"], env=log_env(temp))
-        data = fallback.read_bytes()
-        assert data.startswith(b"\xef\xbb\xbfStarted executable " + winpath(exe).encode())
-        assert b"] language/country is " in data
-    finally:
-        fallback.unlink(missing_ok=True)
+    exe = pack(BASIC + "message 1007 = Bad Java home {0}\n")
+    result = wine.run(exe, ["/run"], env={**log_env(temp), "RAVEL_JAVA_HOME": None, "QUILLWORK_JAVA_HOME": None})
+    assert result.returncode == 1
+    assert len(log_files(temp)) == 1000
+    assert all((temp / f"qwk_nlog_{n}.log").read_bytes() == b"old" for n in range(1, 1001))
+    assert not fallback.exists()
+    assert not list((wine.prefix / "drive_c").glob("qwk_nlog*"))
+    # Without a log the fatal message names none.
+    assert "Log:" not in result.stderr

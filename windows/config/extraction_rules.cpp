@@ -114,13 +114,9 @@ bool hasExtension(const std::string& path, const char* extension) {
 void removeEntry(ExtractionFileSystem& files, const char* path, bool listedAsLink, bool listedAsDirectory,
                  bool withSubdirectories);
 
-void emptyHeldDirectory(ExtractionFileSystem& files, const char* path, bool withSubdirectories) {
-    char pattern[kExtractionPathCapacity];
-    if (!composeEntryPath(pattern, sizeof pattern, path, "*.*")) {
-        logError(L"path too long to empty: %S", path);
-        return;
-    }
-    for (const DirectoryEntry& entry : files.listDirectory(pattern)) {
+void emptyHeldDirectory(ExtractionFileSystem& files, HeldEntry& directory, const char* path,
+                        bool withSubdirectories) {
+    for (const DirectoryEntry& entry : directory.entries()) {
         if (entry.name == "." || entry.name == "..") continue;
         char child[kExtractionPathCapacity];
         if (!composeEntryPath(child, sizeof child, path, entry.name.c_str())) {
@@ -142,7 +138,7 @@ void removeEntry(ExtractionFileSystem& files, const char* path, bool listedAsLin
         logLine(L"attempting to remove %S (%d)", path, withSubdirectories ? 1 : 0);
         // Entered only when it was a directory when listed too, and held while it is
         // emptied, so the paths below it stay inside it.
-        if (withSubdirectories && listedAsDirectory) emptyHeldDirectory(files, path, false);
+        if (withSubdirectories && listedAsDirectory) emptyHeldDirectory(files, *held, path, false);
     } else {
         logLine(L"attempting to delete %S", path);
     }
@@ -160,7 +156,7 @@ bool removeDirectoryTree(ExtractionFileSystem& files, const char* path) {
             return false;
         }
         logLine(L"emptying %S", path);
-        emptyHeldDirectory(files, path, true);
+        emptyHeldDirectory(files, *directory, path, true);
         uint32_t error = 0;
         directory->markForDeletion(error);
     }
@@ -364,7 +360,7 @@ void emptyDirectory(ExtractionFileSystem& files, const char* path, bool withSubd
     std::unique_ptr<HeldEntry> directory = files.holdEntry(path);
     if (!directory || directory->kind() != EntryKind::Directory) return;
     logLine(L"emptying %S", path);
-    emptyHeldDirectory(files, path, withSubdirectories);
+    emptyHeldDirectory(files, *directory, path, withSubdirectories);
 }
 
 void removeExtractionDirectory(ExtractionFileSystem& files) {

@@ -55,6 +55,9 @@ class HeldEntry {
 public:
     virtual ~HeldEntry() = default;
     virtual EntryKind kind() const = 0;
+    // The entries of a held directory, read through its handle, "." and ".." included as the
+    // system reports them; empty when it cannot be read.
+    virtual std::vector<DirectoryEntry> entries() = 0;
     // Asks the system to remove the entry when it is closed; false (and `error` set) when
     // refused, as for a directory that is not empty or a read-only file.
     virtual bool markForDeletion(uint32_t& error) = 0;

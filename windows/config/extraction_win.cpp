@@ -9,6 +9,8 @@
 #include "core/fatal.h"
 #include "core/handles.h"
 #include "core/log.h"
+#include "core/text_helpers.h"
+#include "paths/path_helpers.h"
 #include "paths/temp_directory.h"
 
 #include <ntsecapi.h>
@@ -17,7 +19,6 @@
 #include <optional>
 #include <vector>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -48,6 +49,33 @@ public:
     WindowsHeldEntry(FileHandle file, EntryKind kind) : file_(std::move(file)), kind_(kind) {}
 
     EntryKind kind() const override { return kind_; }
+
+    // Read through the handle, so the listing is of the directory held, whatever its path
+    // names by now.
+    std::vector<DirectoryEntry> entries() override {
+        std::vector<DirectoryEntry> found;
+        if (kind_ != EntryKind::Directory) return found;
+        alignas(8) unsigned char buffer[16 * 1024];
+        FILE_INFO_BY_HANDLE_CLASS request = FileIdBothDirectoryRestartInfo;
+        while (GetFileInformationByHandleEx(file_.get(), request, buffer, sizeof buffer)) {
+            request = FileIdBothDirectoryInfo;
+            size_t offset = 0;
+            for (;;) {
+                auto* information = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(buffer + offset);
+                std::wstring name(information->FileName, information->FileNameLength / sizeof(wchar_t));
+                bool lossy = false;
+                DirectoryEntry entry;
+                entry.name = toMultiByte(name.c_str(), lossy);
+                entry.isDirectory = (information->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+                entry.isLink = (information->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+                // A name the 8-bit path cannot hold would name some other entry.
+                if (!lossy) found.push_back(entry);
+                if (information->NextEntryOffset == 0) break;
+                offset += information->NextEntryOffset;
+            }
+        }
+        return found;
+    }
 
     bool markForDeletion(uint32_t& error) override {
         FILE_DISPOSITION_INFO disposition = {TRUE};
@@ -179,17 +207,19 @@ public:
     }
 
     std::unique_ptr<HeldEntry> holdEntry(const char* path) override {
-        return openHeld(path, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        return openHeld(path, DELETE | FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE);
     }
 
     std::unique_ptr<HeldEntry> claimTempFile(const char* path) override {
         std::unique_ptr<WindowsHeldEntry> lock = openHeld(path, kLockAccess, 0);
         if (!lock || lock->kind() != EntryKind::File) return nullptr;
-        char mark[128];
-        snprintf(mark, sizeof mark, "%s %lu\r\n", kOwnerMark, static_cast<unsigned long>(GetCurrentProcessId()));
+        // The process id after the mark only tells a reader whose lock it is.
+        std::wstring id = decimalText(GetCurrentProcessId());
+        std::string mark = std::string(kOwnerMark) + " " + std::string(id.begin(), id.end()) + "\r\n";
         DWORD written = 0;
-        if (!WriteFile(lock->handle(), mark, static_cast<DWORD>(strlen(mark)), &written, nullptr) ||
-            written != strlen(mark))
+        if (!WriteFile(lock->handle(), mark.data(), static_cast<DWORD>(mark.size()), &written, nullptr) ||
+            written != mark.size())
             return nullptr;
         return lock;
     }

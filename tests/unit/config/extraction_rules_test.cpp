@@ -85,14 +85,20 @@ private:
 // run's temp file beyond the file system object of one test.
 struct Journal {
     Names marked;               // entries marked for deletion, in order
+    Names listed;               // held directories whose entries were read
     std::set<std::string> refuse;  // entries whose deletion the system refuses
 };
 
 class MemoryEntry : public HeldEntry {
 public:
-    MemoryEntry(std::shared_ptr<Journal> journal, std::string path, EntryKind kind)
-        : journal_(std::move(journal)), path_(std::move(path)), kind_(kind) {}
+    MemoryEntry(std::shared_ptr<Journal> journal, std::string path, EntryKind kind,
+                std::vector<DirectoryEntry> listing = {})
+        : journal_(std::move(journal)), path_(std::move(path)), kind_(kind), listing_(std::move(listing)) {}
     EntryKind kind() const override { return kind_; }
+    std::vector<DirectoryEntry> entries() override {
+        journal_->listed.push_back(path_);
+        return kind_ == EntryKind::Directory ? listing_ : std::vector<DirectoryEntry>();
+    }
     bool markForDeletion(uint32_t& error) override {
         if (journal_->refuse.count(path_) != 0) {
             error = 145;
@@ -106,6 +112,7 @@ private:
     std::shared_ptr<Journal> journal_;
     std::string path_;
     EntryKind kind_;
+    std::vector<DirectoryEntry> listing_;
 };
 
 class MemoryFiles : public ExtractionFileSystem {
@@ -160,7 +167,9 @@ public:
         else if (files.count(path) != 0)
             kind = EntryKind::File;
         if (!kind || gone(path)) return nullptr;
-        return std::make_unique<MemoryEntry>(journal, path, *kind);
+        auto listing = listings.find(path);
+        return std::make_unique<MemoryEntry>(journal, path, *kind,
+                                             listing == listings.end() ? std::vector<DirectoryEntry>() : listing->second);
     }
     std::unique_ptr<HeldEntry> claimTempFile(const char* path) override {
         claims.push_back(path);
@@ -608,7 +617,7 @@ TEST_F(Extraction, ExtractedArchivesAreTheTopLevelJarsThenZipsThisRunWrote) {
     include("empty.jar", Bytes());
     include("notes.txt", bytesOf("t"));
     include("c.jar", bytesOf("c"));
-    files.listings["C:\\T\\rvl1.tmp_dir1700000000\\*.*"] = {DirectoryEntry{"planted.jar", false, false}};
+    files.listings["C:\\T\\rvl1.tmp_dir1700000000"] = {DirectoryEntry{"planted.jar", false, false}};
     EXPECT_EQ(extract(), ExtractionStatus::Done);
     EXPECT_EQ(extractedArchives(), (Names{inDirectory("a.JAR"), inDirectory("c.jar"), inDirectory("b.zip")}));
     // A run without included files has none.
@@ -640,13 +649,13 @@ protected:
 
 TEST_F(Cleanup, EmptiesOneLevelOfSubdirectoriesAndSkipsDotEntries) {
     makeTree({"C:\\x", "C:\\x\\lib", "C:\\x\\lib\\deeper"}, {"C:\\x\\a.txt", "C:\\x\\lib\\a.jar"});
-    files.listings["C:\\x\\*.*"] = {directory("."), directory(".."), file("a.txt"), directory("lib")};
-    files.listings["C:\\x\\lib\\*.*"] = {directory("."), directory(".."), file("a.jar"), directory("deeper")};
+    files.listings["C:\\x"] = {directory("."), directory(".."), file("a.txt"), directory("lib")};
+    files.listings["C:\\x\\lib"] = {directory("."), directory(".."), file("a.jar"), directory("deeper")};
     emptyDirectory(files, "C:\\x", true);
     // "deeper" is only removed (which fails when it is not empty), never entered; "lib" is
     // removed once it has been emptied.
     EXPECT_EQ(marked(), (Names{"C:\\x\\a.txt", "C:\\x\\lib\\a.jar", "C:\\x\\lib\\deeper", "C:\\x\\lib"}));
-    EXPECT_EQ(files.patterns, (Names{"C:\\x\\*.*", "C:\\x\\lib\\*.*"}));
+    EXPECT_EQ(files.journal->listed, (Names{"C:\\x", "C:\\x\\lib"}));
     EXPECT_TRUE(logContains(L"attempting to remove C:\\x\\lib (1)"));
     EXPECT_TRUE(logContains(L"attempting to remove C:\\x\\lib\\deeper (0)"));
     EXPECT_TRUE(logContains(L"attempting to delete C:\\x\\a.txt"));
@@ -654,9 +663,9 @@ TEST_F(Cleanup, EmptiesOneLevelOfSubdirectoriesAndSkipsDotEntries) {
 
 TEST_F(Cleanup, WithoutSubdirectoriesTheyAreOnlyRemoved) {
     makeTree({"C:\\x\\", "C:\\x\\lib"}, {});
-    files.listings["C:\\x\\*.*"] = {directory("lib")};
+    files.listings["C:\\x\\"] = {directory("lib")};
     emptyDirectory(files, "C:\\x\\", false);
-    EXPECT_EQ(files.patterns, (Names{"C:\\x\\*.*"}));
+    EXPECT_EQ(files.journal->listed, (Names{"C:\\x\\"}));
     EXPECT_EQ(marked(), (Names{"C:\\x\\lib"}));
 }
 
@@ -672,11 +681,11 @@ TEST_F(Cleanup, ALinkIsRemovedItselfAndNeverEntered) {
         files = MemoryFiles();
         makeTree({"C:\\x", "C:\\x\\link"}, {"C:\\x\\link\\precious.txt"});
         if (c.onHandle) files.kinds["C:\\x\\link"] = *c.onHandle;
-        files.listings["C:\\x\\*.*"] = {directory("link", c.listedAsLink)};
-        files.listings["C:\\x\\link\\*.*"] = {file("precious.txt")};
+        files.listings["C:\\x"] = {directory("link", c.listedAsLink)};
+        files.listings["C:\\x\\link"] = {file("precious.txt")};
         emptyDirectory(files, "C:\\x", true);
         EXPECT_EQ(marked(), (Names{"C:\\x\\link"})) << c.listedAsLink;
-        EXPECT_EQ(files.patterns, (Names{"C:\\x\\*.*"})) << c.listedAsLink;
+        EXPECT_EQ(files.journal->listed, (Names{"C:\\x"})) << c.listedAsLink;
     }
     EXPECT_TRUE(logContains(L"removing link C:\\x\\link"));
 }
@@ -684,28 +693,28 @@ TEST_F(Cleanup, ALinkIsRemovedItselfAndNeverEntered) {
 TEST_F(Cleanup, ADirectoryReplacedByALinkIsNeitherEmptiedNorRemoved) {
     makeTree({"C:\\x"}, {"C:\\x\\a.txt"});
     files.kinds["C:\\x"] = EntryKind::Link;
-    files.listings["C:\\x\\*.*"] = {file("a.txt")};
+    files.listings["C:\\x"] = {file("a.txt")};
     strcpy(extractionDirectory, "C:\\x");
     removeExtractionDirectory(files);
     emptyDirectory(files, "C:\\x", true);
     EXPECT_TRUE(marked().empty());
-    EXPECT_TRUE(files.patterns.empty());
+    EXPECT_TRUE(files.journal->listed.empty());
 }
 
 TEST_F(Cleanup, EmptyAndRelativePathsAreLeftAlone) {
     makeTree({".", ".\\sub"}, {".\\a.txt"});
-    files.listings[".\\*.*"] = {file("a.txt")};
+    files.listings["."] = {file("a.txt")};
     emptyDirectory(files, "", true);
     emptyDirectory(files, ".", true);
     emptyDirectory(files, ".\\sub", true);
-    EXPECT_TRUE(files.patterns.empty());
+    EXPECT_TRUE(files.journal->listed.empty());
     EXPECT_TRUE(marked().empty());
 }
 
 TEST_F(Cleanup, AnEntryTooLongForItsBufferIsSkipped) {
     std::string longName(kExtractionPathCapacity, 'n');
     makeTree({"C:\\x"}, {"C:\\x\\b.txt"});
-    files.listings["C:\\x\\*.*"] = {file(longName.c_str()), file("b.txt")};
+    files.listings["C:\\x"] = {file(longName.c_str()), file("b.txt")};
     emptyDirectory(files, "C:\\x", true);
     EXPECT_EQ(marked(), (Names{"C:\\x\\b.txt"}));
     EXPECT_TRUE(logContains(L"ERROR: path too long to delete"));
@@ -716,7 +725,7 @@ TEST_F(Cleanup, TheTempFileGoesOnlyWithTheDirectory) {
     ASSERT_EQ(createExtractionDirectory(files), ExtractionStatus::Done);
     EXPECT_EQ(files.claims, (Names{"C:\\T\\rvl1.tmp"}));
     files.files["C:\\T\\rvl1.tmp_dir1700000000\\in-use.jar"];
-    files.listings["C:\\T\\rvl1.tmp_dir1700000000\\*.*"] = {file("in-use.jar")};
+    files.listings["C:\\T\\rvl1.tmp_dir1700000000"] = {file("in-use.jar")};
     files.journal->refuse = {"C:\\T\\rvl1.tmp_dir1700000000\\in-use.jar", "C:\\T\\rvl1.tmp_dir1700000000"};
     removeExtractionDirectory(files);
     // A file still in use keeps the directory, and the directory keeps its temp file.
@@ -726,7 +735,7 @@ TEST_F(Cleanup, TheTempFileGoesOnlyWithTheDirectory) {
     files = MemoryFiles();
     ASSERT_EQ(createExtractionDirectory(files), ExtractionStatus::Done);
     files.files["C:\\T\\rvl1.tmp_dir1700000000\\a.txt"];
-    files.listings["C:\\T\\rvl1.tmp_dir1700000000\\*.*"] = {file("a.txt")};
+    files.listings["C:\\T\\rvl1.tmp_dir1700000000"] = {file("a.txt")};
     removeExtractionDirectory(files);
     EXPECT_EQ(marked(), (Names{"C:\\T\\rvl1.tmp_dir1700000000\\a.txt", "C:\\T\\rvl1.tmp_dir1700000000",
                                "C:\\T\\rvl1.tmp"}));
@@ -748,7 +757,7 @@ TEST_F(Cleanup, OnlyDirectoriesOfEndedLaunchersAreRemovedAtStart) {
     files.listings["C:\\T\\rvl*_dir*"] = {directory("rvl1.tmp_dir5"), directory("rvl2.tmp_dir6"),
                                           directory("rvl3.tmp_dir7"), directory("rvl4.tmp_dir8", true),
                                           directory("rvl5.tmp_dirx"), file("rvl6.tmp_dir9")};
-    files.listings["C:\\T\\rvl1.tmp_dir5\\*.*"] = {file("a.jar")};
+    files.listings["C:\\T\\rvl1.tmp_dir5"] = {file("a.jar")};
     files.owners = {{"C:\\T\\rvl1.tmp", OwnerState::Ended},   {"C:\\T\\rvl2.tmp", OwnerState::Running},
                     {"C:\\T\\rvl3.tmp", OwnerState::Unknown}, {"C:\\T\\rvl4.tmp", OwnerState::Ended},
                     {"C:\\T\\rvl5.tmp", OwnerState::Ended},   {"C:\\T\\rvl6.tmp", OwnerState::Ended}};
