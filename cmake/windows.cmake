@@ -23,7 +23,8 @@ add_custom_target(event_messages DEPENDS ${EVENT_MESSAGES_OUTPUTS})
 add_dependencies(launcher event_messages)
 target_include_directories(launcher PRIVATE ${EVENT_MESSAGES_DIR})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/windows/launcher.rc PROPERTIES OBJECT_DEPENDS
-  "${EVENT_MESSAGES_OUTPUTS}")
+  "${EVENT_MESSAGES_OUTPUTS}" COMPILE_DEFINITIONS
+  "RAVEL_PROJECT_VERSION_NUMBERS=${RAVEL_PROJECT_VERSION_NUMBERS};RAVEL_PROJECT_VERSION_BARE=${RAVEL_PROJECT_VERSION}")
 set_target_properties(launcher PROPERTIES OUTPUT_NAME "launcher${LAUNCHER_BITS}")
 target_include_directories(launcher PRIVATE ${CMAKE_SOURCE_DIR}/windows ${CMAKE_SOURCE_DIR}/windows/jni ${JDK_INCLUDE_DIR})
 target_compile_definitions(launcher PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX

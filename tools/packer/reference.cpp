@@ -95,11 +95,16 @@ const char* typeText(const KeyRow& row) {
         return "array of tables";
     case ValueType::Derived:
         return "derived";
+    case ValueType::Image:
+        return "string";
+    case ValueType::ImageFlag:
+        return "boolean";
     }
     return "";
 }
 
 std::string idText(const KeyRow& row) {
+    if (isImageRow(row)) return "image";
     if (row.type == ValueType::VersionOptions)
         return "setting " + std::to_string(row.id) + " (count), " + std::to_string(kVersionOptionsFirst) + "+2k, " +
                std::to_string(kVersionOptionsFirst + 1) + "+2k";
