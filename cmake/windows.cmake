@@ -102,6 +102,12 @@ target_link_libraries(servicerace PRIVATE advapi32)
 add_executable(instance_peer ${CMAKE_SOURCE_DIR}/testtools/instance_peer/instance_peer.cpp)
 target_link_options(instance_peer PRIVATE -static)
 target_link_libraries(instance_peer PRIVATE advapi32 user32)
+# Reads a packed launcher's version information and icon as Explorer does.
+add_executable(shipcheck ${CMAKE_SOURCE_DIR}/testtools/shipcheck/shipcheck.cpp)
+target_compile_options(shipcheck PRIVATE -municode -Wall -Wextra)
+target_compile_definitions(shipcheck PRIVATE UNICODE _UNICODE)
+target_link_options(shipcheck PRIVATE -static -municode)
+target_link_libraries(shipcheck PRIVATE version shell32 user32 gdi32)
 # Drives the window-border functions on real windows with a fake JNI environment.
 file(GLOB BORDERTEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/testtools/bordertest/*.cpp
   ${CMAKE_SOURCE_DIR}/windows/nativeborder/*.cpp)

@@ -29,9 +29,10 @@ const std::vector<TableRow> kTables = {
     {"single_instance", "What happens when the application is started a second time."},
     {"splash", "Splash text configuration handed to the Java side after the JVM is created."},
     {"messages", "Texts shown to the user. [messages.<locale>] tables override them for a language."},
-    {"executable", "The packed launcher's own image, not the block: icon, version information, manifest choices and "
-                   "subsystem. Absent keys leave the prebuilt launcher's resources as they are; any version key "
-                   "replaces its version information as a whole."},
+    {"executable",
+     "The packed launcher's own image, not the block: icon, version information, manifest choices and "
+     "subsystem. Absent keys leave the prebuilt launcher's resources as they are; any version key "
+     "replaces its version information as a whole."},
 };
 
 constexpr KeyRow kKeyRows[] = {

@@ -55,7 +55,9 @@ const std::vector<KeyRow>& keyTable();
 const std::vector<TableRow>& tableList();
 
 // Whether the row describes the launcher's image rather than a setting or message id.
-constexpr bool isImageRow(const KeyRow& row) { return row.type == ValueType::Image || row.type == ValueType::ImageFlag; }
+constexpr bool isImageRow(const KeyRow& row) {
+    return row.type == ValueType::Image || row.type == ValueType::ImageFlag;
+}
 
 // The row for a setting id (`message` false) or a message id (`message` true); null if none.
 const KeyRow* findKeyById(int id, bool message);

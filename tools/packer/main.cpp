@@ -141,8 +141,7 @@ int pack(const std::string& launcherPath, const std::string& configPath, const s
     std::vector<uint8_t> block = buildBlock(description);
     output.insert(output.end(), block.begin(), block.end());
     writePeChecksum(output, layout);
-    if (!writeReplacing(outputPath, reinterpret_cast<const char*>(output.data()), output.size(), "", 0,
-                        launcherPath)) {
+    if (!writeReplacing(outputPath, reinterpret_cast<const char*>(output.data()), output.size(), "", 0, launcherPath)) {
         fprintf(stderr, "packer: cannot write %s\n", outputPath.c_str());
         return 1;
     }

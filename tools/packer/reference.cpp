@@ -147,6 +147,8 @@ written by another tool, in another order, or with repeated ids).
 
 - Every key below is one setting or message id. Booleans are stored as "1" and "0", integers
   as decimal text, arrays joined with their separator.
+- The keys of `[executable]` are not in the block: they change the launcher's image itself
+  (icon, version information, manifest, subsystem).
 - Settings are 8-bit text: strings may hold characters up to U+00FF only. Messages are UTF-16
   and may hold any character.
 - The block is written in one order whatever the order of the file: settings by ascending id,
