@@ -372,7 +372,9 @@ bool shipExecutable(std::vector<uint8_t>& image, const ExecutableOptions& option
 bool readShippedOptions(const std::vector<uint8_t>& image, ExecutableOptions& options, std::string& error) {
     options = ExecutableOptions();
     PeLayout layout;
-    if (!layout.read(image, error)) return false;
+    // Headers the packer could not have written hold no record of ours: nothing to show.
+    std::string ignored;
+    if (!layout.read(image, ignored)) return true;
     if (layout.sections().empty() || layout.sections().back().name != kPackerSectionName) return true;
     std::vector<ResourceEntry> entries;
     if (!readResourceTree(image, layout, layout.dataDirectory(image, kResourceDirectory), entries, error)) return false;
