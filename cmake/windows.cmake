@@ -23,7 +23,8 @@ add_custom_target(event_messages DEPENDS ${EVENT_MESSAGES_OUTPUTS})
 add_dependencies(launcher event_messages)
 target_include_directories(launcher PRIVATE ${EVENT_MESSAGES_DIR})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/windows/launcher.rc PROPERTIES OBJECT_DEPENDS
-  "${EVENT_MESSAGES_OUTPUTS}")
+  "${EVENT_MESSAGES_OUTPUTS}" COMPILE_DEFINITIONS
+  "RAVEL_PROJECT_VERSION_NUMBERS=${RAVEL_PROJECT_VERSION_NUMBERS};RAVEL_PROJECT_VERSION_BARE=${RAVEL_PROJECT_VERSION}")
 set_target_properties(launcher PROPERTIES OUTPUT_NAME "launcher${LAUNCHER_BITS}")
 target_include_directories(launcher PRIVATE ${CMAKE_SOURCE_DIR}/windows ${CMAKE_SOURCE_DIR}/windows/jni ${JDK_INCLUDE_DIR})
 target_compile_definitions(launcher PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
@@ -101,6 +102,12 @@ target_link_libraries(servicerace PRIVATE advapi32)
 add_executable(instance_peer ${CMAKE_SOURCE_DIR}/testtools/instance_peer/instance_peer.cpp)
 target_link_options(instance_peer PRIVATE -static)
 target_link_libraries(instance_peer PRIVATE advapi32 user32)
+# Reads a packed launcher's version information and icon as Explorer does.
+add_executable(shipcheck ${CMAKE_SOURCE_DIR}/testtools/shipcheck/shipcheck.cpp)
+target_compile_options(shipcheck PRIVATE -municode -Wall -Wextra)
+target_compile_definitions(shipcheck PRIVATE UNICODE _UNICODE)
+target_link_options(shipcheck PRIVATE -static -municode)
+target_link_libraries(shipcheck PRIVATE version shell32 user32 gdi32)
 # Drives the window-border functions on real windows with a fake JNI environment.
 file(GLOB BORDERTEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/testtools/bordertest/*.cpp
   ${CMAKE_SOURCE_DIR}/windows/nativeborder/*.cpp)

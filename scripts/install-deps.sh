@@ -11,6 +11,7 @@ packages=(
   python3 python3-pytest python3-pytest-xdist
   xvfb xdotool imagemagick xauth
   libtomlplusplus-dev openjdk-17-jdk-headless curl
+  osslsigncode python3-pefile openssl
 )
 
 need_i386=0

@@ -11,6 +11,8 @@
 // Everything before the first "locale" line is the base configuration. The file is UTF-8.
 #pragma once
 
+#include "executable_options.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -31,6 +33,7 @@ struct Description {
     std::vector<std::pair<int, std::u16string>> messages;
     std::vector<LocaleSection> locales;
     std::vector<IncludedFile> files;
+    ExecutableOptions executable;  // [executable]: written into the image, not the block
 };
 
 // Parses `text`; `baseDirectory` resolves the source paths of included files, which are read

@@ -29,6 +29,10 @@ const std::vector<TableRow> kTables = {
     {"single_instance", "What happens when the application is started a second time."},
     {"splash", "Splash text configuration handed to the Java side after the JVM is created."},
     {"messages", "Texts shown to the user. [messages.<locale>] tables override them for a language."},
+    {"executable",
+     "The packed launcher's own image, not the block: icon, version information, manifest choices and "
+     "subsystem. Absent keys leave the prebuilt launcher's resources as they are; any version key "
+     "replaces its version information as a whole."},
 };
 
 constexpr KeyRow kKeyRows[] = {
@@ -198,6 +202,33 @@ constexpr KeyRow kKeyRows[] = {
     {idNumber(MessageId::ServiceDescription), "messages", "service_description", M, 0, NoCheck,
      "Service description; none is set when empty"},
 
+    {0, "executable", "icon", ValueType::Image, 0, NoCheck,
+     "An .ico file (relative to the configuration file) whose images become the launcher's icon, replacing any "
+     "icon of the prebuilt launcher"},
+    {0, "executable", "file_version", ValueType::Image, 0, NoCheck,
+     "File version: one to four numbers joined by \".\" (0 to 65535), padded with zeros in the numeric version, "
+     "kept as written in the version strings"},
+    {0, "executable", "product_version", ValueType::Image, 0, NoCheck, "Product version, written as file_version"},
+    {0, "executable", "product_name", ValueType::Image, 0, NoCheck, "Product name in the version information"},
+    {0, "executable", "company", ValueType::Image, 0, NoCheck, "Company name in the version information"},
+    {0, "executable", "description", ValueType::Image, 0, NoCheck, "File description in the version information"},
+    {0, "executable", "copyright", ValueType::Image, 0, NoCheck, "Legal copyright in the version information"},
+    {0, "executable", "original_filename", ValueType::Image, 0, NoCheck,
+     "Original file name in the version information"},
+    {0, "executable", "internal_name", ValueType::Image, 0, NoCheck, "Internal name in the version information"},
+    {0, "executable", "version_language", ValueType::Image, 0, NoCheck,
+     "Language and code page of the version strings as eight hexadecimal digits; absent: \"040904B0\" (U.S. "
+     "English, Unicode)"},
+    {0, "executable", "execution_level", ValueType::Image, 0, NoCheck,
+     "Execution level the manifest requests: \"asInvoker\" (as built), \"requireAdministrator\" or "
+     "\"highestAvailable\""},
+    {0, "executable", "dpi_awareness", ValueType::Image, 0, NoCheck,
+     "DPI awareness the manifest declares: \"unaware\", \"system\" or \"per-monitor-v2\"; absent: none declared"},
+    {0, "executable", "long_path_aware", ValueType::ImageFlag, 0, NoCheck,
+     "The manifest declares the launcher aware of paths longer than MAX_PATH"},
+    {0, "executable", "subsystem", ValueType::Image, 0, NoCheck,
+     "\"console\" (as built) or \"gui\": the subsystem field of the image's optional header"},
+
     {idNumber(SettingId::IncludedFileCount), "files", "(count)", ValueType::Derived, 0, NoCheck,
      "Number of included files, from [[files]]"},
     {idNumber(SettingId::IncludedFilePaths), "files", "(paths)", ValueType::Derived, 0, NoCheck,
@@ -207,7 +238,7 @@ constexpr KeyRow kKeyRows[] = {
 // Whether the table has a row of the right kind (message or not) for `id`.
 constexpr bool hasRow(int id, bool message) {
     for (const KeyRow& row : kKeyRows)
-        if (row.id == id && (row.type == ValueType::Message) == message) return true;
+        if (row.id == id && !isImageRow(row) && (row.type == ValueType::Message) == message) return true;
     return false;
 }
 
@@ -241,7 +272,7 @@ const std::vector<TableRow>& tableList() { return kTables; }
 
 const KeyRow* findKeyById(int id, bool message) {
     for (const KeyRow& row : kKeys)
-        if (row.id == id && (row.type == ValueType::Message) == message) return &row;
+        if (row.id == id && !isImageRow(row) && (row.type == ValueType::Message) == message) return &row;
     return nullptr;
 }
 

@@ -18,6 +18,8 @@ enum class ValueType {
     Message,         // localizable text in the messages map (UTF-16)
     VersionOptions,  // the count setting of the version-specific option entries
     Derived,         // written by the packer from [[files]]
+    Image,           // [executable]: a string written into the launcher's image, not the block
+    ImageFlag,       // [executable]: a boolean written into the launcher's image
 };
 
 // What each entry of a list, or a non-empty text value, must look like.
@@ -51,6 +53,11 @@ struct TableRow {
 const std::vector<KeyRow>& keyTable();
 // The tables holding settings or messages, in output order.
 const std::vector<TableRow>& tableList();
+
+// Whether the row describes the launcher's image rather than a setting or message id.
+constexpr bool isImageRow(const KeyRow& row) {
+    return row.type == ValueType::Image || row.type == ValueType::ImageFlag;
+}
 
 // The row for a setting id (`message` false) or a message id (`message` true); null if none.
 const KeyRow* findKeyById(int id, bool message);

@@ -7,12 +7,17 @@
 //
 // The block goes right after the last section's raw data; anything that followed it in the
 // input (a symbol table, the block of an earlier packing) is left out, so packing a packed
-// launcher replaces its configuration. The input file is never written, and nothing is
-// written at all when the configuration has a mistake.
+// launcher replaces its configuration. The [executable] table changes the image itself
+// (executable_resources.h); a signature of the input is dropped, since a signature covers the
+// whole file: pack first, then sign. The PE checksum is written for the finished file. The
+// input file is never written, and nothing is written at all when the configuration has a
+// mistake.
 
 #include "block_writer.h"
 #include "default_texts.h"
 #include "description.h"
+#include "executable_config.h"
+#include "executable_resources.h"
 #include "inspect.h"
 #include "pe_image.h"
 #include "reference.h"
@@ -123,9 +128,20 @@ int pack(const std::string& launcherPath, const std::string& configPath, const s
     // A TOML configuration gets a text for every message it leaves out; the line format
     // writes exactly the ids it lists.
     if (toml) addDefaultTexts(description, launcherBitsOfImage(image));
+    std::vector<uint8_t> output(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(end));
+    PeLayout layout;
+    std::string error;
+    std::vector<std::string> notes;
+    if (!layout.read(output, error) || !isOurLauncher(output, layout, error) ||
+        !shipExecutable(output, description.executable, notes, error)) {
+        fprintf(stderr, "packer: %s: %s\n", launcherPath.c_str(), error.c_str());
+        return 1;
+    }
+    for (const std::string& note : notes) fprintf(stderr, "packer: note: %s\n", note.c_str());
     std::vector<uint8_t> block = buildBlock(description);
-    if (!writeReplacing(outputPath, image.data(), static_cast<size_t>(end), reinterpret_cast<const char*>(block.data()),
-                        block.size(), launcherPath)) {
+    output.insert(output.end(), block.begin(), block.end());
+    writePeChecksum(output, layout);
+    if (!writeReplacing(outputPath, reinterpret_cast<const char*>(output.data()), output.size(), "", 0, launcherPath)) {
         fprintf(stderr, "packer: cannot write %s\n", outputPath.c_str());
         return 1;
     }
@@ -185,6 +201,13 @@ int inspect(int argc, char** argv) {
         fprintf(stderr, "packer: %s: %s\n", packedPath.c_str(), error.c_str());
         return 1;
     }
+    ExecutableOptions shipped;
+    std::vector<uint8_t> whole(image.begin(), image.end());
+    if (!readShippedOptions(whole, shipped, error)) {
+        fprintf(stderr, "packer: %s: %s\n", packedPath.c_str(), error.c_str());
+        return 1;
+    }
+    output.toml += executableTable(shipped);
     for (const std::string& note : output.notes) fprintf(stderr, "packer: note: %s\n", note.c_str());
     if (!filesDirectory.empty() && !writeIncludedFiles(filesDirectory, output)) return 1;
     if (outputPath.empty()) {

@@ -95,11 +95,16 @@ const char* typeText(const KeyRow& row) {
         return "array of tables";
     case ValueType::Derived:
         return "derived";
+    case ValueType::Image:
+        return "string";
+    case ValueType::ImageFlag:
+        return "boolean";
     }
     return "";
 }
 
 std::string idText(const KeyRow& row) {
+    if (isImageRow(row)) return "image";
     if (row.type == ValueType::VersionOptions)
         return "setting " + std::to_string(row.id) + " (count), " + std::to_string(kVersionOptionsFirst) + "+2k, " +
                std::to_string(kVersionOptionsFirst + 1) + "+2k";
@@ -142,6 +147,8 @@ written by another tool, in another order, or with repeated ids).
 
 - Every key below is one setting or message id. Booleans are stored as "1" and "0", integers
   as decimal text, arrays joined with their separator.
+- The keys of `[executable]` are not in the block: they change the launcher's image itself
+  (icon, version information, manifest, subsystem).
 - Settings are 8-bit text: strings may hold characters up to U+00FF only. Messages are UTF-16
   and may hold any character.
 - The block is written in one order whatever the order of the file: settings by ascending id,

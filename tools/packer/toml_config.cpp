@@ -1,6 +1,7 @@
 #include "toml_config.h"
 
 #include "config/block_format.h"
+#include "executable_config.h"
 #include "key_table.h"
 #include "toml_include.h"
 
@@ -128,6 +129,7 @@ private:
     std::map<int, Entry<std::string>> settings_;
     std::map<int, Entry<std::u16string>> messages_;
     std::map<std::string, std::map<int, Entry<std::u16string>>> locales_;
+    ExecutableOptions executable_;
     bool includedCountGiven_ = false;
     bool includedPathsGiven_ = false;
 };
@@ -157,6 +159,7 @@ bool TomlReader::read(const std::string& text, Description& description) {
         for (const auto& [id, entry] : overrides) section.overrides.emplace_back(id, entry.value);
         description.locales.push_back(std::move(section));
     }
+    description.executable = std::move(executable_);
     return true;
 }
 
@@ -175,6 +178,9 @@ bool TomlReader::readRoot(const toml::table& root) {
             if (!readMessages(values, false)) return false;
         } else if (table == "raw") {
             if (!readRaw(values)) return false;
+        } else if (table == "executable") {
+            std::string reason;
+            if (!readExecutableTable(values, base_, executable_, line, reason)) return fail(line, reason);
         } else {
             bool known =
                 std::any_of(tableList().begin(), tableList().end(), [&](const TableRow& t) { return table == t.name; });
