@@ -190,11 +190,11 @@ std::wstring settingWide(SettingId id) { return utf16FromUtf8(getSettingCopy(id)
 // The launcher's argument list as its Windows shell builds it: leading arguments from the
 // configuration, the first launcher argument, setting 124 split as a command line, and the
 // remaining launcher arguments that pass. Placeholders are not expanded here.
-std::vector<std::wstring> hostMainArguments(const ArgumentList& args) {
+std::vector<std::wstring> hostMainArguments(const ArgumentList& args, bool serviceMode) {
     LeadingArguments leading =
         leadingArgumentsFromConfiguration(settingWide, [](const std::wstring& path) { return path; });
     return mainArgumentList(leading, args, splitCommandLine(settingWide(SettingId::ApplicationArguments)),
-                            getSettingInt(SettingId::AllowJArguments) != 0);
+                            jArgumentsBecomeOptions(getSettingInt(SettingId::AllowJArguments) != 0, serviceMode));
 }
 
 // The helper library's part as the launcher plays it: initFromLauncher(true) before the
@@ -265,7 +265,7 @@ int main(int argc, char** argv) {
     steps.destroyAfterMain = description.destroyAfterMain;
     steps.launcherPath = utf16FromUtf8(description.launcherPath);
     steps.loadHelperLibrary = [&description](JNIEnv* env) { playHelperLibrary(env, description.helper); };
-    steps.mainArguments = [&args]() { return hostMainArguments(args); };
+    steps.mainArguments = [&args, &description]() { return hostMainArguments(args, description.serviceMode); };
 
     // As in the launcher, the JVM gets a thread of its own rather than the process's first
     // thread, whose stack the JVM cannot guard on Linux.

@@ -9,7 +9,7 @@ import uuid
 
 import pytest
 
-from conftest import DIST, launcher_description, log_lines, logged_env, read_log
+from conftest import DIST, launcher_description, log_lines, logged_env, read_log, winpath
 from runtimes import Do, JavaWorld, make_jre
 
 
@@ -96,7 +96,48 @@ def test_start_the_manager_refuses_gives_the_systems_reason(wine, keepalive, pac
     start = wine.run(controller, ["/start"])
     assert start.returncode == 1
     assert_failure_with_reason(start, "Could not start service. Error code: 2\n", 2)  # ERROR_FILE_NOT_FOUND
-    assert wine.run(controller, ["/uninstall"]).returncode == 0
+    # The controller is another file than the service's program, so it may not delete it.
+    assert wine.run(controller, ["/uninstall"]).returncode == 1
+    assert wine.command("sc", "delete", name).returncode == 0
+
+
+def foreign_line(name, program):
+    return f"Service '{name}' belongs to another program, {program}; it is left as it is.\n"
+
+
+def test_another_programs_service_is_neither_replaced_nor_deleted(wine, keepalive, pack, name, tmp_path):
+    """/install and /uninstall act on a name typed on the command line; a service of that name
+    that runs another program stays exactly as it was, and the command fails saying so."""
+    exe = service_launcher(pack, name)
+    other = tmp_path / "other dir" / "tool.exe"
+    other.parent.mkdir()
+    shutil.copy(DIST / "launcher64.exe", other)
+    # Unquoted with spaces, as the manager reads it: the program is the first prefix that is
+    # a file, here "...\other dir\tool.exe" and not the arguments after it.
+    image = winpath(other) + " -service"
+    created = wine.command("sc", "create", name, "binPath=", image)
+    assert created.returncode == 0, created
+    for command, outcome in (("/install", "Could not create service.\n"),
+                             ("/install-auto", "Could not create service.\n"),
+                             ("/uninstall", "Could not delete service.\n")):
+        result = wine.run(exe, [command])
+        assert (result.returncode, lines(result)) == (1, outcome + foreign_line(name, winpath(other))), command
+        assert service_config(wine, name)["ImagePath"] == image, command
+    assert wine.command("sc", "delete", name).returncode == 0
+
+
+def test_own_service_registered_in_another_spelling_is_still_replaced(wine, keepalive, pack, name):
+    """The launcher's own path, written unquoted, lower-cased and with doubled separators,
+    still names this launcher: it is replaced by /install and deleted by /uninstall."""
+    exe = service_launcher(pack, name)
+    image = winpath(exe).lower().replace("\\", "\\\\", 1)
+    assert wine.command("sc", "create", name, "binPath=", image).returncode == 0
+    install = wine.run(exe, ["/install"])
+    assert (install.returncode, lines(install)) == (0, f"Service is already stopped.\nInstalled service '{name}'.\n")
+    assert service_config(wine, name)["ImagePath"] == f'"{winpath(exe)}"'
+    removed = wine.run(exe, ["/uninstall"])
+    assert removed.returncode == 0, removed
+    assert service_config(wine, name) == {}
 
 
 def test_status_of_a_stopped_demand_service(wine, keepalive, pack, name):

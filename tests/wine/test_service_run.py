@@ -260,6 +260,31 @@ def test_child_gets_the_quoted_name_the_start_arguments_and_the_service_options(
     assert f'command line "{winpath(svc.exe)}" "My App" a "x y" __qwk_restart' in child
 
 
+def test_start_arguments_with_quotes_tabs_and_j_options_reach_main_exactly(service):
+    """Start arguments holding quotes, a tab, an empty one and a trailing backslash come to
+    main exactly, and the application runs (a quote once swallowed the restart marker, so the
+    child went to the dispatcher instead). A -J start argument, with -J arguments allowed,
+    does not become a JVM option in a service: it reaches main like the others."""
+    svc = service(READS_THE_SHUTDOWN_LINE, settings={125: "1"})
+    arguments = ['say "hi"', '"', '', 'tab\there', 'dir\\', '-J-Dinjected=yes', '-J-agentpath:C:\\x.dll']
+    # /start's own command line, written for the launcher's splitting: quotes doubled
+    # inside a quoted group.
+    raw = " ".join(["/start", svc.name] + ['"' + a.replace('"', '""') + '"' for a in arguments])
+    result = svc.wine.run(svc.exe, raw=raw, env=NO_LOG)
+    assert (result.returncode, result.stdout) == (0, f"Starting service '{svc.name}'.\r\n"), result
+    svc.wait_for_main()
+    [call] = svc.main_calls()
+    assert main_arguments(call)[5:] == [svc.name, *arguments]
+    [create] = svc.jre.records("jvm-create")
+    options = create.options()
+    assert not [o for o in options if "injected" in o or "agentpath" in o], options
+    assert "-Xrs" in options
+    svc.stop()
+    [child] = svc.logs()[1]
+    assert "service: -J argument is no JVM option here: -J-Dinjected=yes" in child
+    assert "service: -J argument is no JVM option here: -J-agentpath:C:\\x.dll" in child
+
+
 def test_stop_sends_one_line_then_end_of_input_and_reports_stopped(service):
     svc = service(READS_THE_SHUTDOWN_LINE)
     svc.start()

@@ -8,6 +8,7 @@
 #include "core/launcher_state.h"
 #include "core/log.h"
 #include "jvmsearch/jvm_library.h"
+#include "launch/jvm_arguments_rules.h"
 #include "paths/expand_variables.h"
 #include "paths/launcher_path.h"
 #include "paths/path_helpers.h"
@@ -109,7 +110,7 @@ LeadingArguments buildLeadingArguments() {
 
 std::vector<std::wstring> mainArguments(const ArgumentList& args) {
     return mainArgumentList(buildLeadingArguments(), args, configuredArguments(),
-                            getSettingInt(SettingId::AllowJArguments) != 0);
+                            jArgumentsBecomeOptions(getSettingInt(SettingId::AllowJArguments) != 0, serviceMode));
 }
 
 void loadHelperLibrary(JNIEnv* env) {

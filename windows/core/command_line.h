@@ -19,3 +19,9 @@ const wchar_t* nextArgument(const wchar_t* src, wchar_t* dst);
 // Appends every argument of `text` to `list`; an empty text appends nothing.
 void splitCommandLine(std::wstring_view text, ArgumentList& list);
 ArgumentList splitCommandLine(std::wstring_view text);
+
+// The inverse of the splitting: `argument` written so that splitCommandLine gives it back
+// exactly, as one argument. A plain word stays as it is; one that is empty or holds a space,
+// a tab or a quote is enclosed in quotes, each quote in it doubled. Backslashes need nothing,
+// since they never escape.
+std::wstring quoteArgument(std::wstring_view argument);

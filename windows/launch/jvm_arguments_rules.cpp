@@ -143,6 +143,8 @@ std::optional<MissingEntry> addPathEntries(SettingId settingId, std::string& pat
     return std::nullopt;
 }
 
+bool jArgumentsBecomeOptions(bool allowedBySetting, bool serviceMode) { return allowedBySetting && !serviceMode; }
+
 OptionAssembly assembleOptions(const std::vector<std::string>& launcherProperties, const ArgumentList& args,
                                const JvmArgumentState& state, JvmArgumentSources& sources,
                                OptionFileSystem& optionFiles) {
@@ -154,9 +156,13 @@ OptionAssembly assembleOptions(const std::vector<std::string>& launcherPropertie
     OptionFileReader reader(optionFiles);
     reader.addConfigured(args, options, overrides);
     if (getSettingInt(SettingId::ReadVmOptionsFile) != 0) reader.readDefaultFile(options, overrides);
-    if (getSettingInt(SettingId::AllowJArguments) != 0) {
+    bool allowed = getSettingInt(SettingId::AllowJArguments) != 0;
+    if (jArgumentsBecomeOptions(allowed, state.serviceMode)) {
         for (const std::wstring& arg : args)
             if (startsWith(arg, L"-J")) reader.processLine(nullptr, arg.substr(2), options, overrides);
+    } else if (allowed) {
+        for (const std::wstring& arg : args)
+            if (startsWith(arg, L"-J")) logLine(L"service: -J argument is no JVM option here: %s", arg.c_str());
     }
 
     bool moduleMode = getSettingInt(SettingId::ModuleMode) != 0;

@@ -87,6 +87,13 @@ bool addArchivesOfDirectory(std::string& pathText, const std::string& directory,
 // for the quillwork generator.
 void addRuntimeArchive(std::string& pathText, char generatorKind, JvmArgumentSources& sources);
 
+// Whether "-J" arguments of the launcher's command line become JVM options: when setting
+// 125 allows it, and never in a service. A service's arguments are the start arguments
+// that whoever may start the service hands to the Service Control Manager; as JVM options
+// (-agentpath, -XX:OnError, a class path) they would run that caller's code in the
+// service's account. There they reach main like any other argument.
+bool jArgumentsBecomeOptions(bool allowedBySetting, bool serviceMode);
+
 // The complete option list in its fixed order, or the missing entry that ends the launch.
 struct OptionAssembly {
     OptionList options;

@@ -113,3 +113,50 @@ std::wstring systemReasonLine(std::wstring_view messageText, uint32_t error) {
 std::wstring eventSourceKeyPath(std::wstring_view serviceName) {
     return L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + std::wstring(serviceName);
 }
+
+namespace {
+
+bool isBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+// The candidate as the system tries it: ".exe" is added when the last path part has no dot.
+std::wstring withDefaultExtension(const std::wstring& candidate) {
+    size_t lastPart = candidate.find_last_of(L"\\/");
+    size_t dot = candidate.find(L'.', lastPart == std::wstring::npos ? 0 : lastPart + 1);
+    return dot == std::wstring::npos ? candidate + L".exe" : candidate;
+}
+
+}  // namespace
+
+std::wstring imagePathProgram(std::wstring_view imagePath, const std::function<bool(const std::wstring&)>& isFile) {
+    size_t start = 0;
+    while (start < imagePath.size() && isBlank(imagePath[start])) ++start;
+    std::wstring_view text = imagePath.substr(start);
+    if (!text.empty() && text.front() == L'"') {
+        size_t close = text.find(L'"', 1);
+        return std::wstring(text.substr(1, close == std::wstring_view::npos ? std::wstring_view::npos : close - 1));
+    }
+    // Every prefix that ends before a blank, then the whole text: the first that names a file
+    // is the program, which is how an unquoted path with spaces is read.
+    for (size_t end = 0; end <= text.size(); ++end) {
+        if (end < text.size() && !isBlank(text[end])) continue;
+        if (end == 0) continue;
+        std::wstring candidate(text.substr(0, end));
+        if (isFile(candidate)) return candidate;
+        std::wstring extended = withDefaultExtension(candidate);
+        if (extended != candidate && isFile(extended)) return extended;
+    }
+    size_t firstBlank = 0;
+    while (firstBlank < text.size() && !isBlank(text[firstBlank])) ++firstBlank;
+    return std::wstring(text.substr(0, firstBlank));
+}
+
+std::wstring separatorsNormalised(std::wstring_view path) {
+    if (startsWith(path, L"\\??\\")) path.remove_prefix(4);
+    std::wstring out;
+    for (size_t i = 0; i < path.size(); ++i) {
+        wchar_t c = path[i] == L'/' ? L'\\' : path[i];
+        bool repeated = c == L'\\' && !out.empty() && out.back() == L'\\' && out.size() > 1;
+        if (!repeated) out += c;
+    }
+    return out;
+}

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -151,3 +152,17 @@ std::wstring systemReasonLine(std::wstring_view messageText, uint32_t error);
 // declares (error, warning and information).
 std::wstring eventSourceKeyPath(std::wstring_view serviceName);
 constexpr uint32_t kEventTypesSupported = 0x1 | 0x2 | 0x4;
+
+// The program a service's configured image path starts, found as the Service Control Manager
+// finds it when it starts the service (CreateProcess without an application name): leading
+// white space is skipped; a quoted path ends at the next quote; an unquoted one is tried at
+// each space or tab in turn, shortest first, as is and with ".exe" added when its last part
+// has no extension, until `isFile` accepts one; when none is a file, the text up to the
+// first space or tab. Environment references must have been expanded already.
+std::wstring imagePathProgram(std::wstring_view imagePath, const std::function<bool(const std::wstring&)>& isFile);
+
+
+// A path's form before the system makes it full and long: the "\??\" prefix of the object
+// manager, which an image path may carry, is dropped, forward slashes become backslashes and
+// runs of backslashes one, except the two that begin a UNC path.
+std::wstring separatorsNormalised(std::wstring_view path);

@@ -359,6 +359,123 @@ int checkStart(SC_HANDLE service, int seconds) {
     return startCheckResult(outcome);
 }
 
+bool isFile(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The text with its %NAME% references expanded, as the manager expands an image path; the
+// text as it is when the expansion fails.
+std::wstring environmentExpanded(const std::wstring& text) {
+    DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    if (needed == 0) return text;
+    std::wstring expanded(needed, L'\0');
+    DWORD written = ExpandEnvironmentStringsW(text.c_str(), &expanded[0], needed);
+    if (written == 0 || written > needed) return text;
+    expanded.resize(written - 1);
+    return expanded;
+}
+
+// One form per file, as far as the system can tell: separators normalised, made full, and
+// with short (8.3) names made long where the file exists. A step the system refuses leaves
+// the form of the step before.
+std::wstring comparablePath(const std::wstring& path) {
+    std::wstring form = separatorsNormalised(path);
+    DWORD needed = GetFullPathNameW(form.c_str(), 0, nullptr, nullptr);
+    if (needed != 0) {
+        std::wstring full(needed, L'\0');
+        DWORD length = GetFullPathNameW(form.c_str(), needed, &full[0], nullptr);
+        if (length != 0 && length < needed) form = full.substr(0, length);
+    }
+    needed = GetLongPathNameW(form.c_str(), nullptr, 0);
+    if (needed != 0) {
+        std::wstring longForm(needed, L'\0');
+        DWORD length = GetLongPathNameW(form.c_str(), &longForm[0], needed);
+        if (length != 0 && length < needed) form = longForm.substr(0, length);
+    }
+    return form;
+}
+
+// Whether the service named `serviceName` is this launcher's, before /install replaces it or
+// /uninstall deletes it. Another program's service of that name is never touched: the
+// commands act on a name given on the command line, which may be any service's.
+enum class ServiceOwner {
+    Absent,   // no such service
+    Own,      // its program is this launcher (compared without regard to case)
+    Foreign,  // its program is another one; `program` names it
+    Unknown,  // its configuration could not be read; `error` says why
+};
+
+struct Ownership {
+    ServiceOwner owner = ServiceOwner::Unknown;
+    DWORD error = 0;
+    bool managerFailed = false;
+    std::wstring program;
+};
+
+Ownership serviceOwnership() {
+    Ownership result;
+    ServiceHandle manager = openManager(SC_MANAGER_CONNECT);
+    if (!manager.valid()) {
+        result.error = GetLastError();
+        result.managerFailed = true;
+        return result;
+    }
+    ServiceHandle service(OpenServiceW(manager.get(), serviceName, SERVICE_QUERY_CONFIG));
+    if (!service.valid()) {
+        result.error = GetLastError();
+        if (result.error == ERROR_SERVICE_DOES_NOT_EXIST) result.owner = ServiceOwner::Absent;
+        return result;
+    }
+    DWORD needed = 0;
+    std::vector<DWORD> buffer(kConfigBufferSize / sizeof(DWORD));
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!QueryServiceConfigW(service.get(), config, static_cast<DWORD>(buffer.size() * sizeof(DWORD)), &needed)) {
+        result.error = GetLastError();
+        if (result.error != ERROR_INSUFFICIENT_BUFFER) return result;
+        // DWORD storage keeps the record aligned.
+        buffer.assign(needed / sizeof(DWORD) + 1, 0);
+        config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+        if (!QueryServiceConfigW(service.get(), config, static_cast<DWORD>(buffer.size() * sizeof(DWORD)), &needed)) {
+            result.error = GetLastError();
+            return result;
+        }
+    }
+    std::wstring imagePath = config->lpBinaryPathName != nullptr ? config->lpBinaryPathName : L"";
+    result.program = comparablePath(imagePathProgram(environmentExpanded(imagePath), isFile));
+    std::wstring own = comparablePath(getLauncherPathWide());
+    bool same = CompareStringOrdinal(result.program.c_str(), -1, own.c_str(), -1, TRUE) == CSTR_EQUAL;
+    logLine(L"service %s has the image path %s, program %s: %s", serviceName, imagePath.c_str(),
+            result.program.c_str(), same ? L"this launcher" : L"another program");
+    result.owner = same ? ServiceOwner::Own : ServiceOwner::Foreign;
+    return result;
+}
+
+// True when the command may go on: the service is this launcher's or there is none.
+// Otherwise prints why not (when `verbose`): the command's own outcome line, then the other
+// program or the system's reason.
+bool ownServiceOrAbsent(const wchar_t* outcomeLine, bool verbose) {
+    Ownership ownership = serviceOwnership();
+    switch (ownership.owner) {
+    case ServiceOwner::Absent:
+    case ServiceOwner::Own:
+        return true;
+    case ServiceOwner::Foreign:
+        if (verbose) {
+            printToStdout(L"%s", outcomeLine);
+            printToStdout(L"Service '%s' belongs to another program, %s; it is left as it is.\n", serviceName,
+                          ownership.program.c_str());
+        }
+        return false;
+    case ServiceOwner::Unknown:
+        logLine(L"could not read the configuration of service %s (%d)", serviceName,
+                static_cast<int>(ownership.error));
+        if (verbose) printFailure(ownership.managerFailed ? L"Could not open SCManager.\n" : outcomeLine, ownership.error);
+        return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 int statusCommand() {
@@ -423,6 +540,8 @@ int stopCommand(bool verbose) {
 }
 
 int uninstallCommand(bool verbose) {
+    // Checked before the stop: another program's service is neither stopped nor deleted.
+    if (!ownServiceOrAbsent(L"Could not delete service.\n", verbose)) return 1;
     stopCommand(false);
     ServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
     if (!manager.valid()) {
@@ -453,6 +572,8 @@ int installCommand(int startType) {
         printFailure(L"Could not create service.\n", accountError);
         return 1;
     }
+    // Replacing means deleting first: never another program's service of the same name.
+    if (!ownServiceOrAbsent(L"Could not create service.\n", true)) return 1;
     uninstallCommand(false);
     ServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
     if (!manager.valid()) {

@@ -1,23 +1,21 @@
 #include "service/service_main_rules.h"
 
+#include "core/command_line.h"
 #include "core/commands.h"
 
 #include <cwchar>
 
 void appendQuotedPiece(std::wstring& line, const std::wstring& piece) {
     if (!line.empty()) line += L' ';
-    if (piece.find(L' ') != std::wstring::npos)
-        line += L'"' + piece + L'"';
-    else
-        line += piece;
+    line += quoteArgument(piece);
 }
 
 bool buildChildCommandLine(const std::vector<std::wstring>& ownWords, const std::wstring& serviceName,
                            const std::vector<std::wstring>& startArguments, size_t capacity, std::wstring& line) {
     std::wstring built;
-    if (!ownWords.empty()) appendQuotedPiece(built, ownWords[0]);
-    // The program comes first even when it is empty, so the name is always the second word.
-    if (built.empty()) built = L"\"\"";
+    // The program comes first even when it is empty (quoted then), so the name is always
+    // the second word.
+    appendQuotedPiece(built, ownWords.empty() ? std::wstring() : ownWords[0]);
     appendQuotedPiece(built, serviceName);
     for (size_t i = 1; i < ownWords.size(); ++i) appendQuotedPiece(built, ownWords[i]);
     for (const std::wstring& argument : startArguments) appendQuotedPiece(built, argument);

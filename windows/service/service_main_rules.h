@@ -13,8 +13,9 @@
 // not fit `capacity` characters with its terminator (a cut name would name another service).
 const wchar_t* chooseServiceName(unsigned long argc, wchar_t** argv, size_t capacity);
 
-// Appends `piece` to `line`, enclosed in double quotes exactly when it holds a space. No
-// other escaping is done. A separating space goes in front unless `line` is empty.
+// Appends `piece` to `line` written for the child's own splitting (see quoteArgument), so
+// the child gets every piece back exactly: one with a space, a tab or a quote, or an empty
+// one, is quoted. A separating space goes in front unless `line` is empty.
 void appendQuotedPiece(std::wstring& line, const std::wstring& piece);
 
 // The command line of the supervised child: the supervisor's own words (program first), the

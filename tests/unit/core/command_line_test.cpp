@@ -54,3 +54,59 @@ TEST(CommandLine, SplitAppendsToAnExistingList) {
     splitCommandLine(L"x y", list);
     EXPECT_EQ(list, (Args{L"first", L"x", L"y"}));
 }
+
+namespace {
+
+std::wstring joinedQuoted(const Args& args) {
+    std::wstring line;
+    for (const std::wstring& arg : args) {
+        if (!line.empty()) line += L' ';
+        line += quoteArgument(arg);
+    }
+    return line;
+}
+
+}  // namespace
+
+TEST(QuoteArgument, EveryKindOfCharacterComesBackExactlyFromTheSplitting) {
+    // Each list is one command line; the marker at the end shows that no earlier argument
+    // swallowed what follows it.
+    const Args cases[] = {
+        {L"plain", L"", L"marker"},
+        {L"two words", L"  leading and trailing  ", L"marker"},
+        {L"tab\there", L"\t", L"marker"},
+        {L"say \"hi\"", L"\"", L"\"\"", L"a\"b", L"\"starts", L"ends\"", L"marker"},
+        {L"\"a\"\"b\"", L"\"\"\"\"", L"marker"},
+        {L"C:\\dir\\", L"\\", L"a\\\"b", L"\\\\server\\share\\", L"trailing \\", L"marker"},
+        {L"-J-Dx=\"y z\"", L"@file", L"/install", L"marker"},
+        {L"gr\u00fc\u00dfe", L"\u65e5\u672c \u8a9e", L"\U0001F600\"", L"marker"},
+    };
+    for (const Args& args : cases) EXPECT_EQ(splitCommandLine(joinedQuoted(args)), args) << joinedQuoted(args);
+}
+
+TEST(QuoteArgument, RandomTextsOfTheTrickyCharactersRoundTrip) {
+    const wchar_t alphabet[] = {L'a', L' ', L'\t', L'"', L'\\', L'\u00e9', L'x'};
+    unsigned state = 12345;
+    auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return (state >> 16) & 0x7fff;
+    };
+    for (int round = 0; round < 2000; ++round) {
+        Args args;
+        size_t count = 1 + next() % 4;
+        for (size_t i = 0; i < count; ++i) {
+            std::wstring arg;
+            size_t length = next() % 7;
+            for (size_t k = 0; k < length; ++k) arg += alphabet[next() % (sizeof alphabet / sizeof alphabet[0])];
+            args.push_back(arg);
+        }
+        ASSERT_EQ(splitCommandLine(joinedQuoted(args)), args) << joinedQuoted(args);
+    }
+}
+
+TEST(QuoteArgument, PlainWordsStayAsTheyAre) {
+    EXPECT_EQ(quoteArgument(L"a\\b"), L"a\\b");
+    EXPECT_EQ(quoteArgument(L"x y"), L"\"x y\"");
+    EXPECT_EQ(quoteArgument(L""), L"\"\"");
+    EXPECT_EQ(quoteArgument(L"a\"b"), L"\"a\"\"b\"");
+}

@@ -229,6 +229,21 @@ TEST_F(JvmArgumentsTest, JArgumentsBecomeOptionsOnlyWhenEnabled) {
     EXPECT_EQ(classPathOption({L"-J-classpath/a tail.jar"}), "-Djava.class.path=tail.jar");
 }
 
+TEST_F(JvmArgumentsTest, InAServiceJArgumentsNeverBecomeOptions) {
+    // The service's child gets the service name and the start arguments; -agentpath there
+    // would load the starter's library into the service's JVM.
+    ArgumentList args{L"Svc", L"-J-agentpath:C:\\evil.dll", L"-J-Dx=y"};
+    setting(SettingId::AllowJArguments, "1");
+    state.serviceMode = true;
+    Strings options = assembled(args);
+    EXPECT_EQ(std::count(options.begin(), options.end(), "-agentpath:C:\\evil.dll"), 0);
+    EXPECT_EQ(std::count(options.begin(), options.end(), "-Dx=y"), 0);
+    EXPECT_TRUE(logContains(L"service: -J argument is no JVM option here: -J-Dx=y"));
+    EXPECT_FALSE(jArgumentsBecomeOptions(true, true));
+    EXPECT_FALSE(jArgumentsBecomeOptions(false, false));
+    EXPECT_TRUE(jArgumentsBecomeOptions(true, false));
+}
+
 TEST_F(JvmArgumentsTest, PrependArchivesAndDirectoryEntriesInOrder) {
     optionFiles.defaultFile = {"-classpath/p a.jar"};
     setting(SettingId::ReadVmOptionsFile, "1");

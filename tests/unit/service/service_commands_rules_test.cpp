@@ -178,3 +178,47 @@ TEST(SystemReason, MessageTextWithoutItsLineBreakThenTheNumber) {
     EXPECT_EQ(systemReasonLine(L"", 4242), L"Unknown error (4242)");
     EXPECT_EQ(systemReasonLine(L"\r\n", 4242), L"Unknown error (4242)");
 }
+
+namespace {
+
+// A file system that holds exactly `files`.
+auto filesOnly(std::vector<std::wstring> files) {
+    return [files](const std::wstring& path) {
+        for (const std::wstring& file : files)
+            if (file == path) return true;
+        return false;
+    };
+}
+
+}  // namespace
+
+TEST(ImagePathProgram, QuotedPathEndsAtItsClosingQuoteWhateverExists) {
+    auto none = filesOnly({});
+    EXPECT_EQ(imagePathProgram(L"\"C:\\Program Files\\app\\app.exe\"", none), L"C:\\Program Files\\app\\app.exe");
+    EXPECT_EQ(imagePathProgram(L"  \"C:\\a b\\x.exe\" -k \"arg\"", none), L"C:\\a b\\x.exe");
+    // An unclosed quote runs to the end.
+    EXPECT_EQ(imagePathProgram(L"\"C:\\a b\\x.exe", none), L"C:\\a b\\x.exe");
+}
+
+TEST(ImagePathProgram, UnquotedPathIsTheShortestPrefixAtABlankThatNamesAFile) {
+    // The classic unquoted path: C:\Program.exe, when it exists, is what the manager starts.
+    const std::wstring path = L"C:\\Program Files\\My App\\app.exe /service";
+    EXPECT_EQ(imagePathProgram(path, filesOnly({L"C:\\Program Files\\My App\\app.exe"})),
+              L"C:\\Program Files\\My App\\app.exe");
+    EXPECT_EQ(imagePathProgram(path, filesOnly({L"C:\\Program.exe", L"C:\\Program Files\\My App\\app.exe"})),
+              L"C:\\Program.exe");
+    // ".exe" is tried where the last part has no extension, not where it has one.
+    EXPECT_EQ(imagePathProgram(L"C:\\tools\\svc -run", filesOnly({L"C:\\tools\\svc.exe"})), L"C:\\tools\\svc.exe");
+    EXPECT_EQ(imagePathProgram(L"C:\\tools\\svc.bin\tx", filesOnly({L"C:\\tools\\svc.bin.exe"})),
+              L"C:\\tools\\svc.bin");
+    // The whole text is a candidate too; with nothing found, the first word.
+    EXPECT_EQ(imagePathProgram(L"C:\\a b\\c", filesOnly({L"C:\\a b\\c"})), L"C:\\a b\\c");
+    EXPECT_EQ(imagePathProgram(L"C:\\nowhere\\x.exe arg", filesOnly({})), L"C:\\nowhere\\x.exe");
+    EXPECT_EQ(imagePathProgram(L"", filesOnly({})), L"");
+}
+
+TEST(ImagePathProgram, SeparatorsNormalisedBeforeTheComparison) {
+    EXPECT_EQ(separatorsNormalised(L"\\??\\C:\\app\\\\x.exe"), L"C:\\app\\x.exe");
+    EXPECT_EQ(separatorsNormalised(L"C:/app//x.exe"), L"C:\\app\\x.exe");
+    EXPECT_EQ(separatorsNormalised(L"\\\\server\\share\\\\x.exe"), L"\\\\server\\share\\x.exe");
+}

@@ -1,18 +1,37 @@
 #include "service/service_main_rules.h"
 
+#include "core/command_line.h"
+#include "core/commands.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-TEST(ChildCommandLine, PiecesWithSpacesAreQuotedNothingElseIsEscaped) {
+TEST(ChildCommandLine, PiecesWithSpacesAreQuotedPlainOnesNot) {
     std::wstring line;
     ASSERT_TRUE(buildChildCommandLine({L"C:\\Program Files\\app\\app.exe"}, L"My App", {L"a", L"x y"}, 12000, line));
     EXPECT_EQ(line, L"\"C:\\Program Files\\app\\app.exe\" \"My App\" a \"x y\" __qwk_restart");
     ASSERT_TRUE(buildChildCommandLine({L"C:\\app\\app.exe", L"extra word"}, L"Svc", {}, 12000, line));
     EXPECT_EQ(line, L"C:\\app\\app.exe Svc \"extra word\" __qwk_restart");
-    ASSERT_TRUE(buildChildCommandLine({L"C:\\app.exe"}, L"unknown", {L"a\"b"}, 12000, line));
-    EXPECT_EQ(line, L"C:\\app.exe unknown a\"b __qwk_restart");
+}
+
+TEST(ChildCommandLine, TheChildSplitsBackEveryPieceAndTheMarkerStaysLast) {
+    // Quotes, tabs, empty pieces and backslashes in the name and the start arguments: the
+    // child's own splitting must give back exactly what the supervisor was handed, with the
+    // restart marker still the last word.
+    const std::vector<std::wstring> own = {L"C:\\Program Files\\app\\app.exe", L"own \"word\""};
+    const std::wstring name = L"Svc \"quoted\"";
+    const std::vector<std::wstring> start = {L"a\"b", L"", L"tab\there", L"\"", L"dir\\", L"-J-Dx=y", L"\u00e9 \u65e5"};
+    std::wstring line;
+    ASSERT_TRUE(buildChildCommandLine(own, name, start, 12000, line));
+    std::vector<std::wstring> expected = {own[0], name, own[1]};
+    expected.insert(expected.end(), start.begin(), start.end());
+    expected.push_back(kRestartMarker);
+    EXPECT_EQ(splitCommandLine(line), expected) << line;
+    // An empty program still takes the first word.
+    ASSERT_TRUE(buildChildCommandLine({}, L"Svc", {L"a\"b"}, 12000, line));
+    EXPECT_EQ(splitCommandLine(line), (std::vector<std::wstring>{L"", L"Svc", L"a\"b", kRestartMarker}));
 }
 
 TEST(ChildCommandLine, TooLongIsRefusedNotCut) {
