@@ -298,3 +298,54 @@ def test_windows_are_left_alone_unless_configured(wine, pack, tmp_path, display)
     start = lines.index("other pid " + peer["pid"])
     assert lines[start:] == ["other pid " + peer["pid"], "exiting"]
     assert state["iconic"] == "1"
+
+
+# --- a name created first by another account -----------------------------------------------
+#
+# Under Wine every process runs as the same user, so another account is played by a peer that
+# creates the name under a security descriptor naming another owner (Wine lets a process set
+# any owner), or one that denies every access. The decision itself is unit-tested over the
+# owners and codes Windows gives (single_instance_rules_test.cpp).
+
+FOREIGN_OWNER = "S-1-5-21-1-2-3-4242"
+OWN_SID_LINE = re.compile(r"semaphore name .*_(S-1-5-[0-9-]+), code")
+
+
+@pytest.mark.parametrize("security, code, owner", [
+    (f"O:{FOREIGN_OWNER}D:(A;;GA;;;WD)", "183", FOREIGN_OWNER),  # open to all, owned by another
+    ("D:", "5", "unknown"),                                       # closed to all
+], ids=["foreign-owner", "no-access"])
+def test_a_name_another_account_created_first_neither_stops_nor_names_this_instance(
+        wine, pack, tmp_path, jre, security, code, owner):
+    launcher = GuardedLauncher(wine, pack, tmp_path, jre, {10005: "1"})
+    shared = "Local\\" + sanitized(launcher.exe)
+    delete_pid(wine, launcher.exe)
+    peer = Peer(wine, "--semaphore", shared, "--security", security)
+    first = None
+    try:
+        assert peer.values["code"] == "0"
+        first = BlockedFirstInstance(launcher, jre)
+        lines = log_lines(first.log())
+        assert semaphore_lines(lines)[0][:2] == (shared, code)
+        assert (f"semaphore {shared} is held by another account (owner {owner}, code {code}), "
+                "not by an instance of this one") in lines
+        # The account's own name: the shared one followed by its SID, new, and this instance's.
+        own_name, own_code, _ = semaphore_lines(lines)[1]
+        sid = OWN_SID_LINE.search([line for line in lines if line.startswith("semaphore name " + shared + "_")][0])[1]
+        assert (own_name, own_code) == (f"{shared}_{sid}", "0")
+        assert stored_pid(wine, launcher.exe)
+
+        # A second start of this account finds its first instance under that name and exits.
+        second_code, second = launcher.run()
+        second_lines = log_lines(second)
+        assert second_code == 0
+        assert semaphore_lines(second_lines)[1][:2] == (own_name, "183")
+        assert "exiting" in second_lines
+        assert not any(line.startswith("LoadDLL") for line in second_lines)
+    finally:
+        if first:
+            first.end(wine)
+        peer.kill()
+        delete_pid(wine, launcher.exe)
+    # The first instance ran on to the JVM and handed it the name it holds.
+    assert f"-Dravel.semaphoreName={own_name}" in jre_options(jre)

@@ -1,9 +1,11 @@
 // instance_peer: plays the already running instance in the Wine tests of the launcher's
 // single-instance guard, and looks at its windows afterwards.
 //
-//   instance_peer.exe [--semaphore NAME] [--pid-value NAME] [--window TITLE] [--minimized]
-//                     [--hidden-window]
-//       Creates the named semaphore (count 1, maximum 1), writes this process's id as a
+//   instance_peer.exe [--semaphore NAME] [--security SDDL] [--pid-value NAME] [--window TITLE]
+//                     [--minimized] [--hidden-window]
+//       Creates the named semaphore (count 1, maximum 1) owned by this process's account, as
+//       the launcher creates it (with --security under that security descriptor instead,
+//       which may name another owner or deny every access), writes this process's id as a
 //       REG_DWORD into HKCU\SOFTWARE\brightmoor-labs\ravel\pids\ under the value NAME, and
 //       creates a visible top-level window (shown minimized with --minimized; with
 //       --hidden-window also a second, never shown window). Prints "code=", "pid=",
@@ -12,6 +14,8 @@
 //       Prints "found=", "window=", "iconic=", "visible=", "foreground=" for the top-level
 //       window with that title.
 #include <windows.h>
+
+#include <sddl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -71,8 +75,24 @@ void printHandle(const char* key, const void* handle) {
 
 }  // namespace
 
+// "O:<sid>D:(A;;GA;;;<sid>)" for the account of this process, or empty.
+std::string ownAccountSecurity() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::string();
+    char buffer[512];
+    DWORD needed = 0;
+    BOOL ok = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &needed);
+    CloseHandle(token);
+    char* sid = nullptr;
+    if (!ok || !ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) return std::string();
+    std::string security = std::string("O:") + sid + "D:(A;;GA;;;" + sid + ")";
+    LocalFree(sid);
+    return security;
+}
+
 int main(int argc, char** argv) {
     const char* semaphore = nullptr;
+    const char* security = nullptr;
     const char* pidValue = nullptr;
     const char* title = nullptr;
     bool minimized = false;
@@ -82,6 +102,8 @@ int main(int argc, char** argv) {
         if (arg == "--query" && i + 1 < argc) return query(argv[i + 1]);
         if (arg == "--semaphore" && i + 1 < argc)
             semaphore = argv[++i];
+        else if (arg == "--security" && i + 1 < argc)
+            security = argv[++i];
         else if (arg == "--pid-value" && i + 1 < argc)
             pidValue = argv[++i];
         else if (arg == "--window" && i + 1 < argc)
@@ -95,9 +117,16 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    std::string ownSecurity = ownAccountSecurity();
+    if (security == nullptr && !ownSecurity.empty()) security = ownSecurity.c_str();
     if (semaphore != nullptr) {
+        SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
+        if (security != nullptr &&
+            !ConvertStringSecurityDescriptorToSecurityDescriptorA(security, SDDL_REVISION_1,
+                                                                  &attributes.lpSecurityDescriptor, nullptr))
+            return 6;
         SetLastError(ERROR_SUCCESS);
-        HANDLE handle = CreateSemaphoreA(nullptr, 1, 1, semaphore);
+        HANDLE handle = CreateSemaphoreA(security != nullptr ? &attributes : nullptr, 1, 1, semaphore);
         printf("code=%lu\n", GetLastError());
         if (handle == nullptr) return 3;
     }

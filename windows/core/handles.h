@@ -64,10 +64,12 @@ struct FileKind;
 struct PipeKind;
 struct ProcessKind;
 struct ThreadKind;
+struct TokenKind;
 using FileHandle = UniqueHandle<KernelHandleTraits<FileKind>>;
 using PipeHandle = UniqueHandle<KernelHandleTraits<PipeKind>>;
 using ProcessHandle = UniqueHandle<KernelHandleTraits<ProcessKind>>;
 using ThreadHandle = UniqueHandle<KernelHandleTraits<ThreadKind>>;
+using TokenHandle = UniqueHandle<KernelHandleTraits<TokenKind>>;
 
 struct FindHandleTraits {
     using Type = HANDLE;

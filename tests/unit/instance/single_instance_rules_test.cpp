@@ -124,3 +124,48 @@ TEST(InstancePid, AMissingIdIsGivenUpAfterFiftyRetries) {
     EXPECT_EQ(reads, 51);
     EXPECT_EQ(total, 5000u);
 }
+
+TEST(SingleName, OnlyAnInstanceOfThisOrATrustedAccountKeepsThisOneFromRunning) {
+    const std::string self = "S-1-5-21-1-2-3-1001";
+    EXPECT_EQ(classifyNameOwner(self, self), NameOwner::ThisAccount);
+    EXPECT_EQ(classifyNameOwner("S-1-5-18", self), NameOwner::Trusted);
+    EXPECT_EQ(classifyNameOwner("S-1-5-32-544", self), NameOwner::Trusted);
+    EXPECT_EQ(classifyNameOwner("S-1-5-21-1-2-3-1002", self), NameOwner::OtherAccount);
+    // An owner that could not be read proves nothing.
+    EXPECT_EQ(classifyNameOwner("", self), NameOwner::OtherAccount);
+    EXPECT_EQ(classifyNameOwner("", ""), NameOwner::OtherAccount);
+
+    EXPECT_EQ(judgeSingleName(0, NameOwner::OtherAccount), NameVerdict::FirstInstance);
+    EXPECT_EQ(judgeSingleName(kNameAlreadyExists, NameOwner::ThisAccount), NameVerdict::AnotherInstanceRuns);
+    EXPECT_EQ(judgeSingleName(kNameAlreadyExists, NameOwner::Trusted), NameVerdict::AnotherInstanceRuns);
+    // Created first by another account, open to everyone: no instance of ours.
+    EXPECT_EQ(judgeSingleName(kNameAlreadyExists, NameOwner::OtherAccount), NameVerdict::HeldByAnotherAccount);
+    // Created first by another account and closed to us: no instance of ours either.
+    EXPECT_EQ(judgeSingleName(kNameAccessDenied, NameOwner::ThisAccount), NameVerdict::HeldByAnotherAccount);
+    // Another failure (a name the system refuses) runs as the first instance, as it always has.
+    EXPECT_EQ(judgeSingleName(123, NameOwner::OtherAccount), NameVerdict::FirstInstance);
+}
+
+TEST(SingleName, TheAccountsOwnNameAddsItsSidAndIsRefusedRatherThanCut) {
+    EXPECT_EQ(accountSemaphoreName("Global\\c:_app_x.exe", "S-1-5-18", 6000), "Global\\c:_app_x.exe_S-1-5-18");
+    EXPECT_EQ(accountSemaphoreName("Local\\x", "", 6000), "");
+    // "Local\x_S-1-5-18" is 16 characters: it fits 17 bytes, not 16.
+    EXPECT_EQ(accountSemaphoreName("Local\\x", "S-1-5-18", 17), "Local\\x_S-1-5-18");
+    EXPECT_EQ(accountSemaphoreName("Local\\x", "S-1-5-18", 16), "");
+}
+
+TEST(SideBySide, ANameAnotherAccountClosedToUsIsSkippedLikeATakenOne) {
+    std::vector<std::string> created;
+    NumberedSemaphore result = createNumberedSemaphore(
+        false, "c:\\app\\x.exe", 6000,
+        [&](const std::string& name) {
+            created.push_back(name);
+            // Counter 0 is closed to this account: the creation gives no handle.
+            if (created.size() == 1) return SemaphoreCreation{nullptr, kNameAccessDenied};
+            return SemaphoreCreation{reinterpret_cast<void*>(created.size()), 0};
+        },
+        [](void*) {});
+    EXPECT_EQ(result.name, "Local\\c:_app_x.exe1");
+    EXPECT_EQ(result.creation.error, 0u);
+    EXPECT_EQ(created.size(), 2u);
+}
