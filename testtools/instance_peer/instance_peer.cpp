@@ -121,9 +121,8 @@ int main(int argc, char** argv) {
     if (security == nullptr && !ownSecurity.empty()) security = ownSecurity.c_str();
     if (semaphore != nullptr) {
         SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
-        if (security != nullptr &&
-            !ConvertStringSecurityDescriptorToSecurityDescriptorA(security, SDDL_REVISION_1,
-                                                                  &attributes.lpSecurityDescriptor, nullptr))
+        if (security != nullptr && !ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                                       security, SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr))
             return 6;
         SetLastError(ERROR_SUCCESS);
         HANDLE handle = CreateSemaphoreA(security != nullptr ? &attributes : nullptr, 1, 1, semaphore);

@@ -50,8 +50,7 @@ ArgumentList splitCommandLine(std::wstring_view text) {
 }
 
 std::wstring quoteArgument(std::wstring_view argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring_view::npos)
-        return std::wstring(argument);
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring_view::npos) return std::wstring(argument);
     // Inside a group a quote closes it and the next quote, right after, re-opens it with a
     // literal quote: so a doubled quote within the group is one quote of the argument.
     std::wstring quoted = L"\"";

@@ -120,8 +120,8 @@ const std::string& ownAccountSid() {
         GetTokenInformation(token.get(), TokenUser, nullptr, 0, &needed);
         if (needed == 0) return std::string();
         std::vector<DWORD> buffer(needed / sizeof(DWORD) + 1);
-        if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof(DWORD)),
-                                 &needed))
+        if (!GetTokenInformation(token.get(), TokenUser, buffer.data(),
+                                 static_cast<DWORD>(buffer.size() * sizeof(DWORD)), &needed))
             return std::string();
         return sidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
     }();

@@ -161,7 +161,6 @@ constexpr uint32_t kEventTypesSupported = 0x1 | 0x2 | 0x4;
 // first space or tab. Environment references must have been expanded already.
 std::wstring imagePathProgram(std::wstring_view imagePath, const std::function<bool(const std::wstring&)>& isFile);
 
-
 // A path's form before the system makes it full and long: the "\??\" prefix of the object
 // manager, which an image path may carry, is dropped, forward slashes become backslashes and
 // runs of backslashes one, except the two that begin a UNC path.

@@ -445,8 +445,8 @@ Ownership serviceOwnership() {
     result.program = comparablePath(imagePathProgram(environmentExpanded(imagePath), isFile));
     std::wstring own = comparablePath(getLauncherPathWide());
     bool same = CompareStringOrdinal(result.program.c_str(), -1, own.c_str(), -1, TRUE) == CSTR_EQUAL;
-    logLine(L"service %s has the image path %s, program %s: %s", serviceName, imagePath.c_str(),
-            result.program.c_str(), same ? L"this launcher" : L"another program");
+    logLine(L"service %s has the image path %s, program %s: %s", serviceName, imagePath.c_str(), result.program.c_str(),
+            same ? L"this launcher" : L"another program");
     result.owner = same ? ServiceOwner::Own : ServiceOwner::Foreign;
     return result;
 }
@@ -468,9 +468,9 @@ bool ownServiceOrAbsent(const wchar_t* outcomeLine, bool verbose) {
         }
         return false;
     case ServiceOwner::Unknown:
-        logLine(L"could not read the configuration of service %s (%d)", serviceName,
-                static_cast<int>(ownership.error));
-        if (verbose) printFailure(ownership.managerFailed ? L"Could not open SCManager.\n" : outcomeLine, ownership.error);
+        logLine(L"could not read the configuration of service %s (%d)", serviceName, static_cast<int>(ownership.error));
+        if (verbose)
+            printFailure(ownership.managerFailed ? L"Could not open SCManager.\n" : outcomeLine, ownership.error);
         return false;
     }
     return false;
