@@ -100,7 +100,8 @@ constexpr KeyRow kKeyRows[] = {
     {idNumber(SettingId::JvmOptions), "jvm", "options", T, 0, NoCheck,
      "JVM options, one command line (variables expanded)"},
     {idNumber(SettingId::AllowJArguments), "jvm", "allow_j_arguments", B, 0, NoCheck,
-     "Command-line arguments beginning with -J become JVM options (without the -J)"},
+     "Command-line arguments beginning with -J become JVM options (without the -J); never in a service, "
+     "whose start arguments reach main as they are"},
     {idNumber(SettingId::ReadVmOptionsFile), "jvm", "read_vmoptions_file", B, 0, NoCheck,
      "The VM options file next to the launcher is read"},
     {idNumber(SettingId::VersionOptionsCount), "jvm", "version_options", ValueType::VersionOptions, 0, NoCheck,
