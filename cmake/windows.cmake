@@ -112,7 +112,8 @@ target_link_libraries(shipcheck PRIVATE version shell32 user32 gdi32)
 file(GLOB BORDERTEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/testtools/bordertest/*.cpp
   ${CMAKE_SOURCE_DIR}/windows/nativeborder/*.cpp)
 add_executable(bordertest ${BORDERTEST_SOURCES} ${CMAKE_SOURCE_DIR}/windows/core/text_format.cpp
-  ${CMAKE_SOURCE_DIR}/windows/core/registry_win.cpp ${CMAKE_SOURCE_DIR}/windows/core/registry_rules.cpp)
+  ${CMAKE_SOURCE_DIR}/windows/core/registry_win.cpp ${CMAKE_SOURCE_DIR}/windows/core/registry_rules.cpp
+  ${CMAKE_SOURCE_DIR}/windows/core/code_page_win.cpp)
 target_include_directories(bordertest PRIVATE ${CMAKE_SOURCE_DIR}/windows ${CMAKE_SOURCE_DIR}/windows/jni ${JDK_INCLUDE_DIR})
 target_compile_definitions(bordertest PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 target_compile_options(bordertest PRIVATE -municode -Wall -Wextra)

@@ -136,6 +136,17 @@ std::wstring chooseTranscript(const Request& request) {
     return path;
 }
 
+// The host's current directory as the VM finds it (a VM resolves relative paths and
+// "user.dir" against it); empty when the system cannot tell it.
+std::wstring currentDirectory() {
+    DWORD needed = GetCurrentDirectoryW(0, nullptr);
+    if (needed == 0) return std::wstring();
+    std::wstring directory(needed, L'\0');
+    DWORD length = GetCurrentDirectoryW(needed, directory.data());
+    directory.resize(length < needed ? length : 0);
+    return directory;
+}
+
 void addInitArgs(Record& record, const JavaVMInitArgs& initArgs, const Request& request) {
     record.addHex("version", static_cast<unsigned long>(initArgs.version));
     record.addNumber("nOptions", initArgs.nOptions);
@@ -299,6 +310,7 @@ jint createJavaVm(JavaVM** vm, void** env, void* args) {
     if (env != nullptr) *env = nullptr;
     Record record("jvm-create");
     record.add("module", loadedModulePath);
+    record.add("cwd", currentDirectory());
     if (vm == nullptr || env == nullptr || args == nullptr) {
         record.add("missingArgument", "1");
         return failCreation(record, JNI_EINVAL, std::string());

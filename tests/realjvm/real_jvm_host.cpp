@@ -25,6 +25,7 @@
 #include "JavaVMLauncher/java_vm_launcher_rules.h"
 #include "config/config_store.h"
 #include "core/command_line.h"
+#include "core/text_format.h"
 #include "core/utf8.h"
 #include "launch/jvm_arguments_rules.h"
 #include "paths/path_helpers_rules.h"
@@ -52,28 +53,6 @@ struct HostDescription {
     std::string helper;  // "", "ok" or "fails"
     bool destroyAfterMain = true;
 };
-
-// UTF-8 to UTF-16 units, one unit per wchar_t (surrogate pairs for characters beyond the
-// basic plane), which is the form the launcher's wide strings have on Windows.
-std::wstring utf16FromUtf8(const std::string& text) {
-    std::wstring units;
-    for (size_t i = 0; i < text.size();) {
-        unsigned char lead = static_cast<unsigned char>(text[i]);
-        int extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
-        unsigned long code = extra == 0 ? lead : lead & (0x3F >> extra);
-        for (int k = 1; k <= extra && i + k < text.size(); ++k)
-            code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        i += extra + 1;
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            units.push_back(static_cast<wchar_t>(0xD800 + (code >> 10)));
-            units.push_back(static_cast<wchar_t>(0xDC00 + (code & 0x3FF)));
-        } else {
-            units.push_back(static_cast<wchar_t>(code));
-        }
-    }
-    return units;
-}
 
 std::string utf8FromUtf16(const std::wstring& units) {
     std::string text;
@@ -143,6 +122,8 @@ public:
     }
     bool expand(wchar_t*, size_t, bool) override { return true; }
     std::string toOptionText(const std::wstring& text) override { return utf8FromUtf16(text); }
+    // A file that is not UTF-8 is taken as Latin-1, the one 8-bit code page every byte fits.
+    std::wstring widenAnsiLine(const std::string& line) override { return widenBytes(line.c_str()); }
     std::wstring launcherDirectory() override { return std::wstring(); }
     FILE* openDefaultFile() override { return nullptr; }
     void expandArgumentFiles(OptionList&) override {}

@@ -9,7 +9,7 @@ from pathlib import Path
 import pytest
 
 from conftest import NO_JAVA_HOMES, LoggedLauncher, log_lines, winpath
-from runtimes import make_jdk, make_jre, runtime_registry  # noqa: F401
+from runtimes import INSTALLATIONS, JAVASOFT, make_jdk, make_jre, runtime_registry  # noqa: F401
 from test_jvm_search import exe_of, load_attempts
 
 APP_ID = "com.example.lookup"
@@ -184,6 +184,43 @@ def test_equal_vendor_and_located_versions_choose_the_located_runtime(wine, pack
     assert f"found sun {exe_of(vendor)} 17.0.2" in lines
     assert f"found located {exe_of(located)} 17.0.2" in lines
     assert load_attempts(lines)[0] == exe_of(located)
+
+
+# ---------------------------------------------------------------------------------------
+# String values with environment references (REG_EXPAND_SZ)
+
+REG_EXPAND_SZ = 2
+
+
+def expandable(text: str) -> bytes:
+    return text.encode("utf-16-le") + b"\0\0"
+
+
+def test_vendor_keys_and_installations_expand_environment_references(wine, pack, tmp_path, runtime_registry):
+    jdk = make_jdk(tmp_path / "jdks" / "jdk11", "11.0.2")
+    runtime_registry.javasoft("JDK", "11")
+    runtime_registry.exact_values.append(
+        ("HKLM", 0, JAVASOFT + "\\JDK\\11", "JavaHome", REG_EXPAND_SZ, expandable("%RAVEL_TEST_JDKS%\\jdk11")))
+    runtime_registry.apply()
+    env = {"RAVEL_TEST_JDKS": winpath(tmp_path / "jdks")}
+    lines = Launcher(wine, pack, tmp_path, {128: "Y"}).run(env=env)
+    assert f"found sun {exe_of(jdk)} 11.0.2" in lines
+    assert load_attempts(lines)[0] == exe_of(jdk)
+
+    # Without the variable the reference stays as written, and names no runtime.
+    runtime_registry.clear()
+    fitting = make_jre(tmp_path / "Apps" / "App2" / "jre", "17.0.2")
+    runtime_registry.exact_values.append(
+        ("HKCU", 0, INSTALLATIONS, APP_ID, REG_EXPAND_SZ, expandable("%RAVEL_TEST_APPS%\\App1;%RAVEL_TEST_APPS%\\App2")))
+    runtime_registry.apply()
+    launcher = Launcher(wine, pack, tmp_path / "second", {160: APP_ID})
+    lines = launcher.run(env={"RAVEL_TEST_APPS": winpath(tmp_path / "Apps")})
+    apps = winpath(tmp_path / "Apps")
+    assert f"found installations: {apps}\\App1;{apps}\\App2" in lines
+    assert f"found JRE from previous installation (user) {exe_of(fitting)}" in lines
+    lines = launcher.run(env={"RAVEL_TEST_APPS": None})
+    assert "found installations: %RAVEL_TEST_APPS%\\App1;%RAVEL_TEST_APPS%\\App2" in lines
+    assert exe_of(fitting) not in checked(lines)
 
 
 # ---------------------------------------------------------------------------------------

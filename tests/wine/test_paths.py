@@ -151,3 +151,43 @@ def test_log_leaves_the_long_temp_path_setting_in_force(wine, pack, tmp_path):
     # The log went to the same folder, and the choice made after the configuration logged
     # its switch to the long form.
     assert f"using long path {winpath(temp)}\\" in read_log(temp)
+
+
+# A folder name whose 8-bit form holds a byte of 0x80 or above that is not the character of
+# the same value: the euro sign is 0x80 in code page 1252, Wine's ANSI code page here.
+def test_eight_bit_paths_keep_their_characters_when_widened(wine, pack, tmp_path):
+    app = tmp_path / "Kasse€"
+    temp = tmp_path / "temp€"
+    temp.mkdir()
+    jre = make_jre(app / "jre", "17.0.2", release={"STANDIN_TRANSCRIPT": "standin.log"})
+    (app / "work").mkdir()
+    (app / "payload.txt").write_text("x")
+    description = (BASIC + "setting 122 = com.example.App\nsetting 128 = Bjre\n"
+                   "setting 146 = %RAVEL_EXEDIR%work\n"
+                   "setting 123 = -Dexedir=%RAVEL_EXEDIR% -Dtemp=${launcher:sys.tempDir}\n"
+                   'setting 124 = "${RAVEL_TEMPDIR}" "${launcher:sys.jvmHome}"\n'
+                   "file payload.txt = payload.txt\n")
+    exe = pack(description, directory=app)
+    result = wine.run(exe, ["/run-redirect"], env={**logged_env(temp), **NO_JAVA_HOMES, "QUILLWORK_LOG": None})
+    log = read_log(temp)
+    assert result.returncode == 0, (result, log)
+    [create] = jre.records("jvm-create")
+    options = create.options()
+
+    def option(prefix):
+        [found] = [o[len(prefix):] for o in options if o.startswith(prefix)]
+        return found
+
+    # The 8-bit forms hold the folder's characters (nothing was replaced by "?" or a short form).
+    assert option("-Dexedir=") == winpath(app) + "\\"
+    assert option("-Dtemp=") == winpath(temp) + "\\"
+    extraction = option("-Dravel.tempDir=")
+    assert extraction.startswith(winpath(temp) + "\\")
+    # The working directory made from the 8-bit launcher directory exists: the JVM runs in it.
+    assert workdir_lines(log) == [winpath(app) + "\\work"]
+    assert create["cwd"] == winpath(app) + "\\work"
+    # The application's arguments name the extraction directory and the runtime home exactly
+    # as the JVM options do.
+    [main] = [r for r in jre.records("call") if r.get("method") == "main"]
+    arguments = [main[f"arg0[{i}]"] for i in range(int(main["arg0.length"]))]
+    assert arguments[6:8] == [extraction, (winpath(app / "jre" / "bin") + "\\..").lower()]

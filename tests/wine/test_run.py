@@ -482,6 +482,15 @@ def test_splash_settings_are_handed_over_before_main(app):
     assert run.records.index(call) < run.records.index(run.static_calls("main")[0])
 
 
+def test_splash_texts_outside_ascii_reach_java_intact(app):
+    # The settings hold the texts in the ANSI code page; NewStringUTF reads modified UTF-8.
+    a = app(settings={108: "1", 10111: "Chargement élève", 10114: "Größe © 2024", 10118: "plain"})
+    run = a.run()
+    run.assert_clean()  # among others: no NewStringUTF with invalid modified UTF-8
+    [call] = run.static_calls("initAwtSplashConfig")
+    assert [call[f"arg{i}"] for i in (2, 5, 8, 11)] == ["Chargement élève", "Größe © 2024", "plain", ""]
+
+
 def test_quillwork_runtime_archive_launcher_class_and_missing_helper(app):
     a = app(settings={2001: "i", 10003: "root"})
     run = a.run()

@@ -196,3 +196,16 @@ def test_argument_files_are_expanded_through_the_runtimes_jli(wine, pack, tmp_pa
     assert expanded["count"] == "4"
     # The array is released before the record that held it.
     assert [r["what"] for r in jre.records("jli-free")] == ["elements", "list"]
+
+
+@pytest.mark.parametrize("content, encoding", [
+    ("\ufeff# erste Zeile: élève\r\n-Dname=élève\r\n-Dprice=5€\r\n".encode("utf-8"), "UTF-8 with byte-order mark"),
+    ("# erste Zeile: élève\n-Dname=élève\n-Dprice=5€\n".encode("utf-8"), "UTF-8"),
+    ("# erste Zeile: élève\r\n-Dname=élève\r\n-Dprice=5€\r\n".encode("cp1252"), "ANSI code page"),
+], ids=["utf8-bom", "utf8", "cp1252"])
+def test_a_file_in_utf8_with_or_without_mark_or_in_the_ansi_code_page_gives_the_written_options(
+        launcher, content, encoding):
+    (launcher.app / "app.vmoptions").write_bytes(content)
+    options, lines = launcher.run()
+    assert launcher.own_options(options) == ["-Dname=élève", "-Dprice=5€"]
+    assert f"vmoptions encoding: {encoding}" in lines

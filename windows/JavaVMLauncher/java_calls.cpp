@@ -4,6 +4,7 @@
 #include "core/capacities.h"
 #include "core/java_exception.h"
 #include "core/log.h"
+#include "core/utf8.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -152,7 +153,7 @@ bool callInitFromLauncher(JNIEnv* env, bool flag) {
     return called;
 }
 
-void configureSplash(JNIEnv* env) {
+void configureSplash(JNIEnv* env, const WidenSetting& widen) {
     jclass launcher = env->FindClass("com/ravel/runtime/WinLauncher");
     if (launcher == nullptr) {
         logError(L"could not find main class for splash properties");
@@ -174,7 +175,7 @@ void configureSplash(JNIEnv* env) {
     for (int i = 0; i < 4; ++i) {
         char text[kSplashTextCapacity];
         getSetting(textIds[i], text, sizeof text);
-        texts[i] = env->NewStringUTF(text);
+        texts[i] = env->NewStringUTF(modifiedUtf8(widen(text)).c_str());
     }
     env->CallStaticVoidMethod(
         launcher, init, JNI_TRUE, static_cast<jboolean>(getSettingInt(SettingId::SplashFlag) != 0), texts[0],

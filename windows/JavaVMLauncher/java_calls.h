@@ -36,6 +36,11 @@ void setModuleNameProperty(JNIEnv* env, const std::wstring& launcherPath);
 // or the method is missing.
 bool callInitFromLauncher(JNIEnv* env, bool flag);
 
+// An 8-bit setting as the UTF-16 text it stands for; the launcher reads it through the ANSI
+// code page.
+using WidenSetting = std::function<std::wstring(const std::string& bytes)>;
+
 // Hands the splash text settings (108 and 163, 10109 to 10122) to the ravel launcher class;
-// a missing class or method is logged and skipped.
-void configureSplash(JNIEnv* env);
+// a missing class or method is logged and skipped. The texts are widened with `widen` and
+// handed over in modified UTF-8, the only form NewStringUTF reads.
+void configureSplash(JNIEnv* env, const WidenSetting& widen);

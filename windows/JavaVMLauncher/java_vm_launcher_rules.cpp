@@ -4,6 +4,7 @@
 #include "config/config_store.h"
 #include "core/capacities.h"
 #include "core/log.h"
+#include "core/text_format.h"
 #include "core/text_helpers.h"
 
 #include <utility>
@@ -69,7 +70,9 @@ JvmRunOutcome runJvm(CreateJavaVMFunction create, JavaVMInitArgs& vmArgs, const 
     if (steps.created) steps.created(vm);
     logLine(L"JVM created");
 
-    if (getSettingInt(SettingId::SplashEnabled) != 0) configureSplash(env);
+    if (getSettingInt(SettingId::SplashEnabled) != 0)
+        configureSplash(env, steps.widenSetting ? steps.widenSetting
+                                                : [](const std::string& bytes) { return widenBytes(bytes.c_str()); });
     if (steps.loadHelperLibrary) steps.loadHelperLibrary(env);
     setModuleNameProperty(env, steps.launcherPath);
     JvmRunOutcome outcome = invokeMain(env, steps);

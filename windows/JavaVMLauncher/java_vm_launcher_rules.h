@@ -48,6 +48,9 @@ struct JvmRunSteps {
     std::function<void(JNIEnv* env)> loadHelperLibrary;
     // The complete argument list of main; asked only once the class and main were found.
     std::function<std::vector<std::wstring>()> mainArguments;
+    // 8-bit settings handed to Java as strings (the splash texts) widened; without one each
+    // byte is the character of the same value (Latin-1, as the packer writes settings).
+    std::function<std::wstring(const std::string& bytes)> widenSetting;
 };
 
 enum class JvmRunOutcome {

@@ -4,6 +4,7 @@
 #include "config/config_store.h"
 #include "config/extraction.h"
 #include "core/capacities.h"
+#include "core/code_page.h"
 #include "core/fatal.h"
 #include "core/launcher_state.h"
 #include "core/log.h"
@@ -89,6 +90,7 @@ bool createJvmAndRun(LaunchRequest& request) {
     steps.loadHelperLibrary = [](JNIEnv* env) { loadHelperLibrary(env); };
     const ArgumentList& args = request.args;
     steps.mainArguments = [&args]() { return mainArguments(args); };
+    steps.widenSetting = [](const std::string& bytes) { return widenFromCodePage(bytes, CP_ACP); };
     addExitHook(request.jvm);
     switch (runJvm(createJavaVM, request.jvm.vmArgs, steps)) {
     case JvmRunOutcome::LauncherClassMissing:

@@ -5,6 +5,7 @@
 
 #include "core/platform.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,3 +13,8 @@
 // and when the system refuses the conversion (with MB_ERR_INVALID_CHARS: bytes that are not
 // valid in the code page), so a caller with non-empty input can tell the refusal.
 std::wstring widenFromCodePage(std::string_view bytes, UINT codePage, DWORD flags = 0);
+
+// `wide` in the 8-bit code page `codePage` (an ANSI or OEM code page, not UTF-8), without
+// best-fit substitutes. None when a character has no form in that code page or the system
+// refuses the conversion; the empty text for empty input.
+std::optional<std::string> narrowToCodePageExactly(std::wstring_view wide, UINT codePage);

@@ -13,3 +13,19 @@ std::wstring widenFromCodePage(std::string_view bytes, UINT codePage, DWORD flag
     wide.resize(static_cast<size_t>(written));
     return wide;
 }
+
+std::optional<std::string> narrowToCodePageExactly(std::wstring_view wide, UINT codePage) {
+    if (wide.empty()) return std::string();
+    if (wide.size() > static_cast<size_t>(INT_MAX)) return std::nullopt;
+    int length = static_cast<int>(wide.size());
+    BOOL usedDefault = FALSE;
+    int needed = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0, nullptr,
+                                     &usedDefault);
+    if (needed <= 0 || usedDefault) return std::nullopt;
+    std::string narrow(static_cast<size_t>(needed), '\0');
+    int written = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, narrow.data(), needed,
+                                      nullptr, &usedDefault);
+    if (written <= 0 || usedDefault) return std::nullopt;
+    narrow.resize(static_cast<size_t>(written));
+    return narrow;
+}

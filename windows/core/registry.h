@@ -50,9 +50,13 @@ struct RegistryData {
 };
 std::optional<RegistryData> readRegistryData(HKEY key, const char* name, void* out, DWORD capacity);
 
-// String value `name` of an open key into `out` (`capacity` bytes, always terminated). False
-// when the value is absent, not a plain string, or longer than capacity - 1 bytes: a text
-// that does not fit is refused, never cut, since the launcher's texts name paths and versions.
+// String value `name` of an open key into `out` (`capacity` bytes, always terminated), in the
+// ANSI code page. A REG_EXPAND_SZ value counts as a string and comes back with its %NAME%
+// references expanded (ExpandEnvironmentStringsW; a reference to an unset variable stays as
+// written). False when the value is absent, not a string, cannot be expanded, holds after
+// expansion a character the ANSI code page lacks, or is longer than capacity - 1 bytes: a
+// text that does not fit is refused, never cut, since the launcher's texts name paths and
+// versions.
 bool readRegistryText(HKEY key, const char* name, char* out, size_t capacity);
 
 // The same for a key opened for reading just for this one value.

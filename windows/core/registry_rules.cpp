@@ -14,12 +14,14 @@ constexpr uint32_t kLargestTextQuery = UINT_MAX / 2;
 }  // namespace
 
 std::optional<std::string> registryText(uint32_t type, const char* data, size_t size) {
-    if (type != kRegistryTypeString) return std::nullopt;
+    if (type != kRegistryTypeString && type != kRegistryTypeExpandString) return std::nullopt;
     if (size == 0 || data == nullptr) return std::string();
     const void* nul = memchr(data, 0, size);
     size_t length = nul == nullptr ? size : static_cast<size_t>(static_cast<const char*>(nul) - data);
     return std::string(data, length);
 }
+
+bool registryTextIsExpandable(uint32_t type) { return type == kRegistryTypeExpandString; }
 
 uint32_t registryTextQuerySize(size_t capacity) {
     if (capacity == 0) return 0;

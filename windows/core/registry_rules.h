@@ -9,14 +9,21 @@
 #include <optional>
 #include <string>
 
-// The registry's value types, as the registry reports them (REG_SZ, REG_BINARY, REG_DWORD).
+// The registry's value types, as the registry reports them (REG_SZ, REG_EXPAND_SZ,
+// REG_BINARY, REG_DWORD).
 constexpr uint32_t kRegistryTypeString = 1;
+constexpr uint32_t kRegistryTypeExpandString = 2;
 constexpr uint32_t kRegistryTypeBinary = 3;
 constexpr uint32_t kRegistryTypeDword = 4;
 
 // The text of a string value whose first `size` bytes were returned: up to the first NUL or
-// to `size` when none is stored. Any type other than a plain string is no text.
+// to `size` when none is stored. A plain string and a string with environment references
+// (REG_EXPAND_SZ, still unexpanded here) are texts; any other type is none.
 std::optional<std::string> registryText(uint32_t type, const char* data, size_t size);
+
+// Whether the text of a value of `type` holds %NAME% references that readers expand, as
+// Windows' own readers of such values do.
+bool registryTextIsExpandable(uint32_t type);
 
 // The byte count offered to the registry for a text read into `capacity` bytes: one byte
 // stays free, so the terminator always fits after whatever the query returns, and a value

@@ -1,6 +1,7 @@
 #include "core/registry.h"
 
 #include "core/capacities.h"
+#include "core/code_page.h"
 
 #include <cstring>
 
@@ -20,6 +21,24 @@ LONG queryValue(HKEY key, const char* name, DWORD* type, void* out, DWORD* size)
 }
 LONG queryValue(HKEY key, const wchar_t* name, DWORD* type, void* out, DWORD* size) {
     return RegQueryValueExW(key, name, nullptr, type, static_cast<BYTE*>(out), size);
+}
+
+// `text` (ANSI code page) with its %NAME% references expanded in UTF-16 and brought back into
+// the ANSI code page, as RegQueryValueExA hands out every string. None when the system cannot
+// expand it or the result holds a character the code page lacks: a path with "?" in place of
+// a character would name some other folder.
+std::optional<std::string> expandedRegistryText(const std::string& text) {
+    if (text.empty()) return text;
+    std::wstring wide = widenFromCodePage(text, CP_ACP);
+    if (wide.empty()) return std::nullopt;
+    DWORD needed = ExpandEnvironmentStringsW(wide.c_str(), nullptr, 0);
+    if (needed == 0) return std::nullopt;
+    std::wstring expanded(needed, L'\0');
+    DWORD written = ExpandEnvironmentStringsW(wide.c_str(), expanded.data(), needed);
+    // The count includes the terminator; a variable that grew in between makes it larger.
+    if (written == 0 || written > needed) return std::nullopt;
+    expanded.resize(written - 1);
+    return narrowToCodePageExactly(expanded, CP_ACP);
 }
 
 REGSAM withView(REGSAM access, RegistryView view) { return access | static_cast<REGSAM>(view); }
@@ -103,7 +122,8 @@ bool readRegistryText(HKEY key, const char* name, char* out, size_t capacity) {
         return false;
     }
     std::optional<std::string> text = registryText(data->type, out, data->size < capacity ? data->size : capacity - 1);
-    if (!text) {
+    if (text && registryTextIsExpandable(data->type)) text = expandedRegistryText(*text);
+    if (!text || text->size() >= capacity) {
         out[0] = 0;
         return false;
     }

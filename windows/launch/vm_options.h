@@ -18,6 +18,8 @@ public:
     std::string fileIdentity(FILE* file, const wchar_t* path) override;
     bool expand(wchar_t* text, size_t capacity, bool narrowForms) override;
     std::string toOptionText(const std::wstring& text) override;
+    // Through the file-system code page, the one the options go back into.
+    std::wstring widenAnsiLine(const std::string& line) override;
     std::wstring launcherDirectory() override;
     // The first that exists of app.vmoptions and app.exe.vmoptions beside the launcher's
     // long path, then beside its module path.

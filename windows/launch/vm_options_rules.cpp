@@ -55,6 +55,18 @@ std::string trimOptionLine(const std::string& line) {
 
 bool isIgnoredOptionLine(const std::string& trimmed) { return trimmed.empty() || trimmed[0] == '#'; }
 
+void OptionFileEncodingJudge::feed(std::string_view bytes) {
+    if (start_.size() < kUtf8MarkBytes.size())
+        start_.append(bytes.substr(0, kUtf8MarkBytes.size() - start_.size()));
+    utf8_.feed(bytes);
+}
+
+OptionFileEncoding OptionFileEncodingJudge::encoding() const {
+    if (start_ == kUtf8MarkBytes) return OptionFileEncoding::Utf8WithByteOrderMark;
+    if (utf8_.valid() && utf8_.sawNonAscii()) return OptionFileEncoding::Utf8;
+    return OptionFileEncoding::Ansi;
+}
+
 namespace {
 
 template <typename Char>
@@ -137,18 +149,53 @@ void OptionFileReader::readFile(const wchar_t* fileName, FILE* file, OptionList&
         return;
     }
     beingRead_.push_back(identity);
+    const OptionFileEncoding encoding = judgeEncoding(file);
     std::vector<char> piece(kOptionLinePieceBytes);
+    // The bytes of a UTF-8 character that a full piece cut apart go to the front of the next.
+    std::string carried;
+    bool first = true;
     // A line longer than one piece arrives as several pieces, each a line of its own.
     while (fgets(piece.data(), static_cast<int>(piece.size()), file) != nullptr) {
-        std::string line = trimOptionLine(piece.data());
-        if (isIgnoredOptionLine(line)) continue;
-        bool complete = true;
-        std::wstring text = expanded(widenBytes(line.c_str()), kOptionLineCapacity, true, complete);
-        if (!complete) logError(L"option line cut at %d characters by its expansion", int(kOptionLineCapacity - 1));
-        processLine(fileName, text, options, overrides);
+        std::string bytes = carried + piece.data();
+        carried.clear();
+        if (first && encoding == OptionFileEncoding::Utf8WithByteOrderMark) bytes.erase(0, kUtf8MarkBytes.size());
+        first = false;
+        if (encoding != OptionFileEncoding::Ansi && (bytes.empty() || bytes.back() != '\n')) {
+            size_t complete = completeUtf8Prefix(bytes);
+            carried = bytes.substr(complete);
+            bytes.resize(complete);
+        }
+        processPiece(fileName, bytes, encoding, options, overrides);
     }
+    if (!carried.empty()) processPiece(fileName, carried, encoding, options, overrides);
     beingRead_.pop_back();
     fclose(file);
+}
+
+OptionFileEncoding OptionFileReader::judgeEncoding(FILE* file) {
+    OptionFileEncodingJudge judge;
+    std::vector<char> chunk(kOptionLinePieceBytes);
+    size_t got = 0;
+    while ((got = fread(chunk.data(), 1, chunk.size(), file)) > 0) judge.feed(std::string_view(chunk.data(), got));
+    // Without a way back to the start the lines cannot be read; the file then adds nothing.
+    if (fseek(file, 0, SEEK_SET) != 0) logError(L"could not read the vmoptions file again after judging its encoding");
+    clearerr(file);
+    OptionFileEncoding encoding = judge.encoding();
+    logLine(L"vmoptions encoding: %s", encoding == OptionFileEncoding::Ansi ? L"ANSI code page"
+                                       : encoding == OptionFileEncoding::Utf8 ? L"UTF-8"
+                                                                             : L"UTF-8 with byte-order mark");
+    return encoding;
+}
+
+void OptionFileReader::processPiece(const wchar_t* fileName, const std::string& piece, OptionFileEncoding encoding,
+                                    OptionList& options, ClassPathOverrides& overrides) {
+    std::string line = trimOptionLine(piece);
+    if (isIgnoredOptionLine(line)) return;
+    std::wstring wide = encoding == OptionFileEncoding::Ansi ? system_.widenAnsiLine(line) : utf16FromUtf8(line);
+    bool complete = true;
+    std::wstring text = expanded(wide, kOptionLineCapacity, true, complete);
+    if (!complete) logError(L"option line cut at %d characters by its expansion", int(kOptionLineCapacity - 1));
+    processLine(fileName, text, options, overrides);
 }
 
 void OptionFileReader::readDefaultFile(OptionList& options, ClassPathOverrides& overrides) {

@@ -11,12 +11,14 @@
 
 #include "core/capacities.h"
 #include "core/command_line.h"
+#include "core/utf8.h"
 
 #include <cstddef>
 #include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // ---------------------------------------------------------------------------------------
@@ -49,6 +51,27 @@ std::string trimOptionLine(const std::string& line);
 
 // True for lines that carry no option: empty, or a comment starting with "#".
 bool isIgnoredOptionLine(const std::string& trimmed);
+
+// How the bytes of one option file are read.
+enum class OptionFileEncoding {
+    Utf8WithByteOrderMark,  // UTF-8; the mark in front is not part of the first line
+    Utf8,
+    Ansi,  // the ANSI code page, as files were written before editors turned to UTF-8
+};
+
+// Judges an option file from its bytes, fed in file order in pieces of any size: a file that
+// starts with the UTF-8 byte-order mark is UTF-8; otherwise a file that is valid UTF-8 and
+// holds at least one byte of 0x80 or above is UTF-8; everything else is read in the ANSI code
+// page (a file of plain ASCII reads the same either way).
+class OptionFileEncodingJudge {
+public:
+    void feed(std::string_view bytes);
+    OptionFileEncoding encoding() const;
+
+private:
+    std::string start_;  // the first bytes, as many as the byte-order mark has
+    Utf8Validator utf8_;
+};
 
 // Whole-text, case-sensitive wildcard match: "?" one character, "*" any run.
 bool matchWildcard(const wchar_t* pattern, const wchar_t* text);
@@ -90,6 +113,8 @@ public:
     virtual bool expand(wchar_t* text, size_t capacity, bool narrowForms) = 0;
     // The 8-bit form of an option in the file-system code page ("?" for what it lacks).
     virtual std::string toOptionText(const std::wstring& text) = 0;
+    // A line of a file judged to be in the ANSI code page, widened through that code page.
+    virtual std::wstring widenAnsiLine(const std::string& line) = 0;
     // The launcher directory (the wide long form), ending in a backslash.
     virtual std::wstring launcherDirectory() = 0;
     // Opens the VM-options file beside the launcher for reading in text mode; nullptr when
@@ -110,6 +135,7 @@ public:
     // Reads an opened file to its end and closes it. `fileName` is the file's full path, or
     // nullptr for the default file (relative includes then resolve against the launcher
     // directory). A file that is already being read (an include cycle) is not read again.
+    // Each file's encoding is judged on its own (OptionFileEncodingJudge).
     void readFile(const wchar_t* fileName, FILE* file, OptionList& options, ClassPathOverrides& overrides);
     // The VM-options file beside the launcher, when there is one.
     void readDefaultFile(OptionList& options, ClassPathOverrides& overrides);
@@ -128,6 +154,11 @@ private:
                      ClassPathOverrides& overrides);
     void addVersionSpecific(OptionList& options, ClassPathOverrides& overrides);
     void addLocaleOptions(const ArgumentList& launcherArgs, OptionList& options, ClassPathOverrides& overrides);
+    // Reads the whole file once to judge its encoding, then goes back to its start.
+    OptionFileEncoding judgeEncoding(FILE* file);
+    // One piece of a file line (see readFile) in the file's encoding.
+    void processPiece(const wchar_t* fileName, const std::string& piece, OptionFileEncoding encoding,
+                      OptionList& options, ClassPathOverrides& overrides);
     // A configured option string expanded (narrow forms) and split like a command line.
     ArgumentList expandedList(const std::wstring& text);
     // `text` expanded in a buffer of `capacity` characters; `complete` is false when cut.

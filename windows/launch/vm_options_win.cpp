@@ -82,6 +82,8 @@ std::string ProcessOptionFiles::toOptionText(const std::wstring& text) {
     return toMultiByte(text.c_str(), lossy);
 }
 
+std::wstring ProcessOptionFiles::widenAnsiLine(const std::string& line) { return fromMultiByte(line.c_str()); }
+
 std::wstring ProcessOptionFiles::launcherDirectory() { return getLauncherDirectoryWide(); }
 
 FILE* ProcessOptionFiles::openDefaultFile() {

@@ -22,15 +22,16 @@ bool replaceAll(wchar_t* text, size_t capacity, const wchar_t* placeholder, cons
 bool replaceAll(char* text, size_t capacity, const char* placeholder, const char* value);
 
 // The values the wide expansion inserts. The extraction directory and the runtime home are
-// kept as the 8-bit texts they are everywhere else and widened on insertion.
+// 8-bit texts everywhere else; the caller widens them through the code page they are written
+// in (bytes of 0x80 and above are not the characters of the same value in most code pages).
 //
 // The temp directory is asked for only when the text holds its placeholder once the steps
 // before it have run (an earlier step may have inserted it): choosing the temp directory
 // probes the disk, and most texts never name it. An absent provider counts as empty.
 struct WideExpansionValues {
     std::wstring launcherDirectory;
-    std::string extractionDirectory;
-    std::string jvmHome;
+    std::wstring extractionDirectory;
+    std::wstring jvmHome;
     std::function<std::wstring()> tempDirectory;
     std::vector<std::wstring> environment;  // "NAME=value" entries in block order
 };

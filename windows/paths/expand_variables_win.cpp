@@ -6,6 +6,7 @@
 #include "core/text_format.h"
 #include "paths/expand_variables_rules.h"
 #include "paths/launcher_path.h"
+#include "paths/path_helpers.h"
 #include "paths/selected_java.h"
 #include "paths/temp_directory.h"
 
@@ -42,7 +43,7 @@ bool expandVariables(wchar_t* text, size_t capacity, bool narrowForms) {
         values.tempDirectory = [] {
             char temp[kTempCapacity];
             getTempDirectory(temp, sizeof temp);
-            return widenBytes(temp);
+            return fromMultiByte(temp);
         };
         values.launcherDirectory = getLauncherDirectoryFromNarrow();
     } else {
@@ -53,8 +54,9 @@ bool expandVariables(wchar_t* text, size_t capacity, bool narrowForms) {
         };
         values.launcherDirectory = getLauncherDirectoryWide();
     }
-    values.extractionDirectory = extractionDirectory;
-    values.jvmHome = jvmHome;
+    // The 8-bit values are in the file-system code page, like every 8-bit path.
+    values.extractionDirectory = fromMultiByte(extractionDirectory);
+    values.jvmHome = fromMultiByte(jvmHome);
     values.environment = wideEnvironment();
     return expandWithValues(text, capacity, values);
 }

@@ -17,7 +17,8 @@ const char* getLauncherPath();
 // Directories of the launcher, each ending in a backslash:
 // the full path of the 8-bit launcher path up to its last backslash,
 const char* getLauncherDirectory();
-// that 8-bit directory widened as "%S" widens (used where a text becomes an 8-bit JVM option),
+// that 8-bit directory widened through the file-system code page (used where a text becomes
+// an 8-bit JVM option),
 const wchar_t* getLauncherDirectoryFromNarrow();
 // and the directory of the wide long path.
 const wchar_t* getLauncherDirectoryWide();

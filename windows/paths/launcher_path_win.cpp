@@ -117,7 +117,9 @@ const char* getLauncherDirectory() {
             launcherDirectory[0] = 0;
         else if (filePart != nullptr)
             *filePart = 0;
-        copyBounded(launcherDirectoryFromNarrow, kPathCapacity, widenBytes(launcherDirectory).c_str());
+        // Through the file-system code page the 8-bit form is written in: widened byte by byte,
+        // a folder name with a byte of 0x80 or above would name a folder that does not exist.
+        copyBounded(launcherDirectoryFromNarrow, kPathCapacity, fromMultiByte(launcherDirectory).c_str());
     }
     return launcherDirectory;
 }

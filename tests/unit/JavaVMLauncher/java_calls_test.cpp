@@ -57,6 +57,13 @@ struct FakeJvm {
 
 FakeJvm* jvm = nullptr;
 
+// A small ANSI code page for the splash texts: Latin-1, except that byte 0x80 is the euro sign.
+std::wstring latin1WithEuro(const std::string& bytes) {
+    std::wstring wide;
+    for (char c : bytes) wide += c == '\x80' ? L'\u20AC' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return wide;
+}
+
 template <typename T>
 FakeObject* object(T reference) {
     return reinterpret_cast<FakeObject*>(reference);
@@ -162,10 +169,31 @@ jstring JNICALL newString(JNIEnv*, const jchar* units, jsize length) {
     return reinterpret_cast<jstring>(s);
 }
 
+// Modified UTF-8 as a JVM reads it: sequences of one to three bytes, U+0000 only as C0 80.
+// False at the first byte that starts no such sequence.
+bool decodeModifiedUtf8(const char* text, std::u16string& out) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    auto continuation = [](unsigned char b) { return (b & 0xC0) == 0x80; };
+    while (*p != 0) {
+        if (*p < 0x80) {
+            out.push_back(*p++);
+        } else if ((*p & 0xE0) == 0xC0 && continuation(p[1])) {
+            out.push_back(static_cast<char16_t>(((p[0] & 0x1F) << 6) | (p[1] & 0x3F)));
+            p += 2;
+        } else if ((*p & 0xF0) == 0xE0 && continuation(p[1]) && continuation(p[2])) {
+            out.push_back(static_cast<char16_t>(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F)));
+            p += 3;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 jstring JNICALL newStringUtf(JNIEnv*, const char* text) {
     jvm->check("NewStringUTF");
     FakeObject* s = jvm->make("string");
-    for (const char* p = text; *p != 0; ++p) s->text.push_back(static_cast<unsigned char>(*p));
+    if (!decodeModifiedUtf8(text, s->text)) jvm->illegalCalls.push_back("NewStringUTF with invalid modified UTF-8");
     return reinterpret_cast<jstring>(s);
 }
 
@@ -343,6 +371,27 @@ TEST_F(JavaCallsTest, InitFromLauncherPassesTheFlag) {
     EXPECT_TRUE(state.illegalCalls.empty());
 }
 
+TEST_F(JavaCallsTest, SplashTextsReachJavaAsTheCharactersTheirBytesStandFor) {
+    state.classes.insert("com/ravel/runtime/WinLauncher");
+    state.methods.insert(
+        "com/ravel/runtime/WinLauncher.initAwtSplashConfig "
+        "(ZZLjava/lang/String;IILjava/lang/String;IILjava/lang/String;IILjava/lang/String;II)V");
+    configStore.settings = {{10111, "Chargement \xE9l\xE8ve"}, {10114, "\x80 5"}, {10118, "plain"}};
+    // A code page whose only multi-byte character is a surrogate pair: the pair goes over as
+    // two three-byte sequences, which the JVM reads back as the same two units.
+    auto widen = [](const std::string& bytes) {
+        std::wstring wide = latin1WithEuro(bytes);
+        if (bytes == "plain") wide += {static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
+        return wide;
+    };
+    configureSplash(&env, widen);
+    ASSERT_EQ(state.calls.size(), 1u);
+    EXPECT_EQ(state.calls[0], "com/ravel/runtime/WinLauncher.initAwtSplashConfig(1,0,\"Chargement " +
+                                  utf8ish(u"\u00E9l\u00E8ve") + "\",0,0,\"" + utf8ish(u"\u20AC 5") + "\",0,0,\"plain" +
+                                  utf8ish(u"\xD83D\xDE00") + "\",0,0,\"\",0,0)");
+    EXPECT_TRUE(state.illegalCalls.empty()) << state.illegalCalls[0];
+}
+
 TEST_F(JavaCallsTest, SplashSettingsInTheirOrder) {
     state.classes.insert("com/ravel/runtime/WinLauncher");
     state.methods.insert(
@@ -351,17 +400,17 @@ TEST_F(JavaCallsTest, SplashSettingsInTheirOrder) {
     configStore.settings = {{163, "1"},     {10111, "Loading"}, {10109, "10"}, {10110, "20"}, {10114, "v1.0"},
                             {10113, "30"},  {10115, "40"},      {10118, ""},   {10116, "-5"}, {10117, "0"},
                             {10121, "(c)"}, {10120, "7"},       {10122, "8"}};
-    configureSplash(&env);
+    configureSplash(&env, latin1WithEuro);
     EXPECT_EQ(state.calls, std::vector<std::string>{"com/ravel/runtime/WinLauncher.initAwtSplashConfig("
                                                     "1,1,\"Loading\",10,20,\"v1.0\",30,40,\"\",-5,0,\"(c)\",7,8)"});
 }
 
 TEST_F(JavaCallsTest, SplashClassOrMethodMissingIsSkipped) {
-    configureSplash(&env);
+    configureSplash(&env, latin1WithEuro);
     EXPECT_EQ(capturedLog(), std::vector<std::wstring>{L"ERROR: could not find main class for splash properties"});
     state.classes.insert("com/ravel/runtime/WinLauncher");
     clearCapturedLog();
-    configureSplash(&env);
+    configureSplash(&env, latin1WithEuro);
     EXPECT_EQ(capturedLog(), std::vector<std::wstring>{L"ERROR: could not find method for splash properties"});
     EXPECT_TRUE(state.calls.empty());
     EXPECT_EQ(state.pending, nullptr);

@@ -4,7 +4,7 @@
 
 #include <climits>
 
-TEST(RegistryText, StringValuesWithOrWithoutTerminatorOnlyAsPlainStrings) {
+TEST(RegistryText, StringValuesWithOrWithoutTerminatorAsPlainOrExpandableStrings) {
     const char unterminated[] = {'1', '.', '8', '.', '0', '_', '2', '0', '1'};
     EXPECT_EQ(registryText(kRegistryTypeString, unterminated, sizeof unterminated), "1.8.0_201");
     EXPECT_EQ(registryText(kRegistryTypeString, "17.0.2", 7), "17.0.2");  // terminator stored
@@ -12,8 +12,12 @@ TEST(RegistryText, StringValuesWithOrWithoutTerminatorOnlyAsPlainStrings) {
     EXPECT_EQ(registryText(kRegistryTypeString, "ignored", 0), "");       // size 0: the empty text
     EXPECT_EQ(registryText(kRegistryTypeString, nullptr, 0), "");
     EXPECT_EQ(registryText(kRegistryTypeBinary, "17", 2), std::nullopt);
-    EXPECT_EQ(registryText(2 /* expandable string */, "17", 2), std::nullopt);
     EXPECT_EQ(registryText(7 /* string list */, "17\0\0", 4), std::nullopt);
+    // An expandable string is a text too; it comes back unexpanded, marked for expansion.
+    EXPECT_EQ(registryText(kRegistryTypeExpandString, "%JAVA_ROOT%\\jdk\0", 16), "%JAVA_ROOT%\\jdk");
+    EXPECT_TRUE(registryTextIsExpandable(kRegistryTypeExpandString));
+    for (uint32_t type : {kRegistryTypeString, kRegistryTypeBinary, kRegistryTypeDword, 7u})
+        EXPECT_FALSE(registryTextIsExpandable(type)) << type;
 }
 
 TEST(RegistryText, OneByteOfTheBufferIsKeptForTheTerminator) {

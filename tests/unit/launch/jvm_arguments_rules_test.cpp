@@ -1,6 +1,7 @@
 #include "launch/jvm_arguments_rules.h"
 
 #include "config/config_store.h"
+#include "core/text_format.h"
 #include "paths/path_helpers_rules.h"
 #include "support/log_capture.h"
 
@@ -29,6 +30,7 @@ public:
     std::string fileIdentity(FILE*, const wchar_t*) override { return std::string(); }
     bool expand(wchar_t*, size_t, bool) override { return true; }
     std::string toOptionText(const std::wstring& text) override { return narrow(text); }
+    std::wstring widenAnsiLine(const std::string& line) override { return widenBytes(line.c_str()); }
     std::wstring launcherDirectory() override { return L"C:\\app\\"; }
     FILE* openDefaultFile() override {
         defaultFileOpened = true;

@@ -18,7 +18,8 @@ using WStrings = std::vector<std::wstring>;
 namespace {
 
 // Option files held in memory, a one-pass placeholder table standing in for the launcher's
-// expansion, and a code page that turns every unit above 0xFF into "?".
+// expansion, and a small ANSI code page: Latin-1, except that byte 0x80 is the euro sign (as
+// in code page 1252) and the units 0x80-0x9F have no byte; what it lacks becomes "?".
 class MemoryFiles : public OptionFileSystem {
 public:
     std::map<std::wstring, std::string> files;
@@ -68,8 +69,19 @@ public:
 
     std::string toOptionText(const std::wstring& text) override {
         std::string narrow;
-        for (wchar_t c : text) narrow += c > 0xFF ? '?' : static_cast<char>(c);
+        for (wchar_t c : text) {
+            if (c == 0x20AC)
+                narrow += '\x80';
+            else
+                narrow += c > 0xFF || (c >= 0x80 && c < 0xA0) ? '?' : static_cast<char>(c);
+        }
         return narrow;
+    }
+
+    std::wstring widenAnsiLine(const std::string& line) override {
+        std::wstring wide;
+        for (char c : line) wide += c == '\x80' ? L'\u20AC' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+        return wide;
     }
 
     std::wstring launcherDirectory() override { return directory; }
@@ -138,16 +150,49 @@ TEST_F(OptionFiles, ALineLongerThanOnePieceBecomesSeveralOptions) {
     EXPECT_EQ(options[2], "-Xnext");
 }
 
-TEST_F(OptionFiles, BytesAreWidenedOneByOneAndExpandedWithNarrowForms) {
+TEST_F(OptionFiles, Utf8FilesAreDecodedWithOrWithoutAByteOrderMark) {
     files.placeholders[L"%DIR%"] = L"C:\\app";
-    files.files[L"C:\\app\\x.vmoptions"] = "-Dname=caf\xC3\xA9\n-Dhome=%DIR%\\lib\n";
-    readNamed(L"C:\\app\\x.vmoptions");
-    // UTF-8 bytes are not decoded: each byte is one unit, so they come back unchanged.
-    EXPECT_EQ(options, (Strings{"-Dname=caf\xC3\xA9", "-Dhome=C:\\app\\lib"}));
-    ASSERT_EQ(files.expansions.size(), 2u);
-    EXPECT_EQ(files.expansions[0].first, std::wstring(L"-Dname=caf\u00C3\u00A9"));
+    files.files[L"C:\\app\\plain.vmoptions"] = "-Dname=caf\xC3\xA9\n-Dhome=%DIR%\\lib\n";
+    // The mark is not part of the first line, so a comment there is still a comment.
+    files.files[L"C:\\app\\marked.vmoptions"] = "\xEF\xBB\xBF# first\n-Dname=\xE2\x82\xAC \xC3\xA9l\xC3\xA8ve\n";
+    files.files[L"C:\\app\\ascii.vmoptions"] = "\xEF\xBB\xBF-Xmx1g\n";
+    readNamed(L"C:\\app\\plain.vmoptions");
+    readNamed(L"C:\\app\\marked.vmoptions");
+    readNamed(L"C:\\app\\ascii.vmoptions");
+    EXPECT_EQ(options, (Strings{"-Dname=caf\xE9", "-Dhome=C:\\app\\lib", "-Dname=\x80 \xE9l\xE8ve", "-Xmx1g"}));
+    // The lines are expanded as the characters they hold, with the narrow forms.
+    ASSERT_EQ(files.expansions.size(), 4u);
+    EXPECT_EQ(files.expansions[0].first, std::wstring(L"-Dname=caf\u00E9"));
+    EXPECT_EQ(files.expansions[2].first, std::wstring(L"-Dname=\u20AC \u00E9l\u00E8ve"));
     EXPECT_TRUE(files.expansions[0].second);
     EXPECT_TRUE(files.expansions[1].second);
+}
+
+TEST_F(OptionFiles, AFileThatIsNotUtf8IsReadInTheAnsiCodePageAsAWhole) {
+    files.files[L"C:\\app\\ansi.vmoptions"] = "-Dname=caf\xE9 \x80\n";
+    // The first line alone would be valid UTF-8; the second decides for the whole file.
+    files.files[L"C:\\app\\mixed.vmoptions"] = "-Da=\xC3\xA9\n-Db=\xE9\n";
+    readNamed(L"C:\\app\\ansi.vmoptions");
+    readNamed(L"C:\\app\\mixed.vmoptions");
+    EXPECT_EQ(options, (Strings{"-Dname=caf\xE9 \x80", "-Da=\xC3\xA9", "-Db=\xE9"}));
+    ASSERT_EQ(files.expansions.size(), 3u);
+    EXPECT_EQ(files.expansions[0].first, std::wstring(L"-Dname=caf\u00E9 \u20AC"));
+    EXPECT_EQ(files.expansions[1].first, std::wstring(L"-Da=\u00C3\u00A9"));
+}
+
+TEST_F(OptionFiles, IncludedFilesAreJudgedEachOnItsOwn) {
+    files.files[L"C:\\app\\outer.vmoptions"] = "-Do=\xC3\xA9\n-include-options inner.vmoptions\n-Dp=\xC3\xA8\n";
+    files.files[L"C:\\app\\inner.vmoptions"] = "-Di=\xE9\n";
+    readNamed(L"C:\\app\\outer.vmoptions");
+    EXPECT_EQ(options, (Strings{"-Do=\xE9", "-Di=\xE9", "-Dp=\xE8"}));
+}
+
+TEST_F(OptionFiles, AUtf8CharacterIsNeverSplitBetweenTwoPieces) {
+    // The first piece ends after the first byte of "é"; that byte starts the next piece.
+    std::string first = "-D" + std::string(kOptionLinePieceBytes - 4, 'a');
+    files.files[L"C:\\app\\long.vmoptions"] = first + "\xC3\xA9t\xC3\xA9\n-Xnext\n";
+    readNamed(L"C:\\app\\long.vmoptions");
+    EXPECT_EQ(options, (Strings{first, "\xE9t\xE9", "-Xnext"}));
 }
 
 TEST_F(OptionFiles, ClassPathOverridesTakeTheLastLineOfEachKind) {
@@ -386,6 +431,34 @@ TEST(OptionLines, KeywordsIncludeTheirSpaceAndTakeTheRestVerbatim) {
     EXPECT_EQ(classifyOptionLine(L"-include-options").kind, OptionLineKind::Option);
     EXPECT_EQ(classifyOptionLine(L"-Classpath a").kind, OptionLineKind::Option);
     EXPECT_EQ(classifyOptionLine(L"-Xmx1g # big").value, L"-Xmx1g # big");
+}
+
+TEST(OptionFileEncoding, AMarkMeansUtf8ElseValidUtf8WithAHighByteElseAnsi) {
+    auto judged = [](const std::string& bytes, size_t pieceSize) {
+        OptionFileEncodingJudge judge;
+        for (size_t at = 0; at < bytes.size(); at += pieceSize) judge.feed(std::string_view(bytes).substr(at, pieceSize));
+        return judge.encoding();
+    };
+    const std::pair<std::string, OptionFileEncoding> cases[] = {
+        {"\xEF\xBB\xBF-Dx=\xC3\xA9\n", OptionFileEncoding::Utf8WithByteOrderMark},
+        {"\xEF\xBB\xBF-Dx=\xE9\n", OptionFileEncoding::Utf8WithByteOrderMark},  // the mark decides alone
+        {"\xEF\xBB\xBF", OptionFileEncoding::Utf8WithByteOrderMark},
+        {"-Dx=\xC3\xA9\n", OptionFileEncoding::Utf8},
+        {"-Dx=\xF0\x9F\x98\x80\n", OptionFileEncoding::Utf8},
+        {"-Xmx1g\n", OptionFileEncoding::Ansi},                 // plain ASCII reads the same either way
+        {"", OptionFileEncoding::Ansi},
+        {"-Dx=caf\xE9\n", OptionFileEncoding::Ansi},           // code page 1252
+        {"-Dx=\xC3\xA9\xE9\n", OptionFileEncoding::Ansi},     // valid up to one byte
+        {"-Dx=\xC3", OptionFileEncoding::Ansi},                 // ends inside a character
+        {"-Dx=\xC0\xAF", OptionFileEncoding::Ansi},             // overlong "/"
+        {"-Dx=\xED\xA0\x80", OptionFileEncoding::Ansi},         // a surrogate
+        {"-Dx=\xF4\x90\x80\x80", OptionFileEncoding::Ansi},     // above U+10FFFF
+        {"\xEF\xBB-Dx", OptionFileEncoding::Ansi},               // half a mark
+    };
+    for (const auto& [bytes, expected] : cases) {
+        EXPECT_EQ(judged(bytes, bytes.size() + 1), expected) << bytes;
+        EXPECT_EQ(judged(bytes, 1), expected) << bytes << " (fed byte by byte)";
+    }
 }
 
 TEST(OptionLines, TrimmingAndComments) {

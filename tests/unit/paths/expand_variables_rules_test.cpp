@@ -12,8 +12,8 @@ namespace {
 WideExpansionValues wideValues() {
     WideExpansionValues values;
     values.launcherDirectory = LR"(C:\app\)";
-    values.extractionDirectory = R"(C:\tmp\rvl1.tmp_dir5)";
-    values.jvmHome = "";
+    values.extractionDirectory = LR"(C:\tmp\rvl1.tmp_dir5)";
+    values.jvmHome = L"";
     values.tempDirectory = [] { return std::wstring(LR"(C:\Users\u\Temp\)"); };
     return values;
 }
@@ -125,11 +125,11 @@ TEST_F(ExpansionTest, LaterStepsExpandWhatEarlierStepsInserted) {
 TEST_F(ExpansionTest, EarlierStepsDoNotSeeWhatLaterStepsInserted) {
     // A variable inserted by step 14 holds the placeholder of step 12: it stays.
     WideExpansionValues values = wideValues();
-    values.jvmHome = R"(C:\Java\bin\..)";
+    values.jvmHome = LR"(C:\Java\bin\..)";
     values.environment = {L"OPTS=${launcher:sys.jvmHome}"};
     EXPECT_EQ(expanded(L"${OPTS}", values), L"${launcher:sys.jvmHome}");
     // The runtime home inserted by step 4 holds "%RAVEL_EXEDIR%" of step 1: it stays too.
-    values.jvmHome = "%RAVEL_EXEDIR%jre";
+    values.jvmHome = L"%RAVEL_EXEDIR%jre";
     EXPECT_EQ(expanded(L"%RAVEL_JVM_HOME%", values), L"%RAVEL_EXEDIR%jre");
 }
 

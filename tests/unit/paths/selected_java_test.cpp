@@ -1,5 +1,6 @@
 #include "paths/selected_java.h"
 
+#include "core/text_format.h"
 #include "paths/expand_variables_rules.h"
 #include "support/log_capture.h"
 
@@ -11,7 +12,7 @@ namespace {
 
 std::wstring expandedWithRuntime(const std::wstring& text) {
     WideExpansionValues values;
-    values.jvmHome = jvmHome;
+    values.jvmHome = widenBytes(jvmHome);
     wchar_t buffer[200];
     buffer[text.copy(buffer, 199)] = 0;
     expandWithValues(buffer, 200, values);
