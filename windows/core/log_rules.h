@@ -16,7 +16,6 @@ constexpr size_t kLogLineCapacity = 16000;
 // Worst case of encodeLogText for a full line: three bytes per UTF-16 unit.
 constexpr size_t kLogBytesCapacity = 3 * kLogLineCapacity + 1;
 constexpr int kLastLogFileNumber = 1000;
-constexpr const char* kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 // True when an environment value switches the log on: exactly "yes", nothing else.
 bool isLogRequested(const char* value);

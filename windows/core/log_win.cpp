@@ -4,6 +4,7 @@
 #include "core/environment.h"
 #include "core/handles.h"
 #include "core/log_rules.h"
+#include "core/utf8.h"
 #include "core/text_format.h"
 #include "paths/temp_directory.h"
 
@@ -63,7 +64,7 @@ FileHandle openLogFile(const wchar_t* path, bool create) {
     // Every log file starts with the UTF-8 byte-order mark.
     LARGE_INTEGER size;
     if (GetFileSizeEx(file.get(), &size) && size.QuadPart == 0)
-        writeBytes(file.get(), kUtf8ByteOrderMark, strlen(kUtf8ByteOrderMark));
+        writeBytes(file.get(), kUtf8MarkBytes.data(), kUtf8MarkBytes.size());
     return file;
 }
 

@@ -11,7 +11,8 @@
 // Longest UTF-8 sequence of one code point.
 constexpr size_t kUtf8SequenceCapacity = 4;
 
-// The byte-order mark an editor may put in front of a UTF-8 file.
+// The byte-order mark an editor may put in front of a UTF-8 file, and which the log writes
+// in front of its own.
 constexpr std::string_view kUtf8MarkBytes = "\xEF\xBB\xBF";
 
 // Writes the UTF-8 form of `codePoint` (at most U+10FFFF; the caller has already replaced
