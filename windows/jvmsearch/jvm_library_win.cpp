@@ -3,6 +3,7 @@
 #include "config/config_store.h"
 #include "core/capacities.h"
 #include "core/environment.h"
+#include "core/library_loading.h"
 #include "core/log.h"
 #include "core/text_format.h"
 #include "core/text_helpers.h"
@@ -146,9 +147,11 @@ HMODULE tryJvmDll(const char* binDirectory, const char* subdirectory) {
     bool exists = pathExists(path.c_str());
     logLine(L"Trying %S (exists %d)", path.c_str(), exists ? 1 : 0);
     // Loaded even when the search did not see the file: the search may be wrong about a
-    // path the loader can still open, and a missing file simply fails here.
-    HMODULE module = LoadLibraryA(path.c_str());
-    DWORD error = GetLastError();
+    // path the loader can still open, and a missing file simply fails here. The library's
+    // own folder is searched first for its imports; the C runtime a real jvm.dll needs from
+    // bin is found through PATH, where loadJvmFromBinDir has put bin.
+    DWORD error = 0;
+    HMODULE module = loadLibraryFromItsFolder(path.c_str(), error);
     if (module == nullptr) {
         if (exists) logLine(L"Failed with error code %d", static_cast<int>(error));
         return nullptr;
@@ -165,15 +168,15 @@ void preloadUcrtbase(const char* binDirectory) {
     if (path.size() >= kPathCapacity || !pathExists(path.c_str())) return;
 
     logLine(L"Preloading ucrtbase.dll 4");
-    char current[kPathCapacity];
-    DWORD length = GetCurrentDirectoryA(sizeof current, current);
-    bool haveCurrent = length > 0 && length < sizeof current;
-    // Made current so that the loader finds the runtime's copy first when asked by name;
-    // the full path is the fallback for systems that search the current directory late.
-    SetCurrentDirectoryA(binDirectory);
-    if (LoadLibraryA("ucrtbase.dll") == nullptr && LoadLibraryA(path.c_str()) == nullptr)
+    // The system's copy wins where the system has one (the universal C runtime update is
+    // installed); the runtime's copy is for systems without it. Both by full path: a load by
+    // name would also look in the launcher's folder and the current directory, where any
+    // file of that name would be taken.
+    DWORD systemError = 0;
+    DWORD runtimeError = 0;
+    if (loadSystemLibrary(L"ucrtbase.dll", systemError) == nullptr &&
+        loadLibraryFromItsFolder(path.c_str(), runtimeError) == nullptr)
         logLine(L"Could not preload ucrtbase.dll");
-    if (haveCurrent) SetCurrentDirectoryA(current);
 }
 
 DllDirectoryCookie addDllDirectory(const char* directory) {

@@ -96,3 +96,13 @@ TEST(RuntimeLookup, VendorCurrentVersionOutOfRangeCountsAsAbsent) {
     VersionBounds from200{parseVersion("1.8.0_200"), {}};
     EXPECT_EQ(chosenVendorKey(jdk, std::nullopt, jre, "1.8", from200), jre + "\\1.8");
 }
+
+TEST(RuntimeLookup, JavaOnPathIsLookedForInFixedPathEntriesOnly) {
+    EXPECT_EQ(javaExeCandidatesOnPath("C:\\jdk\\bin;\\\\server\\share\\java\\bin\\;\"C:\\Program Files\\Java\\bin\""),
+              (Homes{"C:\\jdk\\bin\\java.exe", "\\\\server\\share\\java\\bin\\java.exe",
+                     "C:\\Program Files\\Java\\bin\\java.exe"}));
+    // Entries that would be taken against the current directory name no fixed place.
+    EXPECT_EQ(javaExeCandidatesOnPath(".;bin;C:jdk\\bin;..\\jre\\bin;;D:/java/bin"), (Homes{"D:/java/bin\\java.exe"}));
+    EXPECT_EQ(javaExeCandidatesOnPath(""), Homes{});
+    EXPECT_EQ(javaExeCandidatesOnPath("\"\";\"\"\"\""), Homes{});
+}
