@@ -101,6 +101,12 @@ def test_a_trusted_cache_entry_is_used_without_running_anything(wine, pack, tmp_
     assert "got version from registry 1.7.0_80" in block
     assert block[-1] == "checkJavaExe returning 1"
     assert jre.starts() == []
+    # Without the cache entry the probed 17.0.2 is above that maximum, and the log says so.
+    runtime_registry.clear()
+    _, lines = launcher.run()
+    [block] = check_lines(lines, jre.java_exe)
+    assert f"runtime {normalised(jre.java_exe)} refused: version 17.0.2 is above the maximum 1.7" in block
+    assert block[-1] == "checkJavaExe returning 0"
 
 
 @pytest.mark.parametrize("stored", ["1.0.0", "1.7.", "1.6.", "1.5."])

@@ -82,6 +82,10 @@ def test_runtime_whose_libraries_all_fail_is_passed_over_for_the_next_entry(wine
     jre = make_jre(launcher.app / "jre", "17.0.2")
     result, lines = launcher.run()
     assert lines.count(f"Failed with error code {ERROR_BAD_EXE_FORMAT}") == 2
+    bin_dir = exe_of(broken)[:-len("\\java.exe")]
+    for vm in ("server", "client"):
+        assert (f"runtime {jvm_path(bin_dir, vm)} refused: not a 64-bit library; "
+                "this launcher runs 64-bit Java runtimes only") in lines
     assert load_attempts(lines) == [exe_of(broken), exe_of(jre)]
     assert_loaded(result, lines, jre)
 

@@ -7,10 +7,12 @@
 #include "core/log.h"
 #include "core/text_format.h"
 #include "core/text_helpers.h"
+#include "jvmsearch/java_check_rules.h"
 #include "jvmsearch/jvm_library_rules.h"
 #include "paths/expand_variables.h"
 #include "paths/path_helpers.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -98,6 +100,21 @@ std::vector<std::wstring> resolveNativeLibraryDirectories(const char* list) {
     return directories;
 }
 
+// A runtime that holds no JVM library in any folder that was tried is refused with that
+// reason; one whose libraries exist but did not load has its error codes logged already.
+void logMissingJvmLibrary(const char* javaExe, const std::vector<std::string>& binDirectories) {
+    char configured[kJvmTypeCapacity];
+    getSetting(SettingId::JvmType, configured, sizeof configured);
+    std::vector<std::string> subdirectories;
+    for (const std::string& subdirectory : jvmSubdirectoryOrder(configured)) {
+        for (const std::string& binDirectory : binDirectories)
+            if (pathExists(jvmLibraryPath(binDirectory, subdirectory).c_str())) return;
+        if (std::find(subdirectories.begin(), subdirectories.end(), subdirectory) == subdirectories.end())
+            subdirectories.push_back(subdirectory);
+    }
+    logLine(L"%S", runtimeRefusedLine(javaExe, missingJvmLibraryReason(binDirectories, subdirectories)).c_str());
+}
+
 }  // namespace
 
 HMODULE loadJvmLibrary(const char* javaExe) {
@@ -110,7 +127,9 @@ HMODULE loadJvmLibrary(const char* javaExe) {
         logError(L"path of the inner runtime of %S is too long", javaExe);
         return nullptr;
     }
-    return loadJvmFromBinDir(alternative.c_str());
+    module = loadJvmFromBinDir(alternative.c_str());
+    if (module == nullptr) logMissingJvmLibrary(javaExe, {binDirectoryOf(javaExe), binDirectoryOf(alternative)});
+    return module;
 }
 
 HMODULE loadJvmFromBinDir(const char* javaExe) {
@@ -154,6 +173,8 @@ HMODULE tryJvmDll(const char* binDirectory, const char* subdirectory) {
     HMODULE module = loadLibraryFromItsFolder(path.c_str(), error);
     if (module == nullptr) {
         if (exists) logLine(L"Failed with error code %d", static_cast<int>(error));
+        if (exists && error == ERROR_BAD_EXE_FORMAT)
+            logLine(L"%S", runtimeRefusedLine(path, bitnessReason(LAUNCHER_BITS)).c_str());
         return nullptr;
     }
     copyBounded(jvmBinDirectory, sizeof jvmBinDirectory, binDirectory);
