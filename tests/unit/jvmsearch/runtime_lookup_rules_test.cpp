@@ -88,12 +88,12 @@ TEST(RuntimeLookup, VendorCurrentVersionPrefersTheJdkOnlyWhenNewer) {
 
 TEST(RuntimeLookup, VendorCurrentVersionOutOfRangeCountsAsAbsent) {
     const std::string jdk = "K\\JDK", jre = "K\\JRE";
-    VersionBounds upTo11{parseVersion("1.8"), parseVersion("11")};
+    VersionBounds upTo11{parseVersion("1.8"), parseVersion("11"), "1.8", "11"};
     EXPECT_EQ(chosenVendorKey(jdk, "17", jre, "1.8", upTo11), jre + "\\1.8");
     EXPECT_EQ(chosenVendorKey(jdk, "11", jre, "1.7", upTo11), jdk + "\\11");
     EXPECT_EQ(chosenVendorKey(jdk, "17", jre, "1.7", upTo11), jre + "\\");
     // Key names use the short-passes rule: 1.8 is in range for the minimum 1.8.0_200.
-    VersionBounds from200{parseVersion("1.8.0_200"), {}};
+    VersionBounds from200{parseVersion("1.8.0_200"), {}, "1.8.0_200", ""};
     EXPECT_EQ(chosenVendorKey(jdk, std::nullopt, jre, "1.8", from200), jre + "\\1.8");
 }
 
