@@ -84,6 +84,10 @@ target_compile_options(envrun PRIVATE -municode -Wall)
 target_link_options(envrun PRIVATE -static -municode)
 add_executable(sleeper ${CMAKE_SOURCE_DIR}/testtools/sleeper/sleeper.cpp)
 target_link_options(sleeper PRIVATE -static)
+# Holds an inheritable handle while it runs a command line, to show which descendants got it.
+add_executable(heldhandle ${CMAKE_SOURCE_DIR}/testtools/heldhandle/heldhandle.cpp)
+target_compile_options(heldhandle PRIVATE -municode -Wall)
+target_link_options(heldhandle PRIVATE -static -municode)
 # Runs a command line and prints its wall time and peak memory, for the benchmarks.
 add_executable(measure ${CMAKE_SOURCE_DIR}/testtools/measure/measure.cpp)
 target_compile_options(measure PRIVATE -municode -Wall -Wextra)

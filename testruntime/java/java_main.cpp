@@ -14,6 +14,8 @@
 //   STANDIN_EXIT_CODE=<n>           exit code after the banner (default 0)
 //   STANDIN_HANG=1                  after the banner sleep for ever, standard error open
 //   STANDIN_HANG=stderr-closed      the same, with standard error closed first
+// The variable HELD_HANDLE makes it try a handle it should not have inherited (see
+// tryHeldHandle).
 // A runtime of the old numbering (1.x) fails as a real one does when `lib\rt.jar` is
 // missing (packed and not yet unpacked), so a packed runtime only answers once unpacked.
 
@@ -40,6 +42,22 @@ void recordStart(const standin::RuntimeHome& runtime, const std::wstring& progra
     // test sees it; the launcher ignores lines that are not version lines.
     if (!standin::appendRecord(runtime, record))
         standin::writeStandardError("standin: could not write the record file\r\n");
+}
+
+// With HELD_HANDLE set (by testtools/heldhandle), tries to reset the event that value named
+// in the process that held it: that works only when this process inherited the handle. The
+// outcome is recorded, so a test sees that the attempt was made at all. A value that names
+// no event here (nothing inherited) makes ResetEvent fail and changes nothing.
+void tryHeldHandle(const standin::RuntimeHome& runtime) {
+    std::wstring value;
+    if (!standin::environmentValue(L"HELD_HANDLE", value) || value.empty()) return;
+    wchar_t* end = nullptr;
+    unsigned long long number = wcstoull(value.c_str(), &end, 10);
+    if (*end != 0) return;
+    bool reset = ResetEvent(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(number))) != 0;
+    standin::Record record("held-handle");
+    record.addNumber("reset", reset ? 1 : 0);
+    standin::appendRecord(runtime, record);
 }
 
 bool asksForVersion(int argc, wchar_t** argv) {
@@ -113,6 +131,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring program = standin::modulePath(nullptr);
     standin::RuntimeHome runtime = standin::locateRuntime(standin::parentDirectory(program));
     recordStart(runtime, program);
+    tryHeldHandle(runtime);
 
     if (!asksForVersion(argc, argv)) {
         standin::writeStandardError("Error: this stand-in Java runtime only answers -version\r\n");

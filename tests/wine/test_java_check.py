@@ -9,7 +9,8 @@ from pathlib import Path
 
 import pytest
 
-from conftest import NO_JAVA_HOMES, LoggedLauncher, linux_processes, log_lines, winpath
+from conftest import (BUILD, NO_JAVA_HOMES, LoggedLauncher, linux_processes, log_lines, logged_env, quote_argument,
+                      read_log, winpath)
 from runtimes import (REG_BINARY, REG_SZ, filetime_of, make_jre, runtime_registry,  # noqa: F401
                       version_cache_key)
 
@@ -100,6 +101,12 @@ def test_a_trusted_cache_entry_is_used_without_running_anything(wine, pack, tmp_
     assert "got version from registry 1.7.0_80" in block
     assert block[-1] == "checkJavaExe returning 1"
     assert jre.starts() == []
+    # Without the cache entry the probed 17.0.2 is above that maximum, and the log says so.
+    runtime_registry.clear()
+    _, lines = launcher.run()
+    [block] = check_lines(lines, jre.java_exe)
+    assert f"runtime {normalised(jre.java_exe)} refused: version 17.0.2 is above the maximum 1.7" in block
+    assert block[-1] == "checkJavaExe returning 0"
 
 
 @pytest.mark.parametrize("stored", ["1.0.0", "1.7.", "1.6.", "1.5."])
@@ -315,3 +322,24 @@ def test_a_runtime_whose_library_failed_is_refused_from_then_on(wine, pack, tmp_
     later = [line for line in lines[after:] if line.startswith("checkJavaExe returning")]
     later_checks = [line for line in lines[after:] if line.lower().startswith(f"checkjavaexe ({exe}")]
     assert later_checks and not later, lines[after:]
+
+
+# ---------------------------------------------------------------------------------------
+# What the probe inherits
+
+
+def test_probe_inherits_no_handle_but_its_pipe(wine, pack, tmp_path, jre, runtime_registry):
+    # heldhandle.exe starts the launcher holding an inheritable event; the launcher holds it
+    # inheritable too, as a handle inherited from its parent. The stand-in java.exe tries to
+    # reset that event through the value it was told: only an inherited handle can do it.
+    launcher = directory_launcher(wine, pack, tmp_path, jre)
+    temp = launcher.new_log_folder()
+    heldhandle = BUILD / "win64" / "heldhandle.exe"
+    result = wine.run(heldhandle, cwd=launcher.app,
+                      env={**logged_env(temp), **NO_JAVA_HOMES,
+                           "HELDHANDLE_COMMAND_LINE": quote_argument(winpath(launcher.exe)) + " /run"})
+    lines = log_lines(read_log(temp))
+    assert "Java version2: 17.0.2" in lines, "the probe's pipe (its one inherited handle) reached it"
+    [attempt] = jre.records("held-handle")
+    assert attempt["reset"] == "0"
+    assert result.stdout.strip().endswith("held handle signalled"), result.stdout

@@ -6,7 +6,7 @@ directories put in front of PATH)."""
 import pytest
 
 from conftest import winpath
-from runtimes import make_jdk, make_jre, runtime_registry  # noqa: F401
+from runtimes import make_jdk, make_jre, runtime_registry, standin_file  # noqa: F401
 from test_jvm_search import Launcher, assert_loaded, exe_of, load_attempts
 
 ERROR_BAD_EXE_FORMAT = 193
@@ -82,6 +82,10 @@ def test_runtime_whose_libraries_all_fail_is_passed_over_for_the_next_entry(wine
     jre = make_jre(launcher.app / "jre", "17.0.2")
     result, lines = launcher.run()
     assert lines.count(f"Failed with error code {ERROR_BAD_EXE_FORMAT}") == 2
+    bin_dir = exe_of(broken)[:-len("\\java.exe")]
+    for vm in ("server", "client"):
+        assert (f"runtime {jvm_path(bin_dir, vm)} refused: not a 64-bit library; "
+                "this launcher runs 64-bit Java runtimes only") in lines
     assert load_attempts(lines) == [exe_of(broken), exe_of(jre)]
     assert_loaded(result, lines, jre)
 
@@ -165,6 +169,68 @@ def test_without_setting_154_no_dll_directory_is_registered(wine, pack, tmp_path
     result, lines = launcher.run()
     assert not any("DLL directory" in line for line in lines)
     assert_loaded(result, lines, jre)
+
+
+# ---------------------------------------------------------------------------------------
+# Where the JVM library's own imports are found
+
+
+def with_library_needing_aux(jre, aux_folder):
+    """Replaces the runtime's bin\\server\\jvm.dll with the stand-in that imports jvmaux.dll,
+    and puts jvmaux.dll into `aux_folder` only."""
+    (jre.root / "bin" / "server" / "jvm.dll").write_bytes(standin_file("jvm_needs_aux.dll", 64).read_bytes())
+    aux_folder.mkdir(parents=True, exist_ok=True)
+    (aux_folder / "jvmaux.dll").write_bytes(standin_file("jvmaux.dll", 64).read_bytes())
+
+
+@pytest.mark.parametrize("aux_in", ["server", "bin"])
+def test_jvm_library_finds_its_imports_in_its_own_folder_and_in_bin(wine, pack, tmp_path, runtime_registry, aux_in):
+    # Its own folder is searched because the library is loaded with the altered search;
+    # bin because it is put on PATH for the load (a real runtime's C runtime lives there).
+    launcher = Launcher(wine, pack, tmp_path, {128: "Bjre"})
+    jre = make_jre(launcher.app / "jre", "17.0.2", jvm=("server",))
+    bin_dir = jre.root / "bin"
+    with_library_needing_aux(jre, bin_dir / "server" if aux_in == "server" else bin_dir)
+    result, lines = launcher.run()
+    assert not any(line.startswith("Failed with error code") for line in lines)
+    assert_loaded(result, lines, jre)
+
+
+@pytest.fixture
+def relay_of_library_loading(wine):
+    """Limits Wine's relay trace to the DLL-search calls, so that WINEDEBUG=+relay prints
+    those calls (and their callers' threads) of every program run during the test."""
+    functions = ("SetDllDirectoryW", "SetDefaultDllDirectories", "LoadLibraryA", "LoadLibraryW", "LoadLibraryExA",
+                 "LoadLibraryExW")
+    include = ";".join(f"{dll}.{f}" for dll in ("kernel32", "kernelbase") for f in functions)
+    result = wine.command("reg", "add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/d", include, "/f")
+    assert result.returncode == 0, result.stderr
+    yield {"WINEDEBUG": "+relay"}
+    wine.command("reg", "delete", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/f")
+
+
+def test_current_directory_leaves_the_dll_search_before_any_library_is_loaded(wine, pack, tmp_path, runtime_registry,
+                                                                              relay_of_library_loading):
+    # On Windows SetDllDirectoryW(L"") takes the current directory out of the search, so a
+    # jvmaux.dll in the current folder would not satisfy the JVM library. Wine 8 keeps the
+    # current directory in the search after that call (it honours only the stricter
+    # SetDefaultDllDirectories, which would drop PATH as well), so under Wine the test shows
+    # the call itself, made on the launcher's main thread before any library is loaded, and
+    # that the JVM library is loaded by full path with its own folder searched.
+    launcher = Launcher(wine, pack, tmp_path, {128: "Bjre"})
+    make_jre(launcher.app / "jre", "17.0.2", jvm=("server",))
+    result, _ = launcher.run_logged(unix_env=relay_of_library_loading)
+    calls = [line for line in result.stderr.splitlines() if ":Call KERNEL" in line]
+    [first] = [line for line in calls if 'SetDllDirectoryW(' in line]
+    assert first.split("(", 1)[1].split(")")[0].endswith(' L""')
+    thread = first.split(":", 1)[0]
+    ours = [line for line in calls if line.startswith(thread + ":")]
+    assert ours[0] == first
+    assert not any("SetDefaultDllDirectories" in line for line in calls)
+    jvm_loads = [line for line in ours if "\\\\server\\\\jvm.dll" in line]
+    assert jvm_loads, ours
+    # LOAD_WITH_ALTERED_SEARCH_PATH (8), a full path.
+    assert all(line.startswith(f"{thread}:Call KERNEL32.LoadLibraryExA(") and ",00000008)" in line for line in jvm_loads)
 
 
 # ---------------------------------------------------------------------------------------

@@ -85,6 +85,10 @@ def test_without_a_registry_runtime_the_bundled_one_is_used_although_too_old(win
                                                         "Search sequence finished"))]
     assert order == ["Testing location jre (type B)", "Testing location  (type Y)", "Testing relative location jre"]
     assert f"{exe_of(bundled)} exists" in lines
+    # Why the main pass refused it, and that the fallback pass takes it anyway.
+    assert f"runtime {exe_of(bundled)} refused: version 1.8.0_201 is below the minimum 11" in lines
+    assert (f"warning: no runtime passed the checks; using {exe_of(bundled)} (version 1.8.0_201) whatever its version"
+            in lines)
     assert_loaded(result, lines, bundled)
     assert load_attempts(lines) == [exe_of(bundled)]
 
@@ -137,6 +141,8 @@ def test_setting_134_accepts_a_directory_without_java_and_the_search_goes_on(win
     nothing = winpath(launcher.app / "nothing").lower()
     # Accepted without a working check; its library (and the inner JRE's) does not load.
     assert load_attempts(lines) == [nothing + "\\bin\\java.exe", exe_of(bundled)]
+    assert (f"runtime {nothing}\\bin\\java.exe refused: no jvm.dll below {nothing}\\bin or below "
+            f"{nothing}\\bin\\..\\jre\\bin in client, server, j9vm, hotspot or jrockit") in lines
     assert_loaded(result, lines, bundled)
 
 

@@ -4,6 +4,7 @@ installations in both registry views, environment variables and the search path.
 is the oracle: every candidate shows up as a "checkJavaExe (...)" line, every winner in the
 line that names it and in the JVM library load that follows."""
 import re
+import shutil
 from pathlib import Path
 
 import pytest
@@ -21,9 +22,9 @@ class Launcher(LoggedLauncher):
     def __init__(self, wine, pack, directory: Path, settings: dict):
         super().__init__(wine, pack, directory, {101: "LookupTest", 107: "0", **settings})
 
-    def run(self, env=None):
+    def run(self, env=None, cwd=None):
         """The log lines of the run, without their time prefix."""
-        _, log = self.run_logged(env={**NO_JAVA_HOMES, **(env or {})})
+        _, log = self.run_logged(env={**NO_JAVA_HOMES, **(env or {})}, cwd=cwd)
         return log_lines(log)
 
 
@@ -292,6 +293,27 @@ def test_java_on_the_search_path(wine, pack, tmp_path, runtime_registry):
     lines = Launcher(wine, pack, tmp_path, {128: "S"}).run(env={"PATH": path})
     assert checked(lines) == [exe_of(jre)]
     assert load_attempts(lines) == [exe_of(jre)]
+
+
+def test_java_in_the_current_folder_or_beside_the_launcher_is_not_on_the_search_path(wine, pack, tmp_path,
+                                                                                    runtime_registry):
+    # A runtime whose bin is the folder the launcher is started from, and one whose bin holds
+    # the launcher itself: the system's own search would take either before PATH. PATH's
+    # relative entries would name the current folder too.
+    planted = make_jre(tmp_path / "planted", "17.0.2")
+    beside = make_jre(tmp_path / "beside", "17.0.2")
+    launcher = Launcher(wine, pack, tmp_path, {128: "S"})
+    launcher.exe = Path(shutil.copy(launcher.exe, beside.root / "bin"))
+    jre = make_jre(tmp_path / "onpath", "17.0.2")
+    path = ".;bin;" + winpath(jre.root / "bin") + ";C:\\windows\\system32;C:\\windows"
+    lines = launcher.run(env={"PATH": path}, cwd=planted.root / "bin")
+    assert checked(lines) == [exe_of(jre)]
+    assert load_attempts(lines) == [exe_of(jre)]
+    assert not planted.starts() and not beside.starts()
+    # With nothing on PATH there is nothing to find.
+    lines = launcher.run(env={"PATH": "."}, cwd=planted.root / "bin")
+    assert checked(lines) == [] and load_attempts(lines) == []
+    assert not planted.starts() and not beside.starts()
 
 
 def test_jdk_required_needs_the_tools_archive(wine, pack, tmp_path, runtime_registry):

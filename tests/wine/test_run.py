@@ -321,6 +321,8 @@ def test_missing_required_entry_ends_with_1006(app):
     assert run.returncode == 1
     assert run.message() == "Class path entry needed.jar not found"
     assert not run.of("jvm-create")
+    needed = winpath(a.dir / "needed.jar")
+    assert f"ERROR: required class path entry needed.jar not found: looked for {needed}" in run.log
 
 
 def test_undefined_required_variable_ends_with_1008(app):

@@ -7,6 +7,7 @@
 #include "core/code_page.h"
 #include "core/fatal.h"
 #include "core/launcher_state.h"
+#include "core/library_loading.h"
 #include "core/log.h"
 #include "jvmsearch/jvm_library.h"
 #include "launch/jvm_arguments_rules.h"
@@ -119,7 +120,8 @@ void loadHelperLibrary(JNIEnv* env) {
     if (generatorKind != 'i') return;
     logLine(L"load helper dll");
     std::wstring path = helperLibraryPath();
-    HMODULE module = LoadLibraryW(path.c_str());
+    DWORD loadError = 0;
+    HMODULE module = loadLibraryFromItsFolder(path.c_str(), loadError);
     logLine(L"helper dll %p %s", static_cast<void*>(module), path.c_str());
     if (module == nullptr) return;
     RegisterNativesFunction registerNatives = lookupFunction<RegisterNativesFunction>(module, "registerNatives");

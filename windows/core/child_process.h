@@ -38,8 +38,8 @@ struct ChildStdHandles {
 struct ChildOptions {
     DWORD creationFlags = 0;  // priority class and CREATE_NO_WINDOW, DETACHED_PROCESS, ...
     bool hideWindow = false;  // the child's first window starts hidden
-    // With handles, the child gets exactly these as its standard handles; without, it gets
-    // the launcher's own.
+    // With handles, the child gets exactly these as its standard handles (and inherits them,
+    // so each must be inheritable); without, it inherits no handle at all.
     std::optional<ChildStdHandles> stdHandles;
 };
 
@@ -50,8 +50,9 @@ struct ChildProcess {
 };
 
 // Starts `commandLine` (the program named by `program`, or when that is null by the command
-// line's first word). Every inheritable handle of the launcher is inherited, the pipe ends
-// handed over among them. On failure none, with the system error in `error`.
+// line's first word; either must be a full path, else ERROR_BAD_PATHNAME). The child
+// inherits the handles of `options.stdHandles` and no other handle of the launcher. On
+// failure none, with the system error in `error`.
 std::optional<ChildProcess> startChild(const char* program, const std::string& commandLine, const ChildOptions& options,
                                        DWORD& error);
 std::optional<ChildProcess> startChild(const wchar_t* program, const std::wstring& commandLine,

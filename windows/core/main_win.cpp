@@ -69,8 +69,16 @@ int installWithConfiguredStart() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Before anything is loaded: from here on a library loaded by name (and every import of
+    // one) is not looked for in the current directory, where anyone who chose the folder the
+    // launcher is started from could have put a file of that name. PATH stays in the search;
+    // a runtime's jvm.dll finds its C runtime in bin through it. The log does not exist yet,
+    // so a failure is logged once it does.
+    DWORD dllSearchError = SetDllDirectoryW(L"") ? 0 : GetLastError();
     serviceMode = true;
     prepareLauncher();
+    if (dllSearchError != 0)
+        logError(L"could not take the current directory out of the DLL search (%d)", static_cast<int>(dllSearchError));
     getSettingWide(SettingId::ServiceName, serviceName, kServiceNameCapacity);
 
     const wchar_t* commandLine = GetCommandLineW();

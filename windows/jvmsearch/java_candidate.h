@@ -5,6 +5,7 @@
 #include "jvmsearch/java_version.h"
 
 #include <cstddef>
+#include <string>
 
 constexpr size_t kJavaExeCapacity = kPathCapacity;
 constexpr size_t kJavaVersionCapacity = kShortTextCapacity;
@@ -20,4 +21,7 @@ struct JavaCandidate {
 struct VersionBounds {
     JavaVersion minimum;
     JavaVersion maximum;
+    // The texts as configured, for the reasons given in the log.
+    std::string minimumText;
+    std::string maximumText;
 };

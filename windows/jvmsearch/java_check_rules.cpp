@@ -45,3 +45,16 @@ bool addNonWorkingJava(const char* exe) {
 }
 
 bool preReleasesAllowedBySetting() { return getSettingInt(SettingId::AllowPrerelease) != 0; }
+
+std::optional<std::string> versionRangeRefusal(const std::string& version, const VersionBounds& bounds) {
+    // Pre-releases are allowed here: their refusal has its own line.
+    if (!checkVersion(version, bounds.minimum, {}, true, true))
+        return "version " + version + " is below the minimum " + bounds.minimumText;
+    if (!checkVersion(version, {}, bounds.maximum, true, true))
+        return "version " + version + " is above the maximum " + bounds.maximumText;
+    return std::nullopt;
+}
+
+std::string runtimeRefusedLine(const std::string& exe, const std::string& reason) {
+    return "runtime " + exe + " refused: " + reason;
+}

@@ -50,6 +50,13 @@ bool switchToJavaw(char* exe) {
     return pathExists(exe);
 }
 
+// A version outside the configured range is refused with its reason; other refusals (a
+// pre-release, no version at all) have their own lines.
+void logRangeRefusal(const char* exe, const char* version, const VersionBounds& bounds) {
+    std::optional<std::string> reason = versionRangeRefusal(version, bounds);
+    if (reason) logLine(L"%S", runtimeRefusedLine(exe, *reason).c_str());
+}
+
 }  // namespace
 
 bool checkJavaExe(char* exe, char* version, size_t versionCapacity, const VersionBounds& bounds, bool allowPreRelease) {
@@ -67,6 +74,7 @@ bool checkJavaExe(char* exe, char* version, size_t versionCapacity, const Versio
         version[0] = 0;
         result = learnVersion(exe, lastWriteTime, version, versionCapacity) &&
                  checkVersion(version, bounds.minimum, bounds.maximum, allowPreRelease, preReleasesAllowedBySetting());
+        if (!result && version[0] != 0) logRangeRefusal(exe, version, bounds);
     }
     if (result && getSettingInt(SettingId::ApplicationKind) == 1) result = switchToJavaw(exe);
     if (isNonWorkingJava(exe)) return false;

@@ -79,3 +79,20 @@ NativeLibraryPath composeNativeLibraryPath(const std::vector<std::wstring>& dire
 }
 
 bool needsUcrtbasePreload(unsigned long major, unsigned long minor) { return major < 6 || (major == 6 && minor < 4); }
+
+std::string missingJvmLibraryReason(const std::vector<std::string>& binDirectories,
+                                    const std::vector<std::string>& subdirectories) {
+    std::string text = "no jvm.dll";
+    for (size_t i = 0; i < binDirectories.size(); ++i) text += (i == 0 ? " below " : " or below ") + binDirectories[i];
+    text += " in ";
+    for (size_t i = 0; i < subdirectories.size(); ++i) {
+        if (i > 0) text += i + 1 == subdirectories.size() ? " or " : ", ";
+        text += subdirectories[i];
+    }
+    return text;
+}
+
+std::string bitnessReason(int launcherBits) {
+    std::string bits = std::to_string(launcherBits);
+    return "not a " + bits + "-bit library; this launcher runs " + bits + "-bit Java runtimes only";
+}

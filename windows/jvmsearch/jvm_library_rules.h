@@ -31,6 +31,16 @@ std::string innerJreJavaExe(const std::string& javaExe);
 // name that is one of those five is therefore tried twice when it fails the first time.
 std::vector<std::string> jvmSubdirectoryOrder(const std::string& configured);
 
+// Why no JVM library could be loaded from a runtime whose folders hold none: "no jvm.dll
+// below c:\jre\bin in client, server, j9vm, hotspot or jrockit" (with every bin directory
+// that was looked in, joined by " or below ").
+std::string missingJvmLibraryReason(const std::vector<std::string>& binDirectories,
+                                    const std::vector<std::string>& subdirectories);
+
+// Why a JVM library that the system refused as a bad image is passed over: it is built for
+// the other bitness.
+std::string bitnessReason(int launcherBits);
+
 // "binDir\subdirectory\jvm.dll".
 std::string jvmLibraryPath(const std::string& binDirectory, const std::string& subdirectory);
 

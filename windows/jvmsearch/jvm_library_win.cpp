@@ -3,13 +3,16 @@
 #include "config/config_store.h"
 #include "core/capacities.h"
 #include "core/environment.h"
+#include "core/library_loading.h"
 #include "core/log.h"
 #include "core/text_format.h"
 #include "core/text_helpers.h"
+#include "jvmsearch/java_check_rules.h"
 #include "jvmsearch/jvm_library_rules.h"
 #include "paths/expand_variables.h"
 #include "paths/path_helpers.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -97,6 +100,21 @@ std::vector<std::wstring> resolveNativeLibraryDirectories(const char* list) {
     return directories;
 }
 
+// A runtime that holds no JVM library in any folder that was tried is refused with that
+// reason; one whose libraries exist but did not load has its error codes logged already.
+void logMissingJvmLibrary(const char* javaExe, const std::vector<std::string>& binDirectories) {
+    char configured[kJvmTypeCapacity];
+    getSetting(SettingId::JvmType, configured, sizeof configured);
+    std::vector<std::string> subdirectories;
+    for (const std::string& subdirectory : jvmSubdirectoryOrder(configured)) {
+        for (const std::string& binDirectory : binDirectories)
+            if (pathExists(jvmLibraryPath(binDirectory, subdirectory).c_str())) return;
+        if (std::find(subdirectories.begin(), subdirectories.end(), subdirectory) == subdirectories.end())
+            subdirectories.push_back(subdirectory);
+    }
+    logLine(L"%S", runtimeRefusedLine(javaExe, missingJvmLibraryReason(binDirectories, subdirectories)).c_str());
+}
+
 }  // namespace
 
 HMODULE loadJvmLibrary(const char* javaExe) {
@@ -109,7 +127,9 @@ HMODULE loadJvmLibrary(const char* javaExe) {
         logError(L"path of the inner runtime of %S is too long", javaExe);
         return nullptr;
     }
-    return loadJvmFromBinDir(alternative.c_str());
+    module = loadJvmFromBinDir(alternative.c_str());
+    if (module == nullptr) logMissingJvmLibrary(javaExe, {binDirectoryOf(javaExe), binDirectoryOf(alternative)});
+    return module;
 }
 
 HMODULE loadJvmFromBinDir(const char* javaExe) {
@@ -146,11 +166,15 @@ HMODULE tryJvmDll(const char* binDirectory, const char* subdirectory) {
     bool exists = pathExists(path.c_str());
     logLine(L"Trying %S (exists %d)", path.c_str(), exists ? 1 : 0);
     // Loaded even when the search did not see the file: the search may be wrong about a
-    // path the loader can still open, and a missing file simply fails here.
-    HMODULE module = LoadLibraryA(path.c_str());
-    DWORD error = GetLastError();
+    // path the loader can still open, and a missing file simply fails here. The library's
+    // own folder is searched first for its imports; the C runtime a real jvm.dll needs from
+    // bin is found through PATH, where loadJvmFromBinDir has put bin.
+    DWORD error = 0;
+    HMODULE module = loadLibraryFromItsFolder(path.c_str(), error);
     if (module == nullptr) {
         if (exists) logLine(L"Failed with error code %d", static_cast<int>(error));
+        if (exists && error == ERROR_BAD_EXE_FORMAT)
+            logLine(L"%S", runtimeRefusedLine(path, bitnessReason(LAUNCHER_BITS)).c_str());
         return nullptr;
     }
     copyBounded(jvmBinDirectory, sizeof jvmBinDirectory, binDirectory);
@@ -165,15 +189,15 @@ void preloadUcrtbase(const char* binDirectory) {
     if (path.size() >= kPathCapacity || !pathExists(path.c_str())) return;
 
     logLine(L"Preloading ucrtbase.dll 4");
-    char current[kPathCapacity];
-    DWORD length = GetCurrentDirectoryA(sizeof current, current);
-    bool haveCurrent = length > 0 && length < sizeof current;
-    // Made current so that the loader finds the runtime's copy first when asked by name;
-    // the full path is the fallback for systems that search the current directory late.
-    SetCurrentDirectoryA(binDirectory);
-    if (LoadLibraryA("ucrtbase.dll") == nullptr && LoadLibraryA(path.c_str()) == nullptr)
+    // The system's copy wins where the system has one (the universal C runtime update is
+    // installed); the runtime's copy is for systems without it. Both by full path: a load by
+    // name would also look in the launcher's folder and the current directory, where any
+    // file of that name would be taken.
+    DWORD systemError = 0;
+    DWORD runtimeError = 0;
+    if (loadSystemLibrary(L"ucrtbase.dll", systemError) == nullptr &&
+        loadLibraryFromItsFolder(path.c_str(), runtimeError) == nullptr)
         logLine(L"Could not preload ucrtbase.dll");
-    if (haveCurrent) SetCurrentDirectoryA(current);
 }
 
 DllDirectoryCookie addDllDirectory(const char* directory) {

@@ -28,6 +28,11 @@ bool isAbsoluteLocation(const std::string& value) {
     return value[1] == ':' || (value[0] == '\\' && value[1] == '\\');
 }
 
+std::string fallbackWarning(const std::string& exe, const std::string& version) {
+    return "warning: no runtime passed the checks; using " + exe + " (" +
+           (version.empty() ? std::string("version unknown") : "version " + version) + ") whatever its version";
+}
+
 bool takesPartInFallbackPass(const SearchEntry& entry) {
     if (entry.letter == 'B') return true;
     if (entry.letter == 'A' || entry.letter == 'R') return !isAbsoluteLocation(entry.value);
@@ -133,6 +138,8 @@ void JvmSearch::readBounds() {
     logLine(L"MinVersion: %S, MaxVersion: %S", minimum, maximum);
     bounds_.minimum = parseVersion(minimum);
     bounds_.maximum = parseVersion(maximum);
+    bounds_.minimumText = minimum;
+    bounds_.maximumText = maximum;
 }
 
 bool JvmSearch::load(LocationKind kind, const char* location) {
@@ -215,6 +222,7 @@ bool JvmSearch::fallbackPass(const std::vector<SearchEntry>& entries) {
         logLine(L"Testing relative location %S", value);
         if (!lookups_.checkJavaHome(value, found_, bounds_, true, true) || !lookups_.pathExists(found_.exe)) continue;
         logLine(L"%S exists", found_.exe);
+        logLine(L"%S", fallbackWarning(found_.exe, found_.version).c_str());
         if (load(LocationKind::Directory, value)) return true;
     }
     return false;

@@ -38,6 +38,11 @@ bool isAbsoluteLocation(const std::string& value);
 // nothing else.
 bool takesPartInFallbackPass(const SearchEntry& entry);
 
+// The warning logged when the fallback pass takes a runtime whatever its version says:
+// "warning: no runtime passed the checks; using <exe> (version <version>) whatever its
+// version"; "version unknown" when none could be learned.
+std::string fallbackWarning(const std::string& exe, const std::string& version);
+
 // The configured message for a search that ended without a usable runtime.
 struct FailureMessage {
     MessageId id{};

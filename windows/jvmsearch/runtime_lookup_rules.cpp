@@ -11,6 +11,34 @@ std::string withBackslashes(std::string path) {
     return path;
 }
 
+namespace {
+
+bool isSlash(char c) { return c == '\\' || c == '/'; }
+
+// "C:\..." or "\\server\...": a directory that does not depend on the current one.
+bool namesFixedDirectory(const std::string& entry) {
+    if (entry.size() >= 2 && isSlash(entry[0]) && isSlash(entry[1])) return true;
+    return entry.size() >= 3 && entry[1] == ':' && isSlash(entry[2]);
+}
+
+std::string withoutEnclosingQuotes(const std::string& entry) {
+    if (entry.size() >= 2 && entry.front() == '"' && entry.back() == '"') return entry.substr(1, entry.size() - 2);
+    return entry;
+}
+
+}  // namespace
+
+std::vector<std::string> javaExeCandidatesOnPath(const std::string& path) {
+    std::vector<std::string> candidates;
+    for (const std::string& piece : splitList(path, ';', EmptyPieces::Skip)) {
+        std::string directory = withoutEnclosingQuotes(piece);
+        if (!namesFixedDirectory(directory)) continue;
+        if (!isSlash(directory.back())) directory += '\\';
+        candidates.push_back(directory + "java.exe");
+    }
+    return candidates;
+}
+
 std::vector<std::string> installationHomes(const std::string& list) {
     std::vector<std::string> homes;
     for (const std::string& installation : splitList(list, ';', EmptyPieces::Skip))

@@ -21,6 +21,13 @@ std::string sharedRuntimesKey(const std::string& sharingKey);
 // values may be written either way).
 std::string withBackslashes(std::string path);
 
+// Where the "S" search entry looks for java.exe: "<entry>\java.exe" for each entry of the
+// PATH value `path`, in order. Only PATH is searched, never the current directory or the
+// launcher's folder, so a relative entry (".", "bin", "C:jdk\bin"), which would be taken
+// against the current directory, is left out; so are empty entries. An entry in double
+// quotes loses them, and a trailing backslash is not doubled.
+std::vector<std::string> javaExeCandidatesOnPath(const std::string& path);
+
 // The runtime homes of an installations value: every non-empty entry of the ";"-separated
 // list followed by "\jre", in order.
 std::vector<std::string> installationHomes(const std::string& list);

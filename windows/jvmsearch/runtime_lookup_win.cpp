@@ -182,11 +182,15 @@ bool checkEnvJavaHome(const char* variable, JavaCandidate& found, const VersionB
 }
 
 bool checkJavaOnPath(JavaCandidate& found, const VersionBounds& bounds) {
-    char exe[kJavaExeCapacity];
-    DWORD length = SearchPathA(nullptr, "java.exe", nullptr, sizeof exe, exe, nullptr);
-    if (length == 0 || length >= sizeof exe) return false;
-    copyBounded(found.exe, sizeof found.exe, exe);
-    return checkJavaExe(found, bounds, preReleasesAllowedBySetting());
+    // PATH's own entries, walked here: the system's search would look in the launcher's
+    // folder and the current directory first. The first java.exe there is the candidate,
+    // as the system's search would give it.
+    for (const std::string& exe : javaExeCandidatesOnPath(readVariable("PATH").text)) {
+        if (exe.size() >= sizeof found.exe || !pathExists(exe.c_str())) continue;
+        copyBounded(found.exe, sizeof found.exe, exe.c_str());
+        return checkJavaExe(found, bounds, preReleasesAllowedBySetting());
+    }
+    return false;
 }
 
 bool findPreviousInstallation(HKEY hive, JavaCandidate& found, const VersionBounds& bounds) {

@@ -31,13 +31,16 @@ std::string resolveEntryPath(const std::string& path, JvmArgumentSources& source
 // "A" and "D" entries: an expansion may have produced several paths, each resolved on its
 // own. The entry counts as found only when it names at least one path and every path
 // exists (for the usual single path: that path exists).
-bool addPathList(std::string& pathText, const std::string& name, JvmArgumentSources& sources) {
+bool addPathList(std::string& pathText, const std::string& name, JvmArgumentSources& sources, std::string& notFound) {
     std::string joined;
     bool allExist = true;
     std::vector<std::string> parts = splitList(name, ';', EmptyPieces::Skip);
     for (const std::string& part : parts) {
         std::string resolved = resolveEntryPath(part, sources);
-        if (!sources.pathExists(resolved)) allExist = false;
+        if (!sources.pathExists(resolved)) {
+            allExist = false;
+            notFound += (notFound.empty() ? "" : ";") + resolved;
+        }
         if (!joined.empty()) joined += ";";
         joined += resolved;
     }
@@ -104,10 +107,11 @@ std::optional<MissingEntry> addPathEntries(SettingId settingId, std::string& pat
         bool required = entry.size() > 1 && entry[1] == '1';
         std::string name = sources.expandVariables(entry.size() > 2 ? entry.substr(2) : std::string());
         bool found = false;
+        std::string notFound;
         switch (kind) {
         case 'A':
         case 'D':
-            found = addPathList(pathText, name, sources);
+            found = addPathList(pathText, name, sources, notFound);
             break;
         case 'E': {
             std::optional<std::string> value = sources.environmentVariable(name);
@@ -117,7 +121,7 @@ std::optional<MissingEntry> addPathEntries(SettingId settingId, std::string& pat
             } else if (!required) {
                 continue;
             } else if (!value) {
-                return MissingEntry{MessageId::ClassPathVariableMissing, name};
+                return MissingEntry{MessageId::ClassPathVariableMissing, name, settingId, kind, ""};
             }
             // Defined but empty: a required entry then counts as not found.
             break;
@@ -132,13 +136,14 @@ std::optional<MissingEntry> addPathEntries(SettingId settingId, std::string& pat
                 found = sources.pathExists(directory);
                 pathText += directory + ";";
             }
+            if (!found) notFound = directory;
             break;
         }
         default:
             // An unknown kind adds nothing; when required it is an entry not found.
             break;
         }
-        if (required && !found) return MissingEntry{MessageId::ClassPathEntryMissing, name};
+        if (required && !found) return MissingEntry{MessageId::ClassPathEntryMissing, name, settingId, kind, notFound};
     }
     return std::nullopt;
 }
@@ -257,4 +262,16 @@ void removeEmptyOptions(std::vector<std::string>& options) {
     for (std::string& o : options)
         if (!o.empty()) kept.push_back(std::move(o));
     options.swap(kept);
+}
+
+std::string missingEntryReason(const MissingEntry& missing) {
+    std::string text = std::string("required ") +
+                       (missing.settingId == SettingId::ModulePath ? "module path" : "class path") + " entry " +
+                       missing.name + " not found: ";
+    if (missing.messageId == MessageId::ClassPathVariableMissing)
+        return text + "the environment variable " + missing.name + " is not defined";
+    if (!missing.lookedFor.empty()) return text + "looked for " + missing.lookedFor;
+    if (missing.kind == 'E') return text + "the environment variable " + missing.name + " is empty";
+    if (missing.kind == 'A' || missing.kind == 'D') return text + "it names no path";
+    return text + "its type letter " + std::string(1, missing.kind) + " is not one of A, D, E and S";
 }

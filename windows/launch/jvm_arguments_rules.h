@@ -72,7 +72,16 @@ public:
 struct MissingEntry {
     MessageId messageId{};
     std::string name;
+    SettingId settingId{};  // which path the entry belongs to
+    char kind = 0;          // the entry's type letter
+    // The absolute path or paths (";"-joined) that were looked for and not found; empty
+    // where no path was looked for (a variable, an unknown type letter).
+    std::string lookedFor;
 };
+
+// The log line that says why a required entry ends the launch, in words a user can act on:
+// "required class path entry lib\app.jar not found: looked for C:\app\lib\app.jar".
+std::string missingEntryReason(const MissingEntry& missing);
 
 // Appends the entries of setting `settingId` (121: class path, 132: module path) to
 // `pathText`, each followed by ";". Returns the first required entry that is missing.

@@ -73,6 +73,9 @@ void buildJvmArguments(JvmArguments& arguments, const std::vector<std::string>& 
     ProcessArgumentSources sources;
     ProcessOptionFiles optionFiles;
     OptionAssembly assembly = assembleOptions(launcherProperties, args, state, sources, optionFiles);
-    if (assembly.missing) failWithMessage(assembly.missing->messageId, assembly.missing->name.c_str());
+    if (assembly.missing) {
+        logError(L"%S", missingEntryReason(*assembly.missing).c_str());
+        failWithMessage(assembly.missing->messageId, assembly.missing->name.c_str());
+    }
     fillVmArgs(arguments, std::move(assembly.options));
 }

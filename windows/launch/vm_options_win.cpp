@@ -2,6 +2,7 @@
 
 #include "core/capacities.h"
 #include "core/environment.h"
+#include "core/library_loading.h"
 #include "core/log.h"
 #include "core/platform.h"
 #include "core/text_format.h"
@@ -96,7 +97,8 @@ void ProcessOptionFiles::expandArgumentFiles(OptionList& options) {
     if (jvmBinDirectory[0] == 0) return;
     std::string narrowName = std::string(jvmBinDirectory) + "\\jli.dll";
     // The library stays loaded: the strings it hands out are released through it.
-    HMODULE jli = LoadLibraryA(narrowName.c_str());
+    DWORD loadError = 0;
+    HMODULE jli = loadLibraryFromItsFolder(narrowName.c_str(), loadError);
     if (jli == nullptr) {
         logLine(L"did not find %S", narrowName.c_str());
         return;

@@ -44,3 +44,18 @@ TEST(JavaCheck, PreReleaseSettingIsReadAsANumber) {
     EXPECT_TRUE(preReleasesAllowedBySetting());
     configStore = saved;
 }
+
+TEST(JavaCheck, RangeRefusalSaysWhichBoundTheVersionMisses) {
+    VersionBounds bounds{parseVersion("11"), parseVersion("17"), "11", "17"};
+    EXPECT_EQ(versionRangeRefusal("1.8.0_202", bounds), "version 1.8.0_202 is below the minimum 11");
+    EXPECT_EQ(versionRangeRefusal("21.0.1", bounds), "version 21.0.1 is above the maximum 17");
+    // Within the range (components beyond the maximum's length are not looked at).
+    EXPECT_FALSE(versionRangeRefusal("11", bounds));
+    EXPECT_FALSE(versionRangeRefusal("17.0.2", bounds));
+    // Missing components count as 0, as in the check itself.
+    VersionBounds from200{parseVersion("1.8.0_200"), {}, "1.8.0_200", ""};
+    EXPECT_EQ(versionRangeRefusal("1.8", from200), "version 1.8 is below the minimum 1.8.0_200");
+    EXPECT_FALSE(versionRangeRefusal("1.8", VersionBounds{}));
+    EXPECT_EQ(runtimeRefusedLine("c:\\jre\\bin\\java.exe", "version 1.8 is below the minimum 11"),
+              "runtime c:\\jre\\bin\\java.exe refused: version 1.8 is below the minimum 11");
+}

@@ -107,3 +107,12 @@ TEST(UcrtbasePreload, OnlyBeforeSixPointFour) {
     EXPECT_FALSE(needsUcrtbasePreload(6, 4));
     EXPECT_FALSE(needsUcrtbasePreload(10, 0));
 }
+
+TEST(JvmLibraryReasons, NameEveryPlaceLookedInAndTheBitness) {
+    EXPECT_EQ(missingJvmLibraryReason({R"(c:\jdk\bin)", R"(c:\jdk\bin\..\jre\bin)"}, {"client", "server"}),
+              R"(no jvm.dll below c:\jdk\bin or below c:\jdk\bin\..\jre\bin in client or server)");
+    EXPECT_EQ(missingJvmLibraryReason({R"(c:\jre\bin)"}, jvmSubdirectoryOrder("")),
+              R"(no jvm.dll below c:\jre\bin in client, server, j9vm, hotspot or jrockit)");
+    EXPECT_EQ(bitnessReason(64), "not a 64-bit library; this launcher runs 64-bit Java runtimes only");
+    EXPECT_EQ(bitnessReason(32), "not a 32-bit library; this launcher runs 32-bit Java runtimes only");
+}

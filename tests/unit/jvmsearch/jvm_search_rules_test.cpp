@@ -524,7 +524,8 @@ TEST_F(SearchOrder, InstallerLocationComesAfterTheMainPassAndBeforeTheFallbackPa
     EXPECT_TRUE(outcome.loaded);
     EXPECT_EQ(outcome.location, "jre");
     EXPECT_EQ(logAfterBounds(), (Lines{L"Testing location jre (type B)", LR"(Has installer location C:\installed)",
-                                       L"Testing relative location jre", LR"(c:\app\jre\bin\java.exe exists)"}));
+                                       L"Testing relative location jre", LR"(c:\app\jre\bin\java.exe exists)",
+                     LR"(warning: no runtime passed the checks; using c:\app\jre\bin\java.exe (version unknown) whatever its version)"}));
 }
 
 TEST_F(SearchOrder, FallbackPassTakesBAlwaysAndAOrROnlyWhenRelative) {
@@ -563,7 +564,8 @@ TEST_F(SearchOrder, FallbackPassUsesTheRawValueAndNeedsTheExecutable) {
     EXPECT_EQ(outcome.location, "${APP}\\jre");
     EXPECT_EQ(logAfterBounds(), (Lines{L"Testing location empty (type B)", LR"(Testing location C:\app\jre (type B))",
                                        L"Testing relative location empty", L"Testing relative location ${APP}\\jre",
-                                       LR"(c:\raw\bin\java.exe exists)"}));
+                                       LR"(c:\raw\bin\java.exe exists)",
+                                       LR"(warning: no runtime passed the checks; using c:\raw\bin\java.exe (version unknown) whatever its version)"}));
     EXPECT_TRUE(called(R"(exists? empty\bin\java.exe)"));
     EXPECT_EQ(lookups.loads(), (Calls{R"(c:\raw\bin\java.exe)"}));
 }
@@ -646,4 +648,11 @@ TEST_F(SearchOrder, TheLastCandidatesKindChoosesTheFailureMessage) {
         EXPECT_EQ(message.id, c.id);
         EXPECT_EQ(message.argument, c.argument);
     }
+}
+
+TEST(FallbackPass, WarningNamesTheRuntimeAndItsVersion) {
+    EXPECT_EQ(fallbackWarning(R"(c:\app\jre\bin\java.exe)", "1.8.0_201"),
+              R"(warning: no runtime passed the checks; using c:\app\jre\bin\java.exe (version 1.8.0_201) whatever its version)");
+    EXPECT_EQ(fallbackWarning(R"(c:\app\jre\bin\java.exe)", ""),
+              R"(warning: no runtime passed the checks; using c:\app\jre\bin\java.exe (version unknown) whatever its version)");
 }

@@ -88,11 +88,21 @@ TEST(RuntimeLookup, VendorCurrentVersionPrefersTheJdkOnlyWhenNewer) {
 
 TEST(RuntimeLookup, VendorCurrentVersionOutOfRangeCountsAsAbsent) {
     const std::string jdk = "K\\JDK", jre = "K\\JRE";
-    VersionBounds upTo11{parseVersion("1.8"), parseVersion("11")};
+    VersionBounds upTo11{parseVersion("1.8"), parseVersion("11"), "1.8", "11"};
     EXPECT_EQ(chosenVendorKey(jdk, "17", jre, "1.8", upTo11), jre + "\\1.8");
     EXPECT_EQ(chosenVendorKey(jdk, "11", jre, "1.7", upTo11), jdk + "\\11");
     EXPECT_EQ(chosenVendorKey(jdk, "17", jre, "1.7", upTo11), jre + "\\");
     // Key names use the short-passes rule: 1.8 is in range for the minimum 1.8.0_200.
-    VersionBounds from200{parseVersion("1.8.0_200"), {}};
+    VersionBounds from200{parseVersion("1.8.0_200"), {}, "1.8.0_200", ""};
     EXPECT_EQ(chosenVendorKey(jdk, std::nullopt, jre, "1.8", from200), jre + "\\1.8");
+}
+
+TEST(RuntimeLookup, JavaOnPathIsLookedForInFixedPathEntriesOnly) {
+    EXPECT_EQ(javaExeCandidatesOnPath("C:\\jdk\\bin;\\\\server\\share\\java\\bin\\;\"C:\\Program Files\\Java\\bin\""),
+              (Homes{"C:\\jdk\\bin\\java.exe", "\\\\server\\share\\java\\bin\\java.exe",
+                     "C:\\Program Files\\Java\\bin\\java.exe"}));
+    // Entries that would be taken against the current directory name no fixed place.
+    EXPECT_EQ(javaExeCandidatesOnPath(".;bin;C:jdk\\bin;..\\jre\\bin;;D:/java/bin"), (Homes{"D:/java/bin\\java.exe"}));
+    EXPECT_EQ(javaExeCandidatesOnPath(""), Homes{});
+    EXPECT_EQ(javaExeCandidatesOnPath("\"\";\"\"\"\""), Homes{});
 }

@@ -348,6 +348,28 @@ TEST_F(JvmArgumentsTest, RequiredEntriesThatAreMissing) {
     EXPECT_FALSE(missingWith(SettingId::ClassPath, "X0what"));
 }
 
+TEST_F(JvmArgumentsTest, MissingEntryReasonNamesWhatWasLookedFor) {
+    sources.placeholders["${TWO}"] = "one.jar;D:\\two.jar";
+    sources.existing = {"C:\\app\\one.jar"};
+    sources.environment["EMPTY"] = "";
+    auto reason = [&](SettingId id, const std::string& entries) { return missingEntryReason(*missingWith(id, entries)); };
+    EXPECT_EQ(reason(SettingId::ClassPath, "A1lib\\app.jar"),
+              "required class path entry lib\\app.jar not found: looked for C:\\app\\lib\\app.jar");
+    // Only the paths of the entry that are not there.
+    EXPECT_EQ(reason(SettingId::ClassPath, "A1${TWO}"),
+              "required class path entry one.jar;D:\\two.jar not found: looked for D:\\two.jar");
+    EXPECT_EQ(reason(SettingId::ModulePath, "S1mods"),
+              "required module path entry mods not found: looked for C:\\app\\mods");
+    EXPECT_EQ(reason(SettingId::ClassPath, "S1nolib"),
+              "required class path entry nolib not found: looked for C:\\app\\nolib");
+    EXPECT_EQ(reason(SettingId::ClassPath, "E1APP_LIB"),
+              "required class path entry APP_LIB not found: the environment variable APP_LIB is not defined");
+    EXPECT_EQ(reason(SettingId::ClassPath, "E1EMPTY"),
+              "required class path entry EMPTY not found: the environment variable EMPTY is empty");
+    EXPECT_EQ(reason(SettingId::ClassPath, "X1what"),
+              "required class path entry what not found: its type letter X is not one of A, D, E and S");
+}
+
 TEST_F(JvmArgumentsTest, RequiredDirectoryWithoutArchivesIsFound) {
     sources.directory("C:\\app\\empty", {}, {});
     EXPECT_FALSE(missingWith(SettingId::ClassPath, "S1empty"));
