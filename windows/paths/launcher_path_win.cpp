@@ -150,15 +150,17 @@ std::optional<std::string> getShortPathViaShell(const wchar_t* path) {
     wchar_t windowsDirectory[kPathCapacity];
     UINT length = GetWindowsDirectoryW(windowsDirectory, kPathCapacity);
     if (length == 0 || length >= kPathCapacity) windowsDirectory[0] = 0;
-    std::wstring command =
-        formatWideString(L"%s\\system32\\cmd.exe /C for %%I in (\"%s\") do @echo %%~sI", windowsDirectory, path);
+    // The interpreter is named on its own as well, so a Windows folder with a space in its name
+    // does not split the unquoted first word of the command line.
+    std::wstring program = formatWideString(L"%s\\system32\\cmd.exe", windowsDirectory);
+    std::wstring command = formatWideString(L"%s /C for %%I in (\"%s\") do @echo %%~sI", program.c_str(), path);
     logLine(L"executing %s", command.c_str());
 
     ChildOptions options;
     options.creationFlags = CREATE_NO_WINDOW;
     options.stdHandles = ChildStdHandles{nullptr, pipe->childEnd.get(), pipe->childEnd.get()};
     DWORD startError = 0;
-    std::optional<ChildProcess> child = startChild(nullptr, command, options, startError);
+    std::optional<ChildProcess> child = startChild(program.c_str(), command, options, startError);
     if (!child) {
         logLine(L"could not execute cmd.exe");
         return std::nullopt;
