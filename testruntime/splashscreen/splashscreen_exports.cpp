@@ -14,9 +14,7 @@ namespace {
 
 HMODULE self = nullptr;
 
-standin::RuntimeHome runtime() {
-    return standin::locateRuntime(standin::parentDirectory(standin::modulePath(self)));
-}
+standin::RuntimeHome runtime() { return standin::locateRuntime(standin::parentDirectory(standin::modulePath(self))); }
 
 void write(const standin::Record& record) {
     if (!standin::appendRecord(runtime(), record))
@@ -64,7 +62,8 @@ __declspec(dllexport) int SplashLoadMemory(void* data, int size) {
     standin::Record record = call("SplashLoadMemory");
     record.addNumber("size", size);
     // Splash images of the tests are small; a large one is recorded by its size alone.
-    if (data != nullptr && size > 0 && size <= 65536) record.add("hex", hexBytes(static_cast<unsigned char*>(data), size));
+    if (data != nullptr && size > 0 && size <= 65536)
+        record.add("hex", hexBytes(static_cast<unsigned char*>(data), size));
     int result = loadResult();
     record.addNumber("result", result);
     write(record);

@@ -45,13 +45,13 @@ def assert_shown_before_the_jvm(run, library, image):
     [load] = run.of("splash-load")
     assert load["module"].lower() == winpath(library).lower()
     calls = splash_calls(run)
-    assert [c["function"] for c in calls] == ["SplashInit", "SplashSetFileJarName", "SplashLoadMemory"]
-    assert calls[2]["size"] == str(len(image)) and calls[2]["hex"] == image.hex()
-    assert calls[1].get("jar.null") == "1"
+    assert [c["function"] for c in calls] == ["SplashInit", "SplashLoadMemory", "SplashSetFileJarName"]
+    assert calls[1]["size"] == str(len(image)) and calls[1]["hex"] == image.hex()
+    assert calls[2].get("jar.null") == "1"
     assert run.records.index(calls[2]) < run.records.index(run.create())
     assert f"loaded splash screen library {winpath(library)}".lower() in [line.lower() for line in run.log]
     assert "splash screen shown" in run.log
-    return calls[1]["file"]
+    return calls[2]["file"]
 
 
 def test_an_image_beside_the_launcher_is_shown_through_the_runtimes_library(app):

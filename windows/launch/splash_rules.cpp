@@ -96,11 +96,11 @@ bool showSplashImage(const SplashLibrary& library, std::vector<unsigned char>& i
         return false;
     }
     library.init();
-    library.setFileJarName(fileName.empty() ? nullptr : fileName.c_str(), nullptr);
     if (library.loadMemory(image.data(), static_cast<int>(image.size())) == 0) {
         logError(L"the splash screen library could not show the image");
         return false;
     }
+    library.setFileJarName(fileName.empty() ? nullptr : fileName.c_str(), nullptr);
     logLine(L"splash screen shown");
     return true;
 }

@@ -81,9 +81,11 @@ constexpr const char* kSplashSetFileJarNameName = "SplashSetFileJarName";
 // The first entry point the library lacks (its exported name), or nullptr when all are there.
 const char* missingSplashFunction(const SplashLibrary& library);
 
-// Starts the library's splash window with the image bytes: SplashInit, then the file name
-// (what java.awt.SplashScreen.getImageURL later reports; 8-bit, may be empty; no archive),
-// then the image from memory. The image must have been accepted and the library be complete.
-// The caller keeps `image` alive for the life of the process, since the library's window
-// lives that long. Logs the outcome; true when the library reports the image shown.
+// Starts the library's splash window with the image bytes: SplashInit, the image from
+// memory, then the file name (what java.awt.SplashScreen.getImageURL later reports; 8-bit,
+// may be empty; no archive). The name belongs to the splash the library holds, so it is
+// given once the image is loaded; given earlier, it is lost. The image must have been
+// accepted and the library be complete. The caller keeps `image` alive for the life of the
+// process, since the library's window lives that long. Logs the outcome; true when the
+// library reports the image shown.
 bool showSplashImage(const SplashLibrary& library, std::vector<unsigned char>& image, const std::string& fileName);

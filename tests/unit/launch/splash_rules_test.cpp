@@ -102,12 +102,12 @@ TEST(SplashLibraryFile, LiesInTheBinDirectoryOfTheLoadedJvm) {
     EXPECT_EQ(splashLibraryPath("C:\\jdk\\bin\\..\\jre\\bin\\"), "C:\\jdk\\bin\\..\\jre\\bin\\splashscreen.dll");
 }
 
-TEST(SplashLibraryCalls, InitThenFileNameThenTheImageFromMemory) {
+TEST(SplashLibraryCalls, InitThenTheImageFromMemoryThenItsFileName) {
     SplashLibrary library = RecordingLibrary::library();
     Bytes image = bytes(kPngStart);
     clearCapturedLog();
     EXPECT_TRUE(showSplashImage(library, image, "C:\\app\\splash.png"));
-    EXPECT_EQ(RecordingLibrary::calls, (std::vector<std::string>{"init", "setFileJarName", "loadMemory"}));
+    EXPECT_EQ(RecordingLibrary::calls, (std::vector<std::string>{"init", "loadMemory", "setFileJarName"}));
     EXPECT_EQ(RecordingLibrary::seenFile, "C:\\app\\splash.png");
     EXPECT_TRUE(RecordingLibrary::jarWasNull);
     EXPECT_EQ(RecordingLibrary::seenImage, image);
@@ -118,11 +118,12 @@ TEST(SplashLibraryCalls, InitThenFileNameThenTheImageFromMemory) {
     EXPECT_TRUE(showSplashImage(library, image, ""));
     EXPECT_EQ(RecordingLibrary::seenFile, "(null)");
 
-    // A refusal by the library is the outcome, logged.
+    // A refusal by the library is the outcome, logged; no name is given to nothing shown.
     library = RecordingLibrary::library();
     RecordingLibrary::loadResult = 0;
     clearCapturedLog();
     EXPECT_FALSE(showSplashImage(library, image, "x.png"));
+    EXPECT_EQ(RecordingLibrary::calls, (std::vector<std::string>{"init", "loadMemory"}));
     EXPECT_TRUE(logContains(L"ERROR: the splash screen library could not show the image"));
     EXPECT_FALSE(logContains(L"splash screen shown"));
 
