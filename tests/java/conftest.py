@@ -3,6 +3,7 @@ the native build directory), the small applications under apps/ compiled once pe
 and runners for the `java` command and for the native host of the launcher's JNI code."""
 import json
 import os
+import shutil
 import subprocess
 import time
 from pathlib import Path
@@ -95,10 +96,34 @@ def host(tmp_path):
                           and not line.startswith("vmoption count")]
         return result
 
-    def start(settings, *arguments, extra=()):
-        """The host as a running process with piped standard streams (bytes)."""
+    def start(settings, *arguments, extra=(), env=None):
+        """The host as a running process with piped standard streams (bytes); `env` adds to
+        the environment."""
         return subprocess.Popen([str(HOST), str(describe(settings, extra)), *arguments], stdin=subprocess.PIPE,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=JAVA_ENV)
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, env={**JAVA_ENV, **(env or {})})
 
     run.start = start
     return run
+
+
+@pytest.fixture
+def xvfb_display():
+    """A private Xvfb display (":N", 800x600, 24 bits) for one test."""
+    if shutil.which("Xvfb") is None:
+        pytest.fail("Xvfb is missing: run scripts/install-deps.sh")
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24",
+                               "-nolisten", "tcp"], pass_fds=(write_end,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    number = b""
+    while not number.endswith(b"\n"):
+        chunk = os.read(read_end, 16)
+        assert chunk, "Xvfb did not report its display"
+        number += chunk
+    os.close(read_end)
+    try:
+        yield ":" + number.decode().strip()
+    finally:
+        server.terminate()
+        server.wait(timeout=30)

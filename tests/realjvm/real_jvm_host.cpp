@@ -14,6 +14,9 @@
 //   noredirect               as "/run" does ("-Dquillwork.noRedir=true")
 //   helper ok|fails          the quillwork helper library registers its natives or fails
 //   keep-vm                  main returns without the JVM being destroyed
+//   splash-library <path>    the runtime's splash-screen library (libsplashscreen.so, by its
+//                            full path), which shows the image of the splash image setting (a
+//                            plain path here) before the JVM is created
 // The launcher arguments are UTF-8 and reach the launcher code as UTF-16 units, one per
 // wchar_t, as they would on Windows.
 //
@@ -28,16 +31,19 @@
 #include "core/text_format.h"
 #include "core/utf8.h"
 #include "launch/jvm_arguments_rules.h"
+#include "launch/splash_rules.h"
 #include "paths/path_helpers_rules.h"
 #include "support/log_capture.h"
 
 #include <dirent.h>
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
@@ -52,6 +58,7 @@ struct HostDescription {
     bool noRedirect = false;
     std::string helper;  // "", "ok" or "fails"
     bool destroyAfterMain = true;
+    std::string splashLibrary;
 };
 
 std::string utf8FromUtf16(const std::wstring& units) {
@@ -99,6 +106,8 @@ bool readDescription(const char* file, HostDescription& description) {
             description.helper = rest;
         } else if (word == "keep-vm") {
             description.destroyAfterMain = false;
+        } else if (word == "splash-library") {
+            description.splashLibrary = rest;
         } else {
             fprintf(stderr, "unknown description line: %s\n", line.c_str());
             return false;
@@ -186,6 +195,37 @@ void playHelperLibrary(JNIEnv* env, const std::string& helper) {
     if (helper == "fails") callInitFromLauncher(env, false);
 }
 
+template <typename Function>
+Function librarySymbol(void* module, const char* name) {
+    return reinterpret_cast<Function>(dlsym(module, name));
+}
+
+// The launcher's splash sequence with the Linux runtime's library in place of splashscreen.dll:
+// the image checked, the library loaded by its full path (the same file the JVM's splash
+// support loads later, so the JVM finds the splash already shown), the entry points resolved
+// and called in the launcher's order. Anything missing is reported and the run goes on.
+void showHostSplash(const std::string& libraryPath) {
+    std::string imagePath = getSettingCopy(SettingId::SplashImage);
+    std::ifstream in(imagePath, std::ios::binary);
+    std::vector<unsigned char> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.is_open() || !acceptSplashImage(image, utf16FromUtf8(imagePath))) return;
+    void* module = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (module == nullptr) {
+        fprintf(stderr, "cannot load %s: %s\n", libraryPath.c_str(), dlerror());
+        return;
+    }
+    SplashLibrary library;
+    library.init = librarySymbol<decltype(library.init)>(module, kSplashInitName);
+    library.loadMemory = librarySymbol<decltype(library.loadMemory)>(module, kSplashLoadMemoryName);
+    library.setFileJarName = librarySymbol<decltype(library.setFileJarName)>(module, kSplashSetFileJarNameName);
+    if (const char* missing = missingSplashFunction(library)) {
+        fprintf(stderr, "%s lacks %s\n", libraryPath.c_str(), missing);
+        return;
+    }
+    // As in the launcher, the bytes and the library stay for the life of the process.
+    showSplashImage(library, *new std::vector<unsigned char>(std::move(image)), imagePath);
+}
+
 const char* outcomeName(JvmRunOutcome outcome) {
     switch (outcome) {
     case JvmRunOutcome::Completed:
@@ -247,6 +287,8 @@ int main(int argc, char** argv) {
     steps.launcherPath = utf16FromUtf8(description.launcherPath);
     steps.loadHelperLibrary = [&description](JNIEnv* env) { playHelperLibrary(env, description.helper); };
     steps.mainArguments = [&args, &description]() { return hostMainArguments(args, description.serviceMode); };
+
+    if (!description.splashLibrary.empty()) showHostSplash(description.splashLibrary);
 
     // As in the launcher, the JVM gets a thread of its own rather than the process's first
     // thread, whose stack the JVM cannot guard on Linux.

@@ -176,6 +176,10 @@ constexpr KeyRow kKeyRows[] = {
     {idNumber(SettingId::SplashText4), "splash", "text4", T, 0, NoCheck, "Splash text 4"},
     {idNumber(SettingId::SplashText4Value1), "splash", "text4_value1", I, 0, NoCheck, "First number of splash text 4"},
     {idNumber(SettingId::SplashText4Value2), "splash", "text4_value2", I, 0, NoCheck, "Second number of splash text 4"},
+    {idNumber(SettingId::SplashImage), "splash", "image", T, 0, NoCheck,
+     "Image (PNG, GIF or JPEG) the runtime's splash-screen library shows before the JVM is created: the path of an "
+     "included file, or a path relative to the launcher directory (variables expanded); a runtime without the "
+     "library starts without it"},
 
     {idNumber(MessageId::ErrorTitle), "messages", "error_title", M, 0, NoCheck, "Title of error message boxes"},
     {idNumber(MessageId::RegistryRuntimeUnusable), "messages", "registry_runtime_unusable", M, 0, NoCheck,

@@ -7,6 +7,7 @@
 #include "jvmsearch/jvm_library.h"
 #include "jvmsearch/jvm_search.h"
 #include "launch/launch_jvm.h"
+#include "launch/splash.h"
 #include "service/service_main.h"
 
 void runApplication(ArgumentList& args, bool registerConsoleHandler) {
@@ -19,10 +20,15 @@ void runApplication(ArgumentList& args, bool registerConsoleHandler) {
         SetConsoleCtrlHandler(consoleEventHandler, TRUE);
     }
     singleInstanceGuard();
-    if (LoadDLL(true) && launchJvm(args, true)) {
-        // The JVM has been destroyed: the included files are no longer needed.
-        removeExtractionDirectory();
-        return;
+    if (LoadDLL(true)) {
+        // The splash library comes from the runtime just loaded; the image shows while the
+        // JVM starts.
+        showSplashScreen();
+        if (launchJvm(args, true)) {
+            // The JVM has been destroyed: the included files are no longer needed.
+            removeExtractionDirectory();
+            return;
+        }
     }
     exitLauncher(1);
 }

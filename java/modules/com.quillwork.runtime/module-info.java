@@ -4,4 +4,6 @@ module com.quillwork.runtime {
     exports com.ravel.runtime;
     exports com.quillwork.runtime.launcher;
     exports com.quillwork.runtime.installer.platform.win32;
+    // The splash texts are drawn with java.awt when the runtime has it.
+    requires static java.desktop;
 }

@@ -60,15 +60,22 @@ public final class WinLauncher {
 
     /**
      * Called by the launcher right after the JVM is created when the packaging asks for it:
-     * the first flag is always true, the second a packaging flag, then four groups of a text
-     * and two numbers whose meaning belongs to the splash screen code. They are kept as they
-     * came for that code to read through {@link #getSplashConfiguration()}.
+     * the first flag is always true, the second a packaging flag (kept, not interpreted), then
+     * four text groups of a text and its position (x, y; see {@link Splash}). The texts are drawn
+     * on the splash screen at once when the launcher showed one; the values are also kept as
+     * they came, for {@link #getSplashConfiguration()}. Nothing here may fail the launch.
      */
     public static void initAwtSplashConfig(boolean enabled, boolean flag, String text1, int a1, int b1, String text2,
             int a2, int b2, String text3, int a3, int b3, String text4, int a4, int b4) {
         List<Object> values = new ArrayList<Object>();
         Collections.addAll(values, enabled, flag, text1, a1, b1, text2, a2, b2, text3, a3, b3, text4, a4, b4);
         splashConfiguration = Collections.unmodifiableList(values);
+        try {
+            Splash.configure(new String[] { text1, text2, text3, text4 }, new int[] { a1, a2, a3, a4 },
+                    new int[] { b1, b2, b3, b4 });
+        } catch (RuntimeException | LinkageError drawingFailed) {
+            // The application starts without texts on its splash screen.
+        }
     }
 
     /** The fourteen values of the last splash configuration call, in call order; empty before. */
