@@ -447,9 +447,9 @@ bool TomlReader::readVersionOptions(const toml::key& key, const toml::node& node
             int index = field.str() == names[0] ? 0 : field.str() == names[1] ? 1 : -1;
             if (index < 0) {
                 std::string near = nearestName(std::string(field.str()), {names[0], names[1]});
-                entryOk = fail(fieldLine, "unknown key " + quoted(field.str()) +
-                                              " in [[jvm.version_options]] (expected versions and options)" +
-                                              (near.empty() ? "" : " (did you mean " + near + "?)"));
+                entryOk = fail(fieldLine, "unknown key " + quoted(field.str()) + " in [[jvm.version_options]] (" +
+                                              (near.empty() ? "expected versions and options" : "did you mean " + near + "?") +
+                                              ")");
                 continue;
             }
             if (!value.is_string()) {
@@ -594,8 +594,8 @@ bool TomlReader::readOneFile(const toml::table& entry, uint32_t line, Descriptio
         uint32_t fieldLine = field.source().begin.line;
         if (field.str() != "path" && field.str() != "source") {
             std::string near = nearestName(std::string(field.str()), {"path", "source"});
-            ok = fail(fieldLine, "unknown key " + quoted(field.str()) + " in [[files]] (expected path and source)" +
-                                     (near.empty() ? "" : " (did you mean " + near + "?)"));
+            ok = fail(fieldLine, "unknown key " + quoted(field.str()) + " in [[files]] (" +
+                                     (near.empty() ? "expected path and source" : "did you mean " + near + "?") + ")");
             continue;
         }
         if (!value.is_string()) {
