@@ -151,7 +151,8 @@ private:
 std::string TomlReader::error() const {
     // Tables are walked in the parser's key order, not the file's; the report follows the file.
     std::vector<Mistake> ordered = mistakes_;
-    std::stable_sort(ordered.begin(), ordered.end(), [](const Mistake& a, const Mistake& b) { return a.line < b.line; });
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const Mistake& a, const Mistake& b) { return a.line < b.line; });
     std::string text;
     for (const Mistake& m : ordered) text += (text.empty() ? "" : "\n") + m.text;
     return text;
@@ -261,8 +262,7 @@ const KeyRow* TomlReader::findRow(const std::string& table, const toml::key& key
     return nullptr;
 }
 
-bool TomlReader::readSetting(const KeyRow& row, const std::string& name, const toml::key& key,
-                             const toml::node& node) {
+bool TomlReader::readSetting(const KeyRow& row, const std::string& name, const toml::key& key, const toml::node& node) {
     const uint32_t line = key.source().begin.line;
     const Origin origin{name, line};
     auto wrongType = [&] {
@@ -391,7 +391,8 @@ bool TomlReader::readEntryTable(const KeyRow& row, const std::string& name, cons
         const uint32_t fieldLine = field.source().begin.line;
         if (classPath && key == "required") {
             if (!node.is_boolean())
-                ok = fail(fieldLine, name + " entry: required must be a boolean (true or false), not " + typeName(node));
+                ok =
+                    fail(fieldLine, name + " entry: required must be a boolean (true or false), not " + typeName(node));
             else
                 required = node.as_boolean()->get();
             continue;
@@ -399,8 +400,9 @@ bool TomlReader::readEntryTable(const KeyRow& row, const std::string& name, cons
         const EntryForm* named = findEntryForm(row.entries, key);
         if (named == nullptr) {
             std::string near = nearestName(key, keys);
-            std::string hint = near.empty() ? " (expected one of " + expected + (classPath ? ", and required" : "") + ")"
-                                            : " (did you mean " + near + "?)";
+            std::string hint = near.empty()
+                                   ? " (expected one of " + expected + (classPath ? ", and required" : "") + ")"
+                                   : " (did you mean " + near + "?)";
             ok = fail(fieldLine, name + " entry: unknown key " + quoted(key) + hint);
             continue;
         }
@@ -447,9 +449,10 @@ bool TomlReader::readVersionOptions(const toml::key& key, const toml::node& node
             int index = field.str() == names[0] ? 0 : field.str() == names[1] ? 1 : -1;
             if (index < 0) {
                 std::string near = nearestName(std::string(field.str()), {names[0], names[1]});
-                entryOk = fail(fieldLine, "unknown key " + quoted(field.str()) + " in [[jvm.version_options]] (" +
-                                              (near.empty() ? "expected versions and options" : "did you mean " + near + "?") +
-                                              ")");
+                entryOk =
+                    fail(fieldLine,
+                         "unknown key " + quoted(field.str()) + " in [[jvm.version_options]] (" +
+                             (near.empty() ? "expected versions and options" : "did you mean " + near + "?") + ")");
                 continue;
             }
             if (!value.is_string()) {
@@ -464,8 +467,8 @@ bool TomlReader::readVersionOptions(const toml::key& key, const toml::node& node
             }
             std::string reason;
             if (index == 0 && !checkVersionCondition(values[0], reason))
-                entryOk = fail(fieldLine,
-                               "jvm.version_options.versions " + quoted(value.as_string()->get()) + " " + reason);
+                entryOk =
+                    fail(fieldLine, "jvm.version_options.versions " + quoted(value.as_string()->get()) + " " + reason);
         }
         if (!entry.contains("versions")) entryOk = fail(entryLine, "a [[jvm.version_options]] entry needs versions");
         Origin origin{"jvm.version_options", entryLine};
@@ -645,8 +648,8 @@ void TomlReader::checkVersionBounds() {
     const std::string& high = maximum->second.value;
     if (low.empty() || high.empty() || !checkVersionText(low, reason) || !checkVersionText(high, reason)) return;
     if (!minimumAboveMaximum(low, high)) return;
-    const Entry<std::string>& later = minimum->second.origin.line > maximum->second.origin.line ? minimum->second
-                                                                                                : maximum->second;
+    const Entry<std::string>& later =
+        minimum->second.origin.line > maximum->second.origin.line ? minimum->second : maximum->second;
     fail(later.origin.line, minimum->second.origin.name + " " + quoted(low) + " is above " +
                                 maximum->second.origin.name + " " + quoted(high) + ": no runtime can pass both");
 }
