@@ -269,9 +269,10 @@ const char* kVariablesSection = R"md(
 ## Variables in configured texts
 
 `jvm.options`, the version-specific `options`, `application.arguments`,
-`application.working_directory`, `launcher_arguments.stderr_file` and `stdout_file`, class path and module
-path entries, search sequence entries, `jvm.native_directories` and the lines of VM-options
-files may use these placeholders; each is replaced everywhere in the text (case matters):
+`application.working_directory`, `launcher_arguments.stderr_file` and `stdout_file`, class
+path and module path entries, search sequence entries, `jvm.native_directories` and the lines
+of VM-options files may use these placeholders; each is replaced everywhere in the text (case
+matters):
 
 | Placeholder | Replaced by |
 |---|---|
