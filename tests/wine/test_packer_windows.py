@@ -111,3 +111,71 @@ def test_windows_packer_refuses_a_mistake_and_writes_nothing(wine, workspace):
     assert "bad.toml:3: java.search_sequence entry \"Qjre\": unknown type letter 'Q'" in result.stderr
     assert not (workspace / "bad.exe").exists()
     assert not (workspace / "bad.exe.packing").exists()
+
+
+def text(output):
+    return output if isinstance(output, str) else output.decode("utf-8")
+
+
+def test_help_and_version_go_to_standard_output(wine):
+    for name, run in (("linux", linux_packer), ("windows", lambda *a: windows_packer(wine, *a))):
+        helped = run("--help")
+        assert helped.returncode == 0, (name, helped.stderr)
+        assert text(helped.stdout).startswith("usage: packer <prebuilt launcher.exe>"), name
+        assert "--effective" in text(helped.stdout) and text(helped.stderr) == "", name
+        version = run("--version")
+        assert version.returncode == 0, (name, version.stderr)
+        assert text(version.stdout).strip() == "packer 1.0.0", name
+        # A wrong command line is still a usage error on standard error.
+        wrong = run("--helps")
+        assert wrong.returncode == 2 and "usage: packer" in text(wrong.stderr), name
+        assert text(wrong.stdout) == "", name
+
+
+def test_effective_view_shows_defaults_and_packs_to_the_same_launcher(wine, workspace):
+    launcher = DIST / "launcher64.exe"
+    assert linux_packer(launcher, workspace / "app.toml", workspace / "packed.exe").returncode == 0
+    linux = linux_packer("inspect", "--effective", workspace / "packed.exe", "--files", workspace / "files",
+                         "-o", workspace / "effective.toml")
+    assert linux.returncode == 0, linux.stderr
+    text = (workspace / "effective.toml").read_text(encoding="utf-8")
+    assert 'kind = "gui"\n' in text
+    assert "# default: output_keep = 3\n" in text and "# default: reset_seconds = 86400\n" in text
+    assert "# default: min_version" not in text
+    windows = windows_packer(wine, "inspect", "--effective", workspace / "packed.exe")
+    assert windows.returncode == 0, windows.stderr
+    assert "# default: output_keep = 3\n" in windows.stdout
+    again = linux_packer(launcher, workspace / "effective.toml", workspace / "again.exe")
+    assert again.returncode == 0, again.stderr
+    assert (workspace / "again.exe").read_bytes() == (workspace / "packed.exe").read_bytes()
+
+
+def test_a_write_that_fails_says_why(wine, workspace):
+    launcher = DIST / "launcher64.exe"
+    target = workspace / "missing" / "out.exe"
+    linux = linux_packer(launcher, workspace / "app.toml", target)
+    assert linux.returncode == 1
+    assert f"cannot write {target}: No such file or directory" in linux.stderr.decode()
+    windows = windows_packer(wine, launcher, workspace / "app.toml", target)
+    assert windows.returncode == 1
+    # The Windows packer gives the system's own message for the failure.
+    assert f"cannot write {winpath(target)}: " in windows.stderr, windows.stderr
+    reason = windows.stderr.split(f"cannot write {winpath(target)}: ", 1)[1].strip()
+    assert reason and "path" in reason.lower(), windows.stderr
+    assert not target.parent.exists()
+
+
+def test_every_mistake_is_reported_with_a_suggestion(wine, workspace):
+    (workspace / "bad.toml").write_text('[application]\nmin_version = "11"\nkind = "gooey"\n[servce]\n',
+                                        encoding="utf-8")
+    for result in (linux_packer(DIST / "launcher64.exe", workspace / "bad.toml", workspace / "bad.exe"),
+                   windows_packer(wine, DIST / "launcher64.exe", workspace / "bad.toml", workspace / "bad.exe")):
+        stderr = text(result.stderr)
+        assert result.returncode == 1
+        lines = [line for line in stderr.splitlines() if "bad.toml:" in line]
+        assert len(lines) == 3, stderr
+        assert lines[0].endswith('bad.toml:2: unknown key "min_version" in [application] '
+                                 '(did you mean [java] min_version?)'), stderr
+        assert "bad.toml:3: application.kind \"gooey\"" in lines[1]
+        assert lines[2].endswith("bad.toml:4: unknown table [servce] (did you mean [service]?)"), stderr
+        assert not (workspace / "bad.exe").exists()

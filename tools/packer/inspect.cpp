@@ -3,6 +3,7 @@
 #include "config/block_format.h"
 #include "key_table.h"
 #include "toml_config.h"
+#include "vocabulary.h"
 
 #include <algorithm>
 #include <climits>
@@ -119,7 +120,8 @@ bool typedValue(const KeyRow& row, const std::string& value, std::string& out) {
         long long n = std::strtoll(value.c_str(), nullptr, 10);
         if (n < INT_MIN || n > INT_MAX || std::to_string(n) != value) return false;
         if (n < row.minimum || n > row.maximum) return false;
-        out = value;
+        const char* name = row.id == idNumber(SettingId::ApplicationKind) ? kindName(static_cast<int>(n)) : nullptr;
+        out = name != nullptr ? tomlString(name) : value;
         return true;
     }
     case ValueType::Boolean:
@@ -127,20 +129,26 @@ bool typedValue(const KeyRow& row, const std::string& value, std::string& out) {
         out = value == "1" ? "true" : "false";
         return true;
     case ValueType::List: {
+        // Entries with a table form are printed one a line as tables; an entry without one
+        // (a letter with a value the letter ignores) keeps its letter form.
+        const bool tables = hasEntryForms(row.entries);
         out = "[";
         bool first = true;
         for (const std::string& entry : split(value, row.separator)) {
             std::string reason;
             if (!checkListEntry(row.entries, entry, reason)) return false;
-            out += (first ? "" : ", ") + tomlString(latin1ToUtf8(entry));
+            std::string table = entryAsTable(row.entries, entry);
+            std::string text = table.empty() ? tomlString(latin1ToUtf8(entry)) : table;
+            out += tables ? "\n    " + text + "," : (first ? "" : ", ") + text;
             first = false;
         }
-        out += "]";
+        out += tables && !first ? "\n]" : "]";
         return true;
     }
     case ValueType::Version: {
+        // A stored "8" would be read back as 1.8, so it stays raw.
         std::string reason;
-        if (!value.empty() && !checkVersionText(value, reason)) return false;
+        if (!value.empty() && (!checkVersionText(value, reason) || javaUsersVersion(value) != value)) return false;
         out = tomlString(value);
         return true;
     }
@@ -166,9 +174,10 @@ bool strictlyAscending(const std::vector<std::pair<int, T>>& entries) {
 
 class Printer {
 public:
-    Printer(const PackedBlock& block, const std::string& filesFolder, InspectOutput& output)
-        : block_(block), folder_(filesFolder), output_(output) {
+    Printer(const PackedBlock& block, const std::string& filesFolder, bool effective, InspectOutput& output)
+        : block_(block), folder_(filesFolder), effective_(effective), output_(output) {
         for (const auto& s : block.description.settings) settings_[s.first] = s.second;
+        for (const auto& s : block.description.settings) present_.insert(s.first);
         for (const auto& m : block.description.messages) messages_[m.first] = m.second;
         for (const LocaleSection& l : block.description.locales)
             for (const auto& o : l.overrides) locales_[l.name][o.first] = o.second;
@@ -193,7 +202,9 @@ private:
 
     const PackedBlock& block_;
     std::string folder_;
+    bool effective_;
     InspectOutput& output_;
+    std::set<int> present_;  // every setting id the block holds, printed or not yet
     std::ostringstream out_;
     std::map<int, std::string> settings_;  // a repeated id keeps its last value, as the launcher does
     std::map<int, std::u16string> messages_;
@@ -251,6 +262,10 @@ void Printer::printSettingTables() {
         std::ostringstream body;
         for (const KeyRow& row : keyTable()) {
             if (row.table != std::string(table.name) || row.type == ValueType::Message) continue;
+            // What the launcher does without the setting is shown as a comment, so that the
+            // printed text still packs to the same block.
+            if (effective_ && present_.count(row.id) == 0)
+                body << "# default: " << row.key << " = " << defaultValueText(row) << "\n";
             if (row.type == ValueType::VersionOptions) continue;
             auto it = settings_.find(row.id);
             std::string value;
@@ -445,8 +460,9 @@ bool parseBlock(const std::vector<uint8_t>& bytes, PackedBlock& block, std::stri
     return true;
 }
 
-bool inspectBlock(const PackedBlock& block, const std::string& filesFolder, InspectOutput& output, std::string& error) {
-    Printer printer(block, filesFolder, output);
+bool inspectBlock(const PackedBlock& block, const std::string& filesFolder, InspectOutput& output, std::string& error,
+                  bool effective) {
+    Printer printer(block, filesFolder, effective, output);
     return printer.print(error);
 }
 

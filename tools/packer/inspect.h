@@ -40,8 +40,12 @@ struct InspectOutput {
 
 // Prints `block`. `filesFolder` is the folder text written before each included file's name in
 // its source entry ("" when the block has no included files, or none are to be written).
-// Fails only for a message that TOML cannot hold (UTF-16 with a lone surrogate).
-bool inspectBlock(const PackedBlock& block, const std::string& filesFolder, InspectOutput& output, std::string& error);
+// Fails only for a message that TOML cannot hold (UTF-16 with a lone surrogate). With
+// `effective`, every named setting the block leaves out is shown as a "# default: key =
+// value" comment with what the launcher does without it; comments leave the packed block as
+// it was.
+bool inspectBlock(const PackedBlock& block, const std::string& filesFolder, InspectOutput& output, std::string& error,
+                  bool effective = false);
 
 // The text as a TOML string: a literal string when that needs no escapes and the text holds
 // a backslash (Windows paths stay readable), a basic string with escapes otherwise.

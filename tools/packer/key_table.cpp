@@ -37,8 +37,10 @@ const std::vector<TableRow> kTables = {
 
 constexpr KeyRow kKeyRows[] = {
     {idNumber(SettingId::ApplicationKind), "application", "kind", I, 0, NoCheck,
-     "Application kind: 1 a windowed application (javaw.exe, message boxes), 5 message boxes, 4 a service "
-     "installed for automatic start; any other value reports errors on the console"},
+     "Application kind, by name: \"console\" (0: java.exe, errors on the console), \"gui\" (1: a windowed "
+     "application, javaw.exe, errors in message boxes), \"auto_start_service\" (4: as console, and /install "
+     "registers the service for automatic start), \"console_with_message_boxes\" (5: java.exe, errors in message "
+     "boxes); or the number, where any other value reports errors on the console"},
     {idNumber(SettingId::MainClass), "application", "main_class", T, 0, NoCheck,
      "Main class of the application (module/package.Class in module mode)"},
     {idNumber(SettingId::ApplicationArguments), "application", "arguments", T, 0, NoCheck,
@@ -52,27 +54,35 @@ constexpr KeyRow kKeyRows[] = {
     {idNumber(SettingId::Generator), "application", "generator", T, 0, NoCheck,
      "Generator kind: first character \"i\" or \"e\""},
 
-    {idNumber(SettingId::FirstPathEnabled), "launcher_arguments", "path1_enabled", B, 0, NoCheck,
-     "The third leading argument is path1; otherwise it is empty"},
-    {idNumber(SettingId::FirstPath), "launcher_arguments", "path1", T, 0, NoCheck,
-     "Path of the third leading argument: variables expanded, made absolute against the launcher directory unless "
-     "it still begins with \"$\""},
-    {idNumber(SettingId::SecondPathEnabled), "launcher_arguments", "path2_enabled", B, 0, NoCheck,
-     "The fourth leading argument is path2; otherwise it is empty"},
-    {idNumber(SettingId::SecondPath), "launcher_arguments", "path2", T, 0, NoCheck,
-     "Path of the fourth leading argument, treated as path1"},
-    {idNumber(SettingId::LeadingFlag), "launcher_arguments", "flag", B, 0, NoCheck,
-     "The fifth leading argument: \"true\" or \"false\""},
+    {idNumber(SettingId::FirstPathEnabled), "launcher_arguments", "stderr_file_enabled", B, 0, NoCheck,
+     "The Java side writes standard error to stderr_file (the third leading argument); otherwise that argument is "
+     "empty. Also accepted as path1_enabled"},
+    {idNumber(SettingId::FirstPath), "launcher_arguments", "stderr_file", T, 0, NoCheck,
+     "File for standard error: variables expanded, made absolute against the launcher directory unless it still "
+     "begins with \"$\". Also accepted as path1"},
+    {idNumber(SettingId::SecondPathEnabled), "launcher_arguments", "stdout_file_enabled", B, 0, NoCheck,
+     "The Java side writes standard output to stdout_file (the fourth leading argument); otherwise that argument "
+     "is empty. Also accepted as path2_enabled"},
+    {idNumber(SettingId::SecondPath), "launcher_arguments", "stdout_file", T, 0, NoCheck,
+     "File for standard output, treated as stderr_file. Also accepted as path2"},
+    {idNumber(SettingId::LeadingFlag), "launcher_arguments", "append_output", B, 0, NoCheck,
+     "The two files are appended to rather than replaced (the fifth leading argument, \"true\" or \"false\"). "
+     "Also accepted as flag"},
 
     {idNumber(SettingId::MinVersion), "java", "min_version", V, 0, NoCheck,
-     "Lowest accepted Java version; empty: no lower bound. A bundled runtime (a B entry, or a relative A or R "
-     "entry) is still used below it when no other runtime is found"},
+     "Lowest accepted Java version; empty: no lower bound. \"8\" means 1.8, as do 5 to 7 for 1.5 to 1.7, and a "
+     "minimum above max_version is refused. A bundled runtime (a B entry, or a relative A or R entry) is still used "
+     "below it when no other runtime is found"},
     {idNumber(SettingId::MaxVersion), "java", "max_version", V, 0, NoCheck,
-     "Highest accepted Java version, compared as a prefix (\"11\" accepts every 11.x); empty: no upper bound"},
+     "Highest accepted Java version, compared as a prefix (\"11\" accepts every 11.x, \"8\" every 1.8.x); empty: no "
+     "upper bound"},
     {idNumber(SettingId::SearchSequence), "java", "search_sequence", L, ';', EntryCheck::SearchSequence,
-     "Where to look for a runtime, in order; each entry is a type letter and its value: A, B or R and a runtime "
-     "home (B is also tried regardless of version when nothing else was found), E and a variable naming a runtime "
-     "home, S for java.exe on the PATH, Y for the registry"},
+     "Where to look for a runtime, in order. Each entry is a table: { home = 'C:\\jdk' } (a runtime home, tried "
+     "again whatever its version when nothing else was found, if relative), { bundled = 'jre' } (a runtime home "
+     "tried again whatever its version when nothing else was found), { runtime = 'jre' } (handled as home), "
+     "{ env = \"JAVA_HOME\" } (a variable naming a runtime home), { java_on_path = true }, { registry = true }; or "
+     "the letter form: a type letter A (home), B (bundled), R (runtime), E (env), S (java_on_path) or Y (registry) "
+     "and the value"},
     {idNumber(SettingId::AllowPrerelease), "java", "allow_prerelease", B, 0, NoCheck,
      "Early-access, beta and release-candidate runtimes are accepted"},
     {idNumber(SettingId::RequireJdk), "java", "require_jdk", B, 0, NoCheck, "Only a JDK is accepted"},
@@ -89,8 +99,11 @@ constexpr KeyRow kKeyRows[] = {
      "Located runtimes inside the application's own runtime folders are used"},
 
     {idNumber(SettingId::ClassPath), "classpath", "entries", L, ';', EntryCheck::ClassPath,
-     "Class path entries: a type letter (A archive, D directory, E environment variable, S all archives of a "
-     "directory), a required flag (1 required, 0 optional) and the name, e.g. 'A1lib\\app.jar'"},
+     "Class path entries. Each entry is a table: { archive = 'lib\\app.jar' }, { directory = 'classes' }, "
+     "{ env = \"APP_CLASSPATH\" } (the path a variable holds), { archives_in = 'lib' } (every archive of a "
+     "directory), each with required = true when the launcher must stop without it (absent: optional); or the "
+     "letter form: a type letter A, D, E or S, a required flag (1 required, 0 optional) and the name, e.g. "
+     "'A1lib\\app.jar'"},
 
     {idNumber(SettingId::ModulePath), "modulepath", "entries", L, ';', EntryCheck::ClassPath,
      "Module path entries, written as class path entries"},

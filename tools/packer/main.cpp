@@ -2,8 +2,8 @@
 // the configuration of a packed launcher back.
 //
 //   packer <prebuilt launcher.exe> <config.toml | description> <output.exe>
-//   packer inspect <packed.exe> [--files <dir>] [-o <config.toml>]
-//   packer --reference
+//   packer inspect <packed.exe> [--effective] [--files <dir>] [-o <config.toml>]
+//   packer --reference | --help | --version
 //
 // The block goes right after the last section's raw data; anything that followed it in the
 // input (a symbol table, the block of an earlier packing) is left out, so packing a packed
@@ -22,13 +22,17 @@
 #include "pe_image.h"
 #include "reference.h"
 #include "toml_config.h"
+#include "version.h"
 
+#include <cerrno>
 #include <cstddef>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <system_error>
 
 #ifdef _WIN32
@@ -40,36 +44,76 @@ namespace fs = std::filesystem;
 
 namespace {
 
+const char kUsage[] =
+    "usage: packer <prebuilt launcher.exe> <config.toml | description> <output.exe>\n"
+    "       packer inspect <packed.exe> [--effective] [--files <dir>] [-o <config.toml>]\n"
+    "       packer --reference | --help | --version\n";
+
+const char kHelp[] =
+    "\n"
+    "Writes <output.exe>: the prebuilt launcher with the configuration appended (and the\n"
+    "[executable] table applied to the image). Nothing is written when the configuration has a\n"
+    "mistake; every mistake is reported as <file>:<line>: <reason>.\n"
+    "\n"
+    "inspect       prints the configuration of a packed launcher as TOML\n"
+    "  --effective   also shows, as comments, the value the launcher uses for each setting\n"
+    "                the configuration leaves out\n"
+    "  --files <dir> writes the included files into <dir> and names them as sources\n"
+    "  -o <file>     writes the configuration to <file> instead of standard output\n"
+    "--reference   prints the reference of every configuration key (docs/configuration.md)\n"
+    "--help        prints this text\n"
+    "--version     prints the packer's version\n";
+
 int usage() {
-    fprintf(stderr,
-            "usage: packer <prebuilt launcher.exe> <config.toml | description> <output.exe>\n"
-            "       packer inspect <packed.exe> [--files <dir>] [-o <config.toml>]\n"
-            "       packer --reference\n");
+    fputs(kUsage, stderr);
     return 2;
 }
 
-bool readAll(const std::string& path, std::string& text) {
+void clearSystemError() {
+    errno = 0;
+#ifdef _WIN32
+    _doserrno = 0;
+#endif
+}
+
+// The system's reason for the last failed C library call. On Windows the C library keeps the
+// system's own error code beside errno, and its text is the Windows message; elsewhere, and
+// when the failure did not come from the system, it is the C library's text for errno.
+std::string lastReason() {
+#ifdef _WIN32
+    if (_doserrno != 0) return std::system_category().message(static_cast<int>(_doserrno));
+#endif
+    return std::generic_category().message(errno);
+}
+
+bool readAll(const std::string& path, std::string& text, std::string& reason) {
+    clearSystemError();
     std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    if (!in) return (reason = lastReason(), false);
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    if (in.bad()) return (reason = lastReason(), false);
+    return true;
 }
 
 // Written next to the target and renamed over it, so a failed write never leaves a
 // half-written file behind. `permissionsFrom` names a file whose permissions the result gets.
+// On failure `reason` is the system's reason.
 bool writeReplacing(const std::string& path, const char* data1, size_t size1, const char* data2, size_t size2,
-                    const std::string& permissionsFrom) {
+                    const std::string& permissionsFrom, std::string& reason) {
     std::error_code ec;
     std::string temporary = path + ".packing";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(data1, static_cast<std::streamsize>(size1));
-        out.write(data2, static_cast<std::streamsize>(size2));
-        out.close();
-        if (!out) {
-            fs::remove(temporary, ec);
-            return false;
-        }
+    clearSystemError();
+    FILE* out = fopen(temporary.c_str(), "wb");
+    if (out == nullptr) return (reason = lastReason(), false);
+    bool written = fwrite(data1, 1, size1, out) == size1 && fwrite(data2, 1, size2, out) == size2;
+    if (!written) reason = lastReason();
+    if (fclose(out) != 0 && written) {
+        written = false;
+        reason = lastReason();
+    }
+    if (!written) {
+        fs::remove(temporary, ec);
+        return false;
     }
     if (!permissionsFrom.empty()) {
         fs::file_status status = fs::status(permissionsFrom, ec);
@@ -77,6 +121,7 @@ bool writeReplacing(const std::string& path, const char* data1, size_t size1, co
     }
     fs::rename(temporary, path, ec);
     if (ec) {
+        reason = ec.message();
         fs::remove(temporary, ec);
         return false;
     }
@@ -84,8 +129,9 @@ bool writeReplacing(const std::string& path, const char* data1, size_t size1, co
 }
 
 bool readImage(const std::string& path, std::string& image, uint64_t& end) {
-    if (!readAll(path, image)) {
-        fprintf(stderr, "packer: cannot read %s\n", path.c_str());
+    std::string reason;
+    if (!readAll(path, image, reason)) {
+        fprintf(stderr, "packer: cannot read %s: %s\n", path.c_str(), reason.c_str());
         return false;
     }
     std::vector<uint8_t> bytes(image.begin(), image.end());
@@ -99,9 +145,9 @@ bool readImage(const std::string& path, std::string& image, uint64_t& end) {
 
 // `toml` tells which format the file was read in.
 bool readConfiguration(const std::string& path, Description& description, bool& toml) {
-    std::string text;
-    if (!readAll(path, text)) {
-        fprintf(stderr, "packer: cannot read %s\n", path.c_str());
+    std::string text, reason;
+    if (!readAll(path, text, reason)) {
+        fprintf(stderr, "packer: cannot read %s: %s\n", path.c_str(), reason.c_str());
         return false;
     }
     std::string base = fs::path(path).parent_path().string();
@@ -110,7 +156,11 @@ bool readConfiguration(const std::string& path, Description& description, bool& 
     toml = looksLikeToml(path, text);
     bool ok = toml ? parseTomlConfig(text, path, base, description, error)
                    : parseDescription(text, path, base, description, error);
-    if (!ok) fprintf(stderr, "packer: %s\n", error.c_str());
+    // One line for each mistake, each with the packer's prefix.
+    if (!ok) {
+        std::istringstream lines(error);
+        for (std::string line; std::getline(lines, line);) fprintf(stderr, "packer: %s\n", line.c_str());
+    }
     return ok;
 }
 
@@ -141,8 +191,10 @@ int pack(const std::string& launcherPath, const std::string& configPath, const s
     std::vector<uint8_t> block = buildBlock(description);
     output.insert(output.end(), block.begin(), block.end());
     writePeChecksum(output, layout);
-    if (!writeReplacing(outputPath, reinterpret_cast<const char*>(output.data()), output.size(), "", 0, launcherPath)) {
-        fprintf(stderr, "packer: cannot write %s\n", outputPath.c_str());
+    std::string reason;
+    if (!writeReplacing(outputPath, reinterpret_cast<const char*>(output.data()), output.size(), "", 0, launcherPath,
+                        reason)) {
+        fprintf(stderr, "packer: cannot write %s: %s\n", outputPath.c_str(), reason.c_str());
         return 1;
     }
     return 0;
@@ -164,11 +216,16 @@ bool writeIncludedFiles(const std::string& directory, const InspectOutput& outpu
         fs::path target = fs::path(directory) / fs::path(name);
         std::error_code ec;
         fs::create_directories(target.parent_path(), ec);
-        std::ofstream out(target, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
-        out.close();
-        if (!out) {
-            fprintf(stderr, "packer: cannot write %s\n", target.string().c_str());
+        clearSystemError();
+        FILE* out = fopen(target.string().c_str(), "wb");
+        bool written = out != nullptr && fwrite(content.data(), 1, content.size(), out) == content.size();
+        std::string reason = written ? "" : lastReason();
+        if (out != nullptr && fclose(out) != 0 && written) {
+            written = false;
+            reason = lastReason();
+        }
+        if (!written) {
+            fprintf(stderr, "packer: cannot write %s: %s\n", target.string().c_str(), reason.c_str());
             return false;
         }
     }
@@ -177,8 +234,11 @@ bool writeIncludedFiles(const std::string& directory, const InspectOutput& outpu
 
 int inspect(int argc, char** argv) {
     std::string packedPath, filesDirectory, outputPath;
+    bool effective = false;
     for (int i = 2; i < argc; ++i) {
-        if (strcmp(argv[i], "--files") == 0 && i + 1 < argc)
+        if (strcmp(argv[i], "--effective") == 0)
+            effective = true;
+        else if (strcmp(argv[i], "--files") == 0 && i + 1 < argc)
             filesDirectory = argv[++i];
         else if (strcmp(argv[i], "-o") == 0 && i + 1 < argc)
             outputPath = argv[++i];
@@ -197,7 +257,7 @@ int inspect(int argc, char** argv) {
     InspectOutput output;
     std::string error;
     std::string folder = filesDirectory.empty() ? "" : sourceFolder(filesDirectory, outputPath);
-    if (!parseBlock(bytes, block, error) || !inspectBlock(block, folder, output, error)) {
+    if (!parseBlock(bytes, block, error) || !inspectBlock(block, folder, output, error, effective)) {
         fprintf(stderr, "packer: %s: %s\n", packedPath.c_str(), error.c_str());
         return 1;
     }
@@ -214,8 +274,9 @@ int inspect(int argc, char** argv) {
         fwrite(output.toml.data(), 1, output.toml.size(), stdout);
         return fflush(stdout) == 0 ? 0 : 1;
     }
-    if (!writeReplacing(outputPath, output.toml.data(), output.toml.size(), "", 0, "")) {
-        fprintf(stderr, "packer: cannot write %s\n", outputPath.c_str());
+    std::string reason;
+    if (!writeReplacing(outputPath, output.toml.data(), output.toml.size(), "", 0, "", reason)) {
+        fprintf(stderr, "packer: cannot write %s: %s\n", outputPath.c_str(), reason.c_str());
         return 1;
     }
     return 0;
@@ -231,6 +292,15 @@ int main(int argc, char** argv) {
     if (argc == 2 && strcmp(argv[1], "--reference") == 0) {
         std::string text = configurationReference();
         fwrite(text.data(), 1, text.size(), stdout);
+        return fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (argc == 2 && strcmp(argv[1], "--help") == 0) {
+        fputs(kUsage, stdout);
+        fputs(kHelp, stdout);
+        return fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+        printf("packer %s\n", kProjectVersion);
         return fflush(stdout) == 0 ? 0 : 1;
     }
     if (argc >= 2 && strcmp(argv[1], "inspect") == 0) return inspect(argc, argv);

@@ -13,7 +13,7 @@ namespace {
 const char* kExample = R"toml(# Packer configuration of a service that runs com.example.Server.
 
 [application]
-kind = 0
+kind = "console"
 main_class = "com.example.Server"
 arguments = "--port 8080"
 working_directory = "${RAVEL_EXEDIR}"
@@ -22,12 +22,22 @@ root_directory = "."
 [java]
 min_version = "11"
 max_version = "17"
-search_sequence = ["Rjre", "EJAVA_HOME", "Y", "S"]
+search_sequence = [
+    { bundled = "jre" },
+    { env = "JAVA_HOME" },
+    { registry = true },
+    { java_on_path = true },
+]
 allow_prerelease = false
 jvm_type = "server"
 
 [classpath]
-entries = ['A1lib\ravel-runtime.jar', 'A1lib\server.jar', 'S0lib\ext', "E0APP_EXTRA_CLASSPATH"]
+entries = [
+    { archive = 'lib\ravel-runtime.jar', required = true },
+    { archive = 'lib\server.jar', required = true },
+    { archives_in = 'lib\ext' },
+    { env = "APP_EXTRA_CLASSPATH" },
+]
 
 [jvm]
 options = "-Xmx512m -Dfile.encoding=UTF-8"
@@ -127,22 +137,27 @@ regenerate with `packer --reference > docs/configuration.md`.
 ## Using the packer
 
     packer <launcher.exe> <config.toml> <out.exe>
-    packer inspect <packed.exe> [--files <dir>] [-o <config.toml>]
-    packer --reference
+    packer inspect <packed.exe> [--effective] [--files <dir>] [-o <config.toml>]
+    packer --reference | --help | --version
 
 The first form writes `<out.exe>`: the prebuilt launcher with the configuration block appended.
 The configuration is TOML when its name ends in `.toml` or its first meaningful line is a table
 header or a `key = value` pair; otherwise it is read in the older line format (`setting <id> =
 <text>`, see `tools/packer/description.h`). Nothing is written when the configuration has a
-mistake; every mistake is reported as `<file>:<line>: <reason>`.
+mistake; every mistake of the file is reported, one a line, as `<file>:<line>: <reason>`, with
+the key probably meant for a misspelt one or one in the wrong table (`did you mean [java]
+min_version?`), and the packer exits with 1. A write that fails says the system's reason.
 
 `inspect` prints the configuration of a packed launcher as TOML (to standard output, or to the
 file named by `-o`). With `--files <dir>` the included files are written into `<dir>` and named
 by `source` entries (relative to the `-o` file's folder, or absolute when printing to standard
 output); without it they are listed as comments. Packing what `inspect` printed gives the same
 block byte for byte, except where `inspect` adds a `# note:` line saying why not (a block
-written by another tool, in another order, or with repeated ids).
-
+written by another tool, in another order, or with repeated ids). `--effective` adds a
+`# default: <key> = <value>` comment for every setting the configuration leaves out: what
+the launcher does without it. The comments change nothing when the output is packed again.
+`inspect` prints the named forms below (kinds by name, entries as tables) wherever they give
+the stored value back exactly.
 ## How the file maps onto the block
 
 - Every key below is one setting or message id. Booleans are stored as "1" and "0", integers
@@ -164,13 +179,23 @@ written by another tool, in another order, or with repeated ids).
 ## Value checks
 
 - Unknown tables and keys, and values of the wrong type, are refused.
-- Versions are digits in pieces joined by `.`, `_`, `-` or `+` (`"11"`, `"1.8.0_201"`).
-- Class path and module path entries begin with a type letter `A` (archive), `D` (directory),
-  `E` (environment variable) or `S` (every archive of a directory), then `1` (required) or
-  `0` (optional), then the name: `'A1lib\app.jar'`.
-- Search sequence entries begin with a type letter `A`, `B` or `R` (a runtime home
-  directory), `E` (an environment variable naming one), `S` (java.exe on the PATH) or `Y`
-  (the registry), followed by the value (nothing for `S` and `Y`).
+- Versions are digits in pieces joined by `.`, `_`, `-` or `+` (`"11"`, `"1.8.0_201"`). As
+  `min_version` or `max_version`, `"5"` to `"8"` (and `"8.0_201"`) mean what Java 5 to 8 call
+  themselves: 1.5 to 1.8 (`"8"` is written as `1.8`). A minimum above the maximum is refused.
+- `application.kind` is a name (`"console"`, `"gui"`, `"auto_start_service"`,
+  `"console_with_message_boxes"`) or the number.
+- Class path and module path entries are tables: `{ archive = 'lib\app.jar' }`,
+  `{ directory = 'classes' }`, `{ env = "VARIABLE" }` (the path a variable holds) or
+  `{ archives_in = 'lib' }` (every archive of a directory), each with `required = true` when
+  the launcher must stop without it (absent: optional). The letter form stays accepted: a type
+  letter `A`, `D`, `E` or `S`, then `1` (required) or `0` (optional), then the name:
+  `'A1lib\app.jar'`.
+- Search sequence entries are tables: `{ home = 'C:\jdk' }` (`A`), `{ bundled = 'jre' }`
+  (`B`), `{ runtime = 'jre' }` (`R`, handled as `home`), `{ env = "JAVA_HOME" }` (`E`),
+  `{ java_on_path = true }` (`S`) and `{ registry = true }` (`Y`); or the letter form, a type
+  letter followed by the value (nothing for `S` and `Y`).
+- The keys of `[launcher_arguments]` are also accepted under their older names `path1_enabled`,
+  `path1`, `path2_enabled`, `path2` and `flag`.
 - List entries cannot contain their separator. `jvm_type` is at most 199 bytes. Integers are
   32-bit; counts, sizes and times in seconds cannot be negative, and where a key states a
   range, values outside it are refused.
@@ -244,9 +269,10 @@ const char* kVariablesSection = R"md(
 ## Variables in configured texts
 
 `jvm.options`, the version-specific `options`, `application.arguments`,
-`application.working_directory`, the `path1`/`path2` leading arguments, class path and module
-path entries, search sequence entries, `jvm.native_directories` and the lines of VM-options
-files may use these placeholders; each is replaced everywhere in the text (case matters):
+`application.working_directory`, `launcher_arguments.stderr_file` and `stdout_file`, class
+path and module path entries, search sequence entries, `jvm.native_directories` and the lines
+of VM-options files may use these placeholders; each is replaced everywhere in the text (case
+matters):
 
 | Placeholder | Replaced by |
 |---|---|

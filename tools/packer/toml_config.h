@@ -13,8 +13,9 @@
 #include <string>
 
 // Parses `text` (the contents of the file `name`); `baseDirectory` resolves the sources of
-// included files, which are read here. On any mistake `error` says "<name>:<line>: <reason>",
-// false is returned and `description` must not be used.
+// included files, which are read here. On mistakes `error` holds one "<name>:<line>: <reason>"
+// line for each (joined with "\n", in line order), false is returned and `description` must
+// not be used. A syntax error stops the reading, so it is reported alone.
 bool parseTomlConfig(const std::string& text, const std::string& name, const std::string& baseDirectory,
                      Description& description, std::string& error);
 

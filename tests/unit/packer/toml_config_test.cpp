@@ -146,11 +146,13 @@ source = "app.jar"
 
 TEST(PackerToml, UnknownTablesAndKeysAreRefusedWithTheirLine) {
     EXPECT_EQ(tomlError("[application]\nkind = 1\n\n[aplication]\nid = \"x\"\n"),
-              "app.toml:4: unknown table [aplication]");
-    EXPECT_EQ(tomlError("[java]\nmin_versoin = \"11\"\n"), "app.toml:2: unknown key \"min_versoin\" in [java]");
+              "app.toml:4: unknown table [aplication] (did you mean [application]?)");
+    EXPECT_EQ(tomlError("[java]\nmin_versoin = \"11\"\n"),
+              "app.toml:2: unknown key \"min_versoin\" in [java] (did you mean min_version?)");
     EXPECT_EQ(tomlError("main_class = \"a.B\"\n"),
               "app.toml:1: \"main_class\" belongs in a table: write it under [application]");
-    EXPECT_EQ(tomlError("[messages]\nerror_titel = \"x\"\n"), "app.toml:2: unknown key \"error_titel\" in [messages]");
+    EXPECT_EQ(tomlError("[messages]\nerror_titel = \"x\"\n"),
+              "app.toml:2: unknown key \"error_titel\" in [messages] (did you mean error_title?)");
     EXPECT_EQ(tomlError("[messages.de]\n\n1000 = \"x\"\n"),
               "app.toml:3: unknown key \"1000\" in [messages.de] (numeric ids go in [raw.messages.de])");
     EXPECT_EQ(tomlError("[raw.setting]\n\"1\" = \"x\"\n"),
@@ -158,21 +160,26 @@ TEST(PackerToml, UnknownTablesAndKeysAreRefusedWithTheirLine) {
     EXPECT_EQ(tomlError("[raw.settings]\nabc = \"x\"\n"),
               "app.toml:2: key \"abc\" in [raw.settings] is not a numeric id");
     EXPECT_EQ(tomlError("[[jvm.version_options]]\nversions = \"11-17\"\noptoins = \"-Xmx1g\"\n"),
-              "app.toml:3: unknown key \"optoins\" in [[jvm.version_options]] (expected versions and options)");
+              "app.toml:3: unknown key \"optoins\" in [[jvm.version_options]] (did you mean options?)");
+    EXPECT_EQ(tomlError("[[jvm.version_options]]\nversions = \"11-17\"\nx = \"-Xmx1g\"\n"),
+              "app.toml:3: unknown key \"x\" in [[jvm.version_options]] (expected versions and options)");
     // The derived ids have no name of their own.
     EXPECT_NE(tomlError("[files]\ncount = 2\n").find("app.toml:1: files must be an array of tables"),
               std::string::npos);
 }
 
 TEST(PackerToml, WrongTypesAreRefusedWithTheirLine) {
-    EXPECT_EQ(tomlError("[application]\nkind = \"1\"\n"),
-              "app.toml:2: application.kind must be an integer, not a string");
+    EXPECT_EQ(tomlError("[application]\nkind = true\n"),
+              "app.toml:2: application.kind must be a kind (console, gui, auto_start_service, "
+              "console_with_message_boxes) or an integer, not a boolean");
     EXPECT_EQ(tomlError("[java]\nrequire_jdk = 1\n"),
               "app.toml:2: java.require_jdk must be a boolean (true or false), not an integer");
     EXPECT_EQ(tomlError("[classpath]\nentries = \"A1a.jar\"\n"),
               "app.toml:2: classpath.entries must be an array of strings, not a string");
     EXPECT_EQ(tomlError("[classpath]\nentries = [\n  \"A1a.jar\",\n  7,\n]\n"),
-              "app.toml:4: classpath.entries entries must be strings, not an integer");
+              "app.toml:4: classpath.entries entries must be tables or strings, not an integer");
+    EXPECT_EQ(tomlError("[jvm]\nnative_directories = [{ directory = 'x' }]\n"),
+              "app.toml:2: jvm.native_directories entries must be strings, not a table");
     EXPECT_EQ(tomlError("[service]\nname = 1.5\n"),
               "app.toml:2: service.name must be a string, not a floating-point number");
     EXPECT_EQ(tomlError("[application]\nkind = 4294967296\n"),
@@ -235,6 +242,9 @@ TEST(PackerToml, IncludedFilesMustExistAndBeExtractable) {
               "app.toml:5: files.path \"a.JAR\" is given twice (Windows names ignore case)");
     EXPECT_EQ(error("[[files]]\npath = 'a.jar'\nsource = \"a.bin\"\nsize = 3\n"),
               "app.toml:4: unknown key \"size\" in [[files]] (expected path and source)");
+    EXPECT_EQ(error("[[files]]\npath = 'a.jar'\nsoruce = \"a.bin\"\n"),
+              "app.toml:1: a [[files]] entry needs a source (the file to include)\n"
+              "app.toml:3: unknown key \"soruce\" in [[files]] (did you mean source?)");
 }
 
 TEST(PackerToml, DuplicateKeysAndIdsAreRefusedWithTheirLine) {
@@ -296,9 +306,10 @@ TEST(PackerToml, ServiceValuesOutOfTheirRangeAreRefusedWithTheirLine) {
               "app.toml:2: service.password_env \"A=B\" is not a variable name: it holds \"=\"");
     EXPECT_EQ(tomlError("[service]\nrecovery = 3\n"),
               "app.toml:2: service.recovery must be a table ([service.recovery]), not an integer");
-    EXPECT_EQ(tomlError("[service.recovry]\nrestarts = 1\n"), "app.toml:1: unknown table [service.recovry]");
+    EXPECT_EQ(tomlError("[service.recovry]\nrestarts = 1\n"),
+              "app.toml:1: unknown table [service.recovry] (did you mean [service.recovery]?)");
     EXPECT_EQ(tomlError("[service.recovery]\nrestart = 1\n"),
-              "app.toml:2: unknown key \"restart\" in [service.recovery]");
+              "app.toml:2: unknown key \"restart\" in [service.recovery] (did you mean restarts?)");
     EXPECT_EQ(tomlError("[service.recovery]\nrestarts = true\n"),
               "app.toml:2: service.recovery.restarts must be an integer, not a boolean");
 }
@@ -324,11 +335,18 @@ kind = 1
 main_class = "com.example.Main"
 arguments = "--name \"a b\" 'c' \\\\server\\share"
 working_directory = 'C:\Program Files\Ex'
+[launcher_arguments]
+path1_enabled = true
+stderr_file = 'logs\err.log'
+flag = true
 [java]
-search_sequence = ['Rjre', "EJAVA_HOME", "Y", "S"]
-min_version = "1.8"
+search_sequence = ['Rjre', "EJAVA_HOME", "Y", "S", { home = 'C:\jdk' }, { bundled = "" }, "Sx"]
+min_version = "8"
+max_version = "17"
 [classpath]
-entries = ['A1lib\app.jar', "S0lib"]
+entries = ['A1lib\app.jar', "S0lib", { directory = "classes", required = false }, { env = "X", required = true }]
+[modulepath]
+entries = [{ archives_in = 'mods' }]
 [jvm]
 options = "-Dtab=\t -Dctl=\u0001\u007f\u0085 -Dlatin=\u00ff"
 [[jvm.version_options]]
@@ -379,7 +397,31 @@ source = "in/empty.txt"
     // The readable names are used wherever the value allows, and the files come back whole.
     EXPECT_NE(output.toml.find("[messages.pt_BR]\nerror_title = \"Erro\"\n"), std::string::npos) << output.toml;
     EXPECT_NE(output.toml.find("[messages.ja]\n"), std::string::npos);
-    EXPECT_NE(output.toml.find("search_sequence = [\"Rjre\", \"EJAVA_HOME\", \"Y\", \"S\"]"), std::string::npos);
+    for (const char* named :
+         {"kind = \"gui\"\n", "stderr_file_enabled = true\nstderr_file = 'logs\\err.log'\nappend_output = true\n",
+          "min_version = \"1.8\"\n",
+          "search_sequence = [\n    { runtime = \"jre\" },\n    { env = \"JAVA_HOME\" },\n    { registry = true },\n"
+          "    { java_on_path = true },\n    { home = 'C:\\jdk' },\n    { bundled = \"\" },\n    \"Sx\",\n]\n",
+          "entries = [\n    { archive = 'lib\\app.jar', required = true },\n    { archives_in = \"lib\" },\n"
+          "    { directory = \"classes\" },\n    { env = \"X\", required = true },\n]\n",
+          "[modulepath]\nentries = [\n    { archives_in = \"mods\" },\n]\n"})
+        EXPECT_NE(output.toml.find(named), std::string::npos) << named << "\n" << output.toml;
+    // The effective view adds only comments: it packs to the same block, and shows what the
+    // launcher does where the configuration is silent.
+    InspectOutput effective;
+    PackedBlock parsed;
+    std::string error;
+    ASSERT_TRUE(parseBlock(first, parsed, error));
+    ASSERT_TRUE(inspectBlock(parsed, "files", effective, error, true));
+    Description fromEffective = parseToml(effective.toml, folder.path());
+    EXPECT_EQ(buildBlock(fromEffective), first);
+    for (const char* shown : {"# default: stdout_file_enabled = false\n", "# default: output_max_bytes = 10485760\n",
+                              "\n[service.recovery]\n# default: restart_delay_seconds = 60\nrestarts = 3\n",
+                              "# default: display_name = (the service name)\n"})
+        EXPECT_NE(effective.toml.find(shown), std::string::npos) << shown << "\n" << effective.toml;
+    EXPECT_EQ(effective.toml.find("# default: kind"), std::string::npos);
+    EXPECT_EQ(effective.toml.find("# default: min_version"), std::string::npos);
+    EXPECT_EQ(output.toml.find("# default:"), std::string::npos);
     EXPECT_EQ(output.toml.find("2003"), std::string::npos);
     EXPECT_NE(output.toml.find("\n[service.recovery]\nrestarts = 3\nreset_seconds = 2147483647\n"), std::string::npos)
         << output.toml;
