@@ -22,7 +22,8 @@ list(APPEND PACKER_SOURCES ${REFERENCE_EXAMPLES_SOURCE})
 set(PACKER_LOGIC_SOURCES ${PACKER_SOURCES})
 list(FILTER PACKER_LOGIC_SOURCES EXCLUDE REGEX "/(main|quiet_log)\\.cpp$")
 list(APPEND PACKER_SOURCES ${CMAKE_SOURCE_DIR}/windows/jvmsearch/java_version.cpp ${CMAKE_SOURCE_DIR}/windows/core/utf8.cpp
-     ${CMAKE_SOURCE_DIR}/windows/service/service_commands_rules.cpp ${CMAKE_SOURCE_DIR}/windows/core/text_helpers.cpp)
+     ${CMAKE_SOURCE_DIR}/windows/service/service_commands_rules.cpp ${CMAKE_SOURCE_DIR}/windows/core/text_helpers.cpp
+     ${CMAKE_SOURCE_DIR}/windows/config/included_file_name.cpp)
 
 file(GLOB_RECURSE UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${UNIT_TEST_SOURCES} ${PACKER_LOGIC_SOURCES})

@@ -138,7 +138,8 @@ if(LAUNCHER_BITS EQUAL 64)
   add_executable(packer_win ${WIN_PACKER_SOURCES} ${CMAKE_SOURCE_DIR}/windows/jvmsearch/java_version.cpp
                             ${CMAKE_SOURCE_DIR}/windows/core/utf8.cpp
                             ${CMAKE_SOURCE_DIR}/windows/service/service_commands_rules.cpp
-                            ${CMAKE_SOURCE_DIR}/windows/core/text_helpers.cpp)
+                            ${CMAKE_SOURCE_DIR}/windows/core/text_helpers.cpp
+                            ${CMAKE_SOURCE_DIR}/windows/config/included_file_name.cpp)
   set_target_properties(packer_win PROPERTIES OUTPUT_NAME "packer")
   target_include_directories(packer_win PRIVATE ${CMAKE_SOURCE_DIR}/windows ${CMAKE_SOURCE_DIR}/tools/packer
                              ${CMAKE_BINARY_DIR}/packer_include)

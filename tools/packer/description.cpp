@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -43,6 +44,9 @@ bool parseHexBytes(const std::string& text, std::string& out) {
 }
 
 bool readFile(const std::string& path, std::vector<uint8_t>& content) {
+    // A folder opens as a stream but fails at its first read; it is no file to read.
+    std::error_code folder;
+    if (std::filesystem::is_directory(path, folder)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -87,6 +87,9 @@ std::string lastReason() {
 }
 
 bool readAll(const std::string& path, std::string& text, std::string& reason) {
+    // A folder opens as a stream but fails at its first read; it is no file to read.
+    std::error_code folder;
+    if (std::filesystem::is_directory(path, folder)) return (reason = "it is a folder, not a file", false);
     clearSystemError();
     std::ifstream in(path, std::ios::binary);
     if (!in) return (reason = lastReason(), false);

@@ -1,8 +1,10 @@
 #include "toml_config.h"
 
 #include "config/block_format.h"
+#include "config/included_file_name.h"
 #include "executable_config.h"
 #include "key_table.h"
+#include "toml_guard.h"
 #include "toml_include.h"
 #include "vocabulary.h"
 
@@ -88,6 +90,7 @@ bool parseNumericId(std::string_view text, int& id) {
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 bool readFile(const std::string& path, std::vector<uint8_t>& content) {
+    if (namesAFolder(path)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -159,6 +162,9 @@ std::string TomlReader::error() const {
 }
 
 bool TomlReader::read(const std::string& text, Description& description) {
+    uint32_t shapeLine = 0;
+    std::string shapeReason;
+    if (!checkTomlShapes(text, shapeLine, shapeReason)) return fail(shapeLine, shapeReason);
     toml::parse_result parsed = toml::parse(text, name_);
     if (!parsed) {
         // The parser stops at the first syntax error; nothing after it can be checked.
@@ -621,6 +627,8 @@ bool TomlReader::readOneFile(const toml::table& entry, uint32_t line, Descriptio
         !source.empty() && source[0] != '/' && !(source.size() > 1 && source[1] == ':') ? base_ + "/" + source : source;
     std::ifstream probe(resolved, std::ios::binary);
     if (source.empty() || !probe) return fail(sourceLine, "included file " + quoted(source) + " does not exist");
+    if (namesAFolder(resolved))
+        return fail(sourceLine, "included file " + quoted(source) + " is a folder, not a file");
     IncludedFile file;
     file.path = path;
     if (!readFile(resolved, file.content)) return fail(sourceLine, "cannot read included file " + quoted(source));
@@ -687,9 +695,15 @@ bool checkIncludedFilePath(const std::string& path, std::string& reason) {
     if (slash != std::string::npos && path.find('\\', slash + 1) != std::string::npos)
         return refuse("is more than one directory deep; the launcher creates only the first level");
     std::string first = path.substr(0, slash), rest = slash == std::string::npos ? "" : path.substr(slash + 1);
-    for (const std::string& part : {first, rest})
+    for (const std::string& part : {first, rest}) {
         if (part == "." || part == ".." || (slash != std::string::npos && part.empty()))
             return refuse("has an empty, \".\" or \"..\" part");
+        IncludedNameProblem problem = checkIncludedFileName(part);
+        if (problem == IncludedNameProblem::DotsOrSpaces)
+            return refuse("has a part made only of dots and spaces, which names no file inside the extraction directory");
+        if (problem == IncludedNameProblem::DeviceName)
+            return refuse("names a Windows device (CON, PRN, AUX, NUL, COM1-9, LPT1-9), not a file");
+    }
     return true;
 }
 

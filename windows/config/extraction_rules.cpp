@@ -3,6 +3,7 @@
 #include "config/block_format.h"
 #include "config/block_reader.h"
 #include "config/config_store.h"
+#include "config/included_file_name.h"
 #include "core/log.h"
 #include "core/text_helpers.h"
 
@@ -35,13 +36,8 @@ bool storeWhole(char* out, size_t capacity, const std::string& text) {
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
-// A component of dots and spaces only names the directory itself or its parent once the
-// system has trimmed trailing dots and spaces, so none of them is a file inside.
-bool isDotsAndSpaces(const std::string& component) {
-    return !component.empty() && component.find_first_not_of(". ") == std::string::npos;
-}
-
 const wchar_t* problemText(IncludedPathProblem problem) {
+    if (problem == IncludedPathProblem::DeviceName) return L"device name";
     return problem == IncludedPathProblem::Absolute ? L"absolute path" : L"outside the extraction directory";
 }
 
@@ -187,7 +183,10 @@ IncludedPathProblem checkIncludedPath(const std::string& path) {
     for (;;) {
         size_t end = start;
         while (end < path.size() && !isSeparator(path[end])) ++end;
-        if (isDotsAndSpaces(path.substr(start, end - start))) return IncludedPathProblem::OutsideDirectory;
+        IncludedNameProblem name = checkIncludedFileName(path.substr(start, end - start));
+        if (name != IncludedNameProblem::None)
+            return name == IncludedNameProblem::DeviceName ? IncludedPathProblem::DeviceName
+                                                            : IncludedPathProblem::OutsideDirectory;
         if (end == path.size()) return IncludedPathProblem::None;
         start = end + 1;
     }

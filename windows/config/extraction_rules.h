@@ -159,6 +159,7 @@ enum class IncludedPathProblem {
     None,
     Absolute,          // leading "\" or "/", or a ":" (drive letter or stream name)
     OutsideDirectory,  // empty, or a component made of dots and spaces only (".", "..", "...")
+    DeviceName,        // a component that names a device (CON, NUL, COM1, ...), see included_file_name.h
 };
 
 // Whether an included-file name stays inside the extraction directory.

@@ -36,7 +36,38 @@ bool boundTest(const JavaVersion& version, const JavaVersion& bound, Side side, 
     return true;
 }
 
+// A "*" matches a run, so once the pattern up to a later "*" has matched, an earlier "*"
+// never needs to take another length: any way the later one could continue, it can also
+// continue from where it stands. Only the last "*" is ever widened, one character at a time.
+template <typename Char>
+bool matchFromLastStar(const Char* pattern, const Char* text) {
+    const Char* afterStar = nullptr;  // the pattern just after the last "*" run seen
+    const Char* starText = nullptr;   // where the text stood when that run matched nothing more
+    while (*text != 0) {
+        if (*pattern == '*') {
+            while (*pattern == '*') ++pattern;
+            if (*pattern == 0) return true;
+            afterStar = pattern;
+            starText = text;
+        } else if (*pattern != 0 && (*pattern == '?' || *pattern == *text)) {
+            ++pattern;
+            ++text;
+        } else if (afterStar != nullptr) {
+            pattern = afterStar;
+            text = ++starText;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == '*') ++pattern;
+    return *pattern == 0;
+}
+
 }  // namespace
+
+bool matchVersionWildcard(const char* pattern, const char* text) { return matchFromLastStar(pattern, text); }
+
+bool matchVersionWildcard(const wchar_t* pattern, const wchar_t* text) { return matchFromLastStar(pattern, text); }
 
 JavaVersion parseVersion(const std::string& text) {
     JavaVersion version;

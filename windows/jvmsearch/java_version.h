@@ -35,3 +35,10 @@ bool parseVersionBanner(const std::string& output, std::string& version);
 // The order in which registry subkeys named by versions are tried: kept names sorted
 // byte-wise ascending and tried from the greatest down (9 before 11, 1.8.0_31 before 1.8.0_201).
 std::vector<std::string> vendorKeyTryOrder(std::vector<std::string> names);
+
+// Whole-text, case-sensitive wildcard match of a version condition: "?" matches any one
+// character, "*" any run including the empty one. Both texts end at their first NUL. The
+// match backtracks only to the last "*" seen, so it takes at most (pattern length + 1) x
+// (text length + 1) steps whatever the number of stars.
+bool matchVersionWildcard(const char* pattern, const char* text);
+bool matchVersionWildcard(const wchar_t* pattern, const wchar_t* text);

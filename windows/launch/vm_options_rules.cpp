@@ -67,30 +67,10 @@ OptionFileEncoding OptionFileEncodingJudge::encoding() const {
     return OptionFileEncoding::Ansi;
 }
 
-namespace {
-
-template <typename Char>
-bool matchFrom(const Char* pattern, const Char* text) {
-    for (; *pattern != 0; ++pattern, ++text) {
-        if (*pattern == '*') {
-            while (*pattern == '*') ++pattern;
-            if (*pattern == 0) return true;
-            for (const Char* t = text; *t != 0; ++t)
-                if (matchFrom(pattern, t)) return true;
-            return false;
-        }
-        if (*text == 0) return false;
-        if (*pattern != '?' && *pattern != *text) return false;
-    }
-    return *text == 0;
-}
-
-}  // namespace
-
-bool matchWildcard(const wchar_t* pattern, const wchar_t* text) { return matchFrom(pattern, text); }
+bool matchWildcard(const wchar_t* pattern, const wchar_t* text) { return matchVersionWildcard(pattern, text); }
 
 bool matchWildcard(const std::string& pattern, const std::string& text) {
-    return matchFrom(pattern.c_str(), text.c_str());
+    return matchVersionWildcard(pattern.c_str(), text.c_str());
 }
 
 int majorJavaVersion(const std::string& versionText) {

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
+#include <string>
+
 TEST(JavaVersion, ParsesEveryNumberingScheme) {
     EXPECT_EQ(parseVersion("1.8.0_201"), (JavaVersion{1, 8, 0, 201}));
     EXPECT_EQ(parseVersion("11.0.2+9"), (JavaVersion{11, 0, 2, 9}));
@@ -86,4 +90,104 @@ TEST(JavaVersion, VendorKeysAreTriedByDescendingByteOrder) {
     EXPECT_EQ(vendorKeyTryOrder({"1.8", "1.8.0_201", "9"}), (std::vector<std::string>{"9", "1.8.0_201", "1.8"}));
     EXPECT_EQ(vendorKeyTryOrder({"11", "9"}), (std::vector<std::string>{"9", "11"}));
     EXPECT_EQ(vendorKeyTryOrder({"1.8.0_201", "1.8.0_31"}), (std::vector<std::string>{"1.8.0_31", "1.8.0_201"}));
+}
+
+namespace {
+
+// The wildcard matcher the launcher used before: its results are the reference, but it tries
+// the rest of the pattern at every position after each "*", so its time grows with the
+// number of stars as a power of the text length.
+bool recursiveWildcard(const char* pattern, const char* text) {
+    for (; *pattern != 0; ++pattern, ++text) {
+        if (*pattern == '*') {
+            while (*pattern == '*') ++pattern;
+            if (*pattern == 0) return true;
+            for (const char* t = text; *t != 0; ++t)
+                if (recursiveWildcard(pattern, t)) return true;
+            return false;
+        }
+        if (*text == 0) return false;
+        if (*pattern != '?' && *pattern != *text) return false;
+    }
+    return *text == 0;
+}
+
+std::string randomText(std::mt19937& random, const char* alphabet, size_t maximumLength) {
+    std::string text(random() % (maximumLength + 1), ' ');
+    size_t letters = strlen(alphabet);
+    for (char& c : text) c = alphabet[random() % letters];
+    return text;
+}
+
+// A pattern made from `text`: some characters become "?", some runs "*", some characters
+// change; such patterns match often, where unrelated random ones rarely do.
+std::string patternFrom(std::mt19937& random, const std::string& text) {
+    std::string pattern;
+    for (size_t i = 0; i < text.size(); ++i) {
+        switch (random() % 8) {
+        case 0:
+            pattern += '?';
+            break;
+        case 1:
+            pattern += '*';
+            i += random() % 3;
+            break;
+        case 2:
+            pattern += "*1";
+            break;
+        default:
+            pattern += text[i];
+        }
+    }
+    if (random() % 4 == 0) pattern += '*';
+    return pattern;
+}
+
+}  // namespace
+
+TEST(VersionWildcard, AgreesWithTheRecursiveMatcherOnGeneratedInputs) {
+    std::mt19937 random(20261209);
+    int matches = 0, cases = 0;
+    for (int i = 0; i < 200000; ++i, ++cases) {
+        std::string text = randomText(random, "18.0_1a", 12);
+        std::string pattern = i % 2 == 0 ? patternFrom(random, text) : randomText(random, "18.0*?*", 9);
+        bool expected = recursiveWildcard(pattern.c_str(), text.c_str());
+        matches += expected ? 1 : 0;
+        ASSERT_EQ(matchVersionWildcard(pattern.c_str(), text.c_str()), expected)
+            << "pattern \"" << pattern << "\" text \"" << text << "\"";
+    }
+    // Both answers are common among the generated cases, so the agreement means something.
+    EXPECT_GT(matches, cases / 10);
+    EXPECT_GT(cases - matches, cases / 10);
+}
+
+TEST(VersionWildcard, WholeTextQuestionMarksStarsAndNul) {
+    EXPECT_TRUE(matchVersionWildcard("*1.8*", "1.8.0_301"));
+    EXPECT_TRUE(matchVersionWildcard("1.?.0*", "1.8.0_301"));
+    EXPECT_FALSE(matchVersionWildcard("1.8", "1.8.0"));
+    EXPECT_FALSE(matchVersionWildcard("1.8.0", "1.8"));
+    EXPECT_TRUE(matchVersionWildcard("", ""));
+    EXPECT_FALSE(matchVersionWildcard("", "1"));
+    EXPECT_TRUE(matchVersionWildcard("**", ""));
+    EXPECT_FALSE(matchVersionWildcard("*?", ""));
+    EXPECT_TRUE(matchVersionWildcard("a*b*c", "aXbYbZc"));
+    EXPECT_FALSE(matchVersionWildcard("a*b*c", "aXbYbZ"));
+    EXPECT_FALSE(matchVersionWildcard("*EA*", "17-ea"));
+    EXPECT_TRUE(matchVersionWildcard(L"*-e?", L"17-ea"));
+    EXPECT_FALSE(matchVersionWildcard(L"*-e", L"17-ea"));
+    EXPECT_TRUE(matchVersionWildcard(std::string("17*\0x", 5).c_str(), "17.0.2"));  // the pattern ends at its NUL
+}
+
+TEST(VersionWildcard, ManyStarsAgainstALongVersionGiveTheRightAnswer) {
+    // Thirteen stars before a character the version lacks: the recursive matcher needed about
+    // a minute for this; the answers must still be right, whether the ending fits or not.
+    std::string version = "17";
+    while (version.size() < 40) version += ".0";
+    std::string stars;
+    for (int i = 0; i < 13; ++i) stars += "*0";
+    EXPECT_FALSE(matchVersionWildcard((stars + "*x").c_str(), version.c_str()));
+    EXPECT_TRUE(matchVersionWildcard((stars + "*0").c_str(), version.c_str()));
+    EXPECT_TRUE(matchVersionWildcard((stars + "*").c_str(), (version + "x").c_str()));
+    EXPECT_FALSE(matchVersionWildcard(("1" + stars + "?x").c_str(), (version + "x").c_str()));
+    EXPECT_FALSE(matchVersionWildcard(("?" + stars + "*?x").c_str(), version.c_str()));
 }
