@@ -66,9 +66,16 @@ private:
     size_t at_ = 0;
 };
 
-bool readSections(BlockParser& in, Description& d, std::string& error) {
+// A negative count means no records to the launcher, but packing writes 0 in its place.
+void noteNegative(int32_t count, const std::string& what, PackedBlock& block) {
+    if (count < 0) block.negativeCounts.push_back(what + " " + std::to_string(count));
+}
+
+bool readSections(BlockParser& in, PackedBlock& block, std::string& error) {
+    Description& d = block.description;
     int32_t count = 0;
     if (!in.i32(count)) return (error = "the block ends before its setting count", false);
+    noteNegative(count, "setting count", block);
     for (int32_t i = 0; i < count; ++i) {
         std::pair<int, std::string> s;
         if (!in.i32(s.first) || !in.string(s.second))
@@ -76,6 +83,7 @@ bool readSections(BlockParser& in, Description& d, std::string& error) {
         d.settings.push_back(std::move(s));
     }
     if (!in.i32(count)) return (error = "the block ends before its message count", false);
+    noteNegative(count, "message count", block);
     for (int32_t i = 0; i < count; ++i) {
         std::pair<int, std::u16string> m;
         if (!in.i32(m.first) || !in.wstring(m.second))
@@ -83,11 +91,13 @@ bool readSections(BlockParser& in, Description& d, std::string& error) {
         d.messages.push_back(std::move(m));
     }
     if (!in.i32(count)) return (error = "the block ends before its locale count", false);
+    noteNegative(count, "locale count", block);
     for (int32_t i = 0; i < count; ++i) {
         LocaleSection section;
         int32_t overrides = 0;
         if (!in.string(section.name) || !in.i32(overrides))
             return (error = "locale section " + std::to_string(i) + " is cut short", false);
+        noteNegative(overrides, "override count of locale section " + section.name, block);
         for (int32_t k = 0; k < overrides; ++k) {
             std::pair<int, std::u16string> m;
             if (!in.i32(m.first) || !in.wstring(m.second))
@@ -242,6 +252,12 @@ void Printer::noteDifferences() {
         output_.notes.push_back(
             "locale sections are not ordered by name, repeat a name, or list overrides out of "
             "id order; packing orders them, so a more specific locale applies last");
+    if (!block_.negativeCounts.empty()) {
+        std::string counts;
+        for (const std::string& count : block_.negativeCounts) counts += (counts.empty() ? "" : ", ") + count;
+        output_.notes.push_back("the block has negative counts (" + counts +
+                                "); the launcher reads them as none, and packing writes 0");
+    }
     if (block_.trailingBytes != 0)
         output_.notes.push_back(std::to_string(block_.trailingBytes) +
                                 " bytes after the last included file are not part of any record and are left out");
@@ -436,7 +452,7 @@ bool parseBlock(const std::vector<uint8_t>& bytes, PackedBlock& block, std::stri
         error = "the block's header is cut short";
         return false;
     }
-    if (!readSections(in, block.description, error)) return false;
+    if (!readSections(in, block, error)) return false;
     // The block does not store how many files it holds; complete records are read until the
     // bytes run out. Their paths come from setting 2003 (the last value of a repeated id).
     std::string pathText;

@@ -24,6 +24,7 @@ struct PackedBlock {
     uint64_t headerLong = 0;           // the 64-bit word after them
     Description description;
     uint64_t trailingBytes = 0;  // bytes after the last complete included-file record
+    std::vector<std::string> negativeCounts;  // "setting count -2", ...: read as none, packed as 0
 };
 
 // Parses the block at the start of `bytes` (everything from the end of the executable's last
