@@ -35,17 +35,24 @@ enable_testing()
 add_test(NAME unit_tests COMMAND unit_tests)
 
 # libFuzzer targets: one per file in tests/fuzz, each linked with the test support code
-# (the capturing log) and the portable logic.
+# (the capturing log) and the code under test: the portable logic and the packer's logic,
+# compiled once more with coverage instrumentation (fuzzer-no-link) so that libFuzzer sees
+# which branches of the parsers an input reaches, not only those of the harness.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
   file(GLOB SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/support/*.cpp)
+  add_library(fuzz_subject STATIC ${LAUNCHER_PORTABLE_SOURCES} ${PACKER_LOGIC_SOURCES})
+  target_include_directories(fuzz_subject PUBLIC ${CMAKE_SOURCE_DIR}/windows ${CMAKE_SOURCE_DIR}/tools/packer
+                             ${JDK_INCLUDE_DIR} ${JDK_INCLUDE_DIR}/linux)
+  target_compile_options(fuzz_subject PUBLIC ${SANITIZE_FLAGS} PRIVATE -fsanitize=fuzzer-no-link -Wall -Wextra)
+  target_link_options(fuzz_subject PUBLIC ${SANITIZE_FLAGS})
   foreach(src ${FUZZ_SOURCES})
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} ${src} ${SUPPORT_SOURCES})
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/unit)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
-    target_link_libraries(${name} PRIVATE launcher_portable)
+    target_link_libraries(${name} PRIVATE fuzz_subject)
   endforeach()
 endif()
 
