@@ -29,13 +29,26 @@ public:
     }
 };
 
+// A held entry that is gone once it is closed; nothing here needs more of it.
+class MemoryEntry : public HeldEntry {
+public:
+    explicit MemoryEntry(EntryKind kind) : kind_(kind) {}
+    EntryKind kind() const override { return kind_; }
+    std::vector<DirectoryEntry> entries() override { return {}; }
+    bool markForDeletion(uint32_t&) override { return true; }
+
+private:
+    EntryKind kind_;
+};
+
 class MemoryExtraction : public ExtractionFileSystem {
 public:
     explicit MemoryExtraction(const std::vector<uint8_t>& launcher) : launcher_(launcher) {}
     std::vector<std::string> created;  // files and directories below the extraction directory
 
     void makeTempFileName(char* out, size_t size) override { snprintf(out, size, "%s", kTempFile); }
-    uint32_t currentSeconds() override { return 1; }
+    std::string tempDirectory() override { return "C:\\T"; }
+    uint32_t unpredictableNumber() override { return 12345; }
     DirectoryCreation createDirectory(const char* path, uint32_t&) override {
         if (std::string(path) != extractionDirectory) created.push_back(path);
         return DirectoryCreation::Created;
@@ -48,8 +61,14 @@ public:
         return std::make_unique<NullSink>();
     }
     std::vector<DirectoryEntry> listDirectory(const char*) override { return {}; }
-    void removeDirectory(const char*) override {}
-    void deleteFile(const char*) override {}
+    std::unique_ptr<HeldEntry> holdEntry(const char*) override {
+        return std::make_unique<MemoryEntry>(EntryKind::Directory);
+    }
+    std::unique_ptr<HeldEntry> claimTempFile(const char*) override {
+        return std::make_unique<MemoryEntry>(EntryKind::File);
+    }
+    OwnerState ownerOf(const char*, std::unique_ptr<HeldEntry>&) override { return OwnerState::Unknown; }
+    bool exists(const char*) override { return false; }
 
 private:
     const std::vector<uint8_t>& launcher_;
@@ -87,6 +106,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     extractIncludedFiles(files, true, 0);
     for (const std::string& path : files.created)
         if (!staysInside(path, extractionDirectory)) __builtin_trap();
-    extractionDirectory[0] = 0;
+    removeExtractionDirectory(files);  // the next input starts without a directory
     return 0;
 }
