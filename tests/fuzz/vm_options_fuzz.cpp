@@ -39,6 +39,12 @@ public:
         for (wchar_t c : text) narrow.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
         return narrow;
     }
+    // Each byte as the code unit of the same value, as code page 1252 does for most of them.
+    std::wstring widenAnsiLine(const std::string& line) override {
+        std::wstring wide;
+        for (char c : line) wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+        return wide;
+    }
     std::wstring launcherDirectory() override { return L"C:\\app\\"; }
     FILE* openDefaultFile() override { return openContent(defaultContent); }
     void expandArgumentFiles(OptionList&) override {}
