@@ -352,6 +352,14 @@ bool shipExecutable(std::vector<uint8_t>& image, const ExecutableOptions& option
         replaceAll(entries, kResourceVersion, {numbered(kResourceVersion, 1, language, buildVersionInfo(options))});
     }
     if (hasManifestKey(options) && !applyManifest(entries, options, error)) return false;
+    // Only the record written now: an image that carried one of that name already (no
+    // launcher of ours does) would otherwise be read back with its keys mixed in.
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [](const ResourceEntry& e) {
+                                     return e.type.id == kResourceData && e.type.text.empty() &&
+                                            e.name.text == kRecordName;
+                                 }),
+                  entries.end());
     entries.push_back(record(options));
     if (options.has("subsystem"))
         layout.setSubsystem(image, options.value("subsystem") == "gui" ? kSubsystemGui : kSubsystemConsole);

@@ -26,6 +26,14 @@ uint64_t alignUp(uint64_t value, uint64_t alignment) {
     return alignment == 0 ? value : (value + alignment - 1) / alignment * alignment;
 }
 
+// The documented bounds: a file alignment that is a power of two from 512 to 64 KiB, and a
+// section alignment that is a power of two no smaller. A damaged image with other values
+// would have a section appended at an absurd offset (gigabytes of padding).
+bool validAlignments(uint32_t file, uint32_t section) {
+    auto powerOfTwo = [](uint32_t v) { return v != 0 && (v & (v - 1)) == 0; };
+    return powerOfTwo(file) && file >= 512 && file <= 65536 && powerOfTwo(section) && section >= file;
+}
+
 }  // namespace
 
 uint16_t readLe16(const std::vector<uint8_t>& b, uint64_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
@@ -108,6 +116,10 @@ bool PeLayout::read(const std::vector<uint8_t>& image, std::string& error) {
     sectionAlignment_ = readLe32(image, optionalHeader_ + kSectionAlignmentField);
     fileAlignment_ = readLe32(image, optionalHeader_ + kFileAlignmentField);
     sizeOfHeaders_ = readLe32(image, optionalHeader_ + kSizeOfHeadersField);
+    if (!validAlignments(fileAlignment_, sectionAlignment_)) {
+        error = "the PE optional header's file and section alignments are not valid";
+        return false;
+    }
     sectionTable_ = optionalHeader_ + optionalSize;
 
     const uint16_t count = readLe16(image, peOffset_ + kSectionCountOffset);
@@ -180,18 +192,26 @@ void PeLayout::updateImageSize(std::vector<uint8_t>& image) const {
     writeLe32(image, optionalHeader_ + kSizeOfImageField, nextVirtualAddress());
 }
 
-uint32_t PeLayout::nextVirtualAddress() const {
+uint64_t PeLayout::nextVirtualAddress64() const {
     uint64_t end = alignUp(sizeOfHeaders_, sectionAlignment_);
     for (const SectionHeader& s : sections_)
         end = std::max<uint64_t>(end, s.virtualAddress + uint64_t{std::max(s.virtualSize, s.rawSize)});
-    return static_cast<uint32_t>(alignUp(end, sectionAlignment_));
+    return alignUp(end, sectionAlignment_);
 }
+
+uint32_t PeLayout::nextVirtualAddress() const { return static_cast<uint32_t>(nextVirtualAddress64()); }
 
 bool PeLayout::appendSection(std::vector<uint8_t>& image, const std::string& name, const std::vector<uint8_t>& data,
                              uint32_t characteristics, std::string& error) {
     const uint64_t entryEnd = sectionTable_ + (sections_.size() + 1) * kSectionHeaderSize;
     if (entryEnd > sizeOfHeaders_ || entryEnd > firstRawData_) {
         error = "the PE headers have no room for another section";
+        return false;
+    }
+    // A damaged image whose sections reach the top of the 32-bit address space leaves no
+    // room: the new section's addresses would wrap round onto the others'.
+    if (nextVirtualAddress64() + alignUp(data.size(), sectionAlignment_) > UINT32_MAX) {
+        error = "the PE sections leave no address room for another section";
         return false;
     }
     SectionHeader s;
@@ -221,8 +241,10 @@ void PeLayout::removeLastSection(std::vector<uint8_t>& image) {
     writeLe16(image, peOffset_ + kSectionCountOffset, static_cast<uint16_t>(sections_.size()));
     if (last.rawSize != 0) image.resize(last.rawPointer);
     updateImageSize(image);
+    // The exact inverse of the addition in appendSection, wrapping as it does, so that a
+    // nonsensical field in a damaged image still comes back as it was.
     const uint64_t initialized = optionalHeader_ + kInitializedDataField;
-    writeLe32(image, initialized, readLe32(image, initialized) - std::min(last.rawSize, readLe32(image, initialized)));
+    writeLe32(image, initialized, readLe32(image, initialized) - last.rawSize);
 }
 
 bool isOurLauncher(const std::vector<uint8_t>& image, const PeLayout& layout, std::string& error) {

@@ -68,6 +68,7 @@ public:
     void removeLastSection(std::vector<uint8_t>& image);
 
 private:
+    uint64_t nextVirtualAddress64() const;
     void writeSection(std::vector<uint8_t>& image, size_t index) const;
     void updateImageSize(std::vector<uint8_t>& image) const;
 
