@@ -155,6 +155,22 @@ def test_names_outside_the_directory_are_refused(wine, pack, tmp_path, name):
     assert tree(directory) == {"good.txt": b"good"}
 
 
+@pytest.mark.parametrize("name", ["NUL", "con.txt", "lib\\AUX", "Com1.log ", "...", "lib\\ .\\x.txt"])
+def test_device_names_and_names_of_dots_or_spaces_are_refused(wine, pack, tmp_path, name):
+    # Written through, a device name would vanish into the device (or wait on a port) and a
+    # name of dots or spaces would be the folder itself: the run fails like any unsafe name.
+    temp = tmp_path / "temp"
+    temp.mkdir()
+    exe = make_launcher(pack, tmp_path, {"good.txt": b"good", "bad": b"must not be written"},
+                        extra=f"setting 2003 = good.txt;{name}\n")
+    with files_survive_cleanup(wine):
+        result = run(wine, exe, temp)
+    assert result.returncode == 1
+    assert "Extraction failed: 11" in result.stderr
+    [directory] = extraction_directories(temp)
+    assert tree(directory) == {"good.txt": b"good"}
+
+
 def test_truncated_content_fails_the_run_and_removes_the_directory(wine, pack, tmp_path):
     exe = make_launcher(pack, tmp_path, {"a.txt": b"a", "big.bin": BIG})
     exe.write_bytes(exe.read_bytes()[:-1])
