@@ -314,6 +314,13 @@ TEST(PackerToml, ServiceValuesOutOfTheirRangeAreRefusedWithTheirLine) {
               "app.toml:2: service.recovery.restarts must be an integer, not a boolean");
 }
 
+TEST(PackerToml, DefaultCommandIsRunOrNone) {
+    EXPECT_EQ(settingOf(parseToml("[application]\ndefault_command = \"run\"\n"), 30501), "run");
+    EXPECT_EQ(settingOf(parseToml("[application]\ndefault_command = \"none\"\n"), 30501), "none");
+    EXPECT_EQ(tomlError("[application]\ndefault_command = \"/run\"\n"),
+              "app.toml:2: application.default_command \"/run\" is not a default command: \"run\" or \"none\"");
+}
+
 TEST(PackerToml, FormatIsChosenByExtensionOrContent) {
     EXPECT_TRUE(looksLikeToml("app.toml", "setting 1 = a\n"));
     EXPECT_TRUE(looksLikeToml("app.cfg", "# comment\n\n[application]\n"));
