@@ -37,24 +37,21 @@ StandardHandles currentHandles() {
     return handles;
 }
 
-// Points a standard handle that the process started without, and the runtime library's
-// stream over it, at the console just attached. The attach sets the missing handles itself
-// on current systems; the console's output buffer is opened here when it did not. Either
-// way the stream took its descriptor at process start, when there was no handle, so it is
-// reopened onto the console.
-void bindToConsole(DWORD which, FILE* stream) {
-    if (!usableHandle(GetStdHandle(which))) {
-        HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     nullptr, OPEN_EXISTING, 0, nullptr);
-        if (console == INVALID_HANDLE_VALUE) {
-            DWORD error = GetLastError();
-            logError(L"cannot open the console's output (%d)", static_cast<int>(error));
-            return;
-        }
-        // Handed to the process as its standard handle: it stays open until the process ends.
-        SetStdHandle(which, console);
+// Points a standard handle that the process started without at the console just attached.
+// The attach sets missing handles itself on current systems; the console's output buffer is
+// opened here when it did not. The runtime library's streams stay as they were at start,
+// bound to no handle, so a GUI launcher writes to a console through the handle itself.
+void useConsoleFor(DWORD which) {
+    if (usableHandle(GetStdHandle(which))) return;
+    HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        logError(L"cannot open the console's output (%d)", static_cast<int>(error));
+        return;
     }
-    if (freopen("CONOUT$", "w", stream) == nullptr) logError(L"cannot reopen a standard stream on the console");
+    // Handed to the process as its standard handle: it stays open until the process ends.
+    SetStdHandle(which, console);
 }
 
 void attachToParentConsole(const StandardHandles& before) {
@@ -68,8 +65,8 @@ void attachToParentConsole(const StandardHandles& before) {
         }
         logLine(L"already attached to a console");
     }
-    if (!before.outputUsable) bindToConsole(STD_OUTPUT_HANDLE, stdout);
-    if (!before.errorUsable) bindToConsole(STD_ERROR_HANDLE, stderr);
+    if (!before.outputUsable) useConsoleFor(STD_OUTPUT_HANDLE);
+    if (!before.errorUsable) useConsoleFor(STD_ERROR_HANDLE);
 }
 
 // The standard handles of a GUI launcher once it has looked for its parent's console.
@@ -81,11 +78,6 @@ const StandardHandles& guiHandles() {
         decidedHandles = currentHandles();
     }
     return decidedHandles;
-}
-
-TextRoute commandOutputRoute() {
-    if (!guiSubsystem()) return TextRoute::StandardHandles;
-    return routeForCommandOutput(true, guiHandles());
 }
 
 }  // namespace
@@ -109,9 +101,18 @@ void printToStdout(const wchar_t* format, ...) {
     std::wstring text = formatWideStringV(format, args);
     va_end(args);
     if (text.empty()) return;
-    if (commandOutputRoute() == TextRoute::Box) {
-        collectedOutput += text;
-        return;
+    if (guiSubsystem()) {
+        if (routeForCommandOutput(true, guiHandles()) == TextRoute::Box) {
+            collectedOutput += text;
+            return;
+        }
+        // A console reached through the parent has no runtime-library stream over it.
+        HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+        DWORD mode = 0;
+        DWORD written = 0;
+        if (GetConsoleMode(output, &mode) &&
+            WriteConsoleW(output, text.c_str(), static_cast<DWORD>(text.size()), &written, nullptr))
+            return;
     }
 
     UINT codePage = GetConsoleOutputCP();
