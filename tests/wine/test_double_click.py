@@ -2,24 +2,21 @@
 and a GUI-subsystem launcher's texts for the user: on the console of the program that
 started it, in the handles it was given, or in a message box when there is neither.
 
-A GUI launcher is the packed launcher with the subsystem field of its image's optional
-header set to 2 (Windows GUI). Under Wine a GUI program started from a console program gets
+A GUI launcher is packed with `[executable] subsystem = "gui"`, which also makes "run" its
+default command. Under Wine a GUI program started from a console program gets
 that console's handles; a program started with neither console nor handles (envrun's
 ENVRUN_START=detached) attaches to its parent's console itself, and one started by `start /unix` from the Unix side
 has no console at all, as a program started from Explorer. Wine's service dispatcher takes
 about ten seconds to give up on a process that no service manager started, so every run
 without a command word takes that long.
 """
-import os
-import re
 import subprocess
-import time
 
 import pytest
 
-from conftest import WINE64, launcher_description, log_lines, logged_env, read_log, winpath
-from test_messages import (BASE_MESSAGES, TITLE, close_with_return, count_error_red_pixels, display,  # noqa: F401
-                           fatal_launcher, run_on_terminal, temp_env, wait_for_windows, x_tool)
+from conftest import WINE64, log_lines, logged_env, read_log, winpath
+from test_messages import (TITLE, close_with_return, count_error_red_pixels, display,  # noqa: F401
+                           run_on_terminal, wait_for_windows)
 from test_run import App
 
 DEFAULT_COMMAND = 30501
@@ -27,26 +24,30 @@ NOT_STARTED_BY_THE_SERVICE_MANAGER = "StartServiceCtrlDispatcher failed with err
 DEFAULT_RUN = "not started by the service control manager: running the default command"
 
 
-def make_gui(exe):
-    """Marks the image of `exe` for the Windows GUI subsystem (2) instead of the console (3)."""
-    data = bytearray(exe.read_bytes())
-    headers = int.from_bytes(data[0x3C:0x40], "little")
-    assert data[headers:headers + 4] == b"PE\0\0"
-    # The subsystem field sits at offset 68 of the optional header in both image formats;
-    # the optional header follows the four-byte signature and the 20-byte file header.
-    field = headers + 4 + 20 + 68
-    assert int.from_bytes(data[field:field + 2], "little") == 3
-    data[field:field + 2] = (2).to_bytes(2, "little")
-    exe.write_bytes(bytes(data))
-    return exe
+def gui_app(wine, pack, tmp_path, application=""):
+    """An App (test_run) whose launcher is packed again from TOML as a GUI-subsystem launcher;
+    `application` adds lines to its [application] table."""
+    app = App(wine, pack, tmp_path)
+    pack(f"""
+[application]
+main_class = "com.example.App"
+{application}
+[java]
+search_sequence = ["Bjre"]
+[service]
+name = "RunTest"
+[executable]
+subsystem = "gui"
+""", directory=app.dir)
+    return app
 
 
 @pytest.mark.parametrize("gui, args", [(True, ()), (False, ("C:\\docs\\letter one.txt",))],
                          ids=["gui-launcher-double-clicked", "console-launcher-given-a-document"])
 def test_default_command_run_runs_the_application_with_the_given_arguments(wine, pack, tmp_path, gui, args):
-    app = App(wine, pack, tmp_path, settings={DEFAULT_COMMAND: "run"})
-    if gui:
-        make_gui(app.exe)
+    # The GUI launcher runs through the packer's choice for its subsystem, the console
+    # launcher through the setting itself.
+    app = gui_app(wine, pack, tmp_path) if gui else App(wine, pack, tmp_path, settings={DEFAULT_COMMAND: "run"})
     run = app.run(args=args)
     run.assert_clean()
     assert run.main_arguments()[5:] == [winpath(app.exe), *args]
@@ -58,17 +59,14 @@ def test_default_command_run_runs_the_application_with_the_given_arguments(wine,
     assert "-Dquillwork.noRedir=true" in run.options
 
 
-@pytest.mark.parametrize("gui, default_command, args", [
+@pytest.mark.parametrize("gui, application, args", [
     (False, None, ()),
-    (True, "none", ()),
-    (True, "run", ("/Help",)),
+    (True, 'default_command = "none"', ()),
+    (True, "", ("/Help",)),
 ], ids=["console-launcher-without-the-setting", "gui-launcher-with-none", "unknown-command-word"])
 def test_without_a_default_run_the_launcher_ends_with_0_and_runs_nothing(wine, pack, tmp_path, gui,
-                                                                           default_command, args):
-    settings = {} if default_command is None else {DEFAULT_COMMAND: default_command}
-    app = App(wine, pack, tmp_path, settings=settings)
-    if gui:
-        make_gui(app.exe)
+                                                                           application, args):
+    app = gui_app(wine, pack, tmp_path, application) if gui else App(wine, pack, tmp_path)
     run = app.run(args=args)
     assert run.returncode == 0
     assert (run.result.stdout, run.result.stderr) == ("", "")
@@ -81,10 +79,20 @@ def test_without_a_default_run_the_launcher_ends_with_0_and_runs_nothing(wine, p
 STATUS_MISSING = "Could not get status."
 
 
-def gui_launcher(pack, directory, settings=None):
-    """A GUI launcher whose /status names a service that does not exist."""
-    lines = {101: "DoubleClickNoSuchService", 107: "0", **(settings or {})}
-    return make_gui(pack(launcher_description(lines, {1000: TITLE}), directory=directory))
+def gui_launcher(pack, directory, files=""):
+    """A GUI launcher of a console application kind whose /status names a service that does
+    not exist; `files` adds [[files]] tables."""
+    return pack(f"""
+[application]
+kind = "console"
+[service]
+name = "DoubleClickNoSuchService"
+[messages]
+error_title = "{TITLE}"
+extraction_failed = "Extraction failed: {{0}}"
+[executable]
+subsystem = "gui"
+{files}""", directory=directory)
 
 
 # How envrun starts the launcher from the terminal's console, and the log line that shows how
@@ -135,7 +143,12 @@ def started_without_console(wine, display, exe, args):
 
 def test_gui_fatal_text_without_a_console_is_shown_in_a_box(wine, pack, tmp_path, display):
     # A console application kind: a console launcher would write the text to its handles.
-    exe = make_gui(fatal_launcher(pack, tmp_path / "app", kind="0"))
+    # Its /run fails in extraction: the only included file lacks its last byte.
+    directory = tmp_path / "app"
+    directory.mkdir()
+    (directory / "payload.bin").write_bytes(bytes(range(200)))
+    exe = gui_launcher(pack, directory, '[[files]]\npath = "payload.bin"\nsource = "payload.bin"\n')
+    exe.write_bytes(exe.read_bytes()[:-1])
     process = started_without_console(wine, display, exe, ["/run"])
     try:
         windows = wait_for_windows(display, process, "--name", f"^{TITLE}$")

@@ -55,7 +55,8 @@ constexpr KeyRow kKeyRows[] = {
      "Generator kind: first character \"i\" or \"e\""},
     {idNumber(SettingId::DefaultCommand), "application", "default_command", T, 0, EntryCheck::CommandName,
      "What the launcher does when started without a command word (a double-click) outside the service manager: "
-     "\"run\" runs the application as /run does; \"none\" or absent: it exits with 0"},
+     "\"run\" runs the application as /run does, with the arguments given; \"none\": it exits with 0. Absent: "
+     "\"run\" when [executable] subsystem is \"gui\", else \"none\""},
 
     {idNumber(SettingId::FirstPathEnabled), "launcher_arguments", "stderr_file_enabled", B, 0, NoCheck,
      "The Java side writes standard error to stderr_file (the third leading argument); otherwise that argument is "
