@@ -130,6 +130,17 @@ class Wine:
         subprocess.run(["wineserver", "-k"], env=self.base_env(), timeout=60)
 
 
+def start_system_processes(w):
+    """Starts the server and the prefix's system processes (the Service Control Manager among
+    them) from a process whose output goes nowhere: they inherit the output handles of
+    whoever starts them, and a test that captured output would otherwise wait for the end
+    of a pipe that a system process holds open."""
+    subprocess.run(["wineserver", "-p"], env=w.base_env(), timeout=60,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run([WINE64, "sc", "query", "RavelWarmUp"], env=w.base_env(), timeout=120,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
 @pytest.fixture(scope="session")
 def wine():
     for needed in (DIST / "launcher64.exe", DIST / "packer", BUILD / "win64" / "envrun.exe"):
@@ -140,15 +151,8 @@ def wine():
         PREFIX.mkdir(parents=True, exist_ok=True)
         subprocess.run([WINE64, "wineboot", "-i"], env=w.base_env(), timeout=300,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    # Start the server and the prefix's system processes (the Service Control Manager among
-    # them) from a process whose output goes nowhere: they inherit the output handles of
-    # whoever starts them, and a test that captured output would otherwise wait for the end
-    # of a pipe that a system process holds open.
     subprocess.run(["wineserver", "-k"], env=w.base_env(), timeout=60)
-    subprocess.run(["wineserver", "-p"], env=w.base_env(), timeout=60,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run([WINE64, "sc", "query", "RavelWarmUp"], env=w.base_env(), timeout=120,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    start_system_processes(w)
     yield w
     w.kill_server()
 
@@ -323,6 +327,8 @@ def xvfb_display(wine, tools=("Xvfb",), programs=()):
         wine.kill_server()
         server.terminate()
         server.wait(timeout=30)
+        # The files that follow in this worker find the prefix as the session left it.
+        start_system_processes(wine)
 
 
 # --- running processes -----------------------------------------------------------------------

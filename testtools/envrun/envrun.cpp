@@ -7,7 +7,9 @@
 // The command line to run is taken from the variable ENVRUN_COMMAND_LINE, exactly as it
 // stands, so a test controls every character of it (quotes included), which Wine's own
 // conversion of Unix arguments would not allow. "NAME=" with nothing after it removes the
-// variable.
+// variable. ENVRUN_START=no-handles starts the program with null standard handles;
+// ENVRUN_START=detached also keeps it off envrun's console, as a console program starts a
+// GUI program that it gives neither its console nor its handles.
 
 #include <windows.h>
 
@@ -62,10 +64,17 @@ int wmain() {
         return 125;
     }
     SetEnvironmentVariableW(L"ENVRUN_COMMAND_LINE", nullptr);
+    wchar_t start[16] = {};
+    DWORD startLength = GetEnvironmentVariableW(L"ENVRUN_START", start, 16);
+    SetEnvironmentVariableW(L"ENVRUN_START", nullptr);
+    bool detached = startLength < 16 && wcscmp(start, L"detached") == 0;
+    bool noHandles = detached || (startLength < 16 && wcscmp(start, L"no-handles") == 0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    if (noHandles) startup.dwFlags = STARTF_USESTDHANDLES;  // every standard handle null
+    DWORD flags = detached ? DETACHED_PROCESS : 0;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup, &process)) {
         fwprintf(stderr, L"envrun: cannot start %ls (error %lu)\n", commandLine, GetLastError());
         return 126;
     }

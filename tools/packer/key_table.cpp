@@ -53,6 +53,10 @@ constexpr KeyRow kKeyRows[] = {
      "Application id: the value name looked up under the installations key"},
     {idNumber(SettingId::Generator), "application", "generator", T, 0, NoCheck,
      "Generator kind: first character \"i\" or \"e\""},
+    {idNumber(SettingId::DefaultCommand), "application", "default_command", T, 0, EntryCheck::CommandName,
+     "What the launcher does when started without a command word (a double-click) outside the service manager: "
+     "\"run\" runs the application as /run does, with the arguments given; \"none\": it exits with 0. Absent: "
+     "\"run\" when [executable] subsystem is \"gui\", else \"none\""},
 
     {idNumber(SettingId::FirstPathEnabled), "launcher_arguments", "stderr_file_enabled", B, 0, NoCheck,
      "The Java side writes standard error to stderr_file (the third leading argument); otherwise that argument is "
@@ -308,6 +312,11 @@ bool checkListEntry(EntryCheck check, const std::string& entry, std::string& rea
         for (char c : entry) wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
         if (chooseServiceAccount(wide).kind != AccountKind::Invalid) return true;
         reason = "is not an account: LocalSystem, LocalService, NetworkService, or .\\name or DOMAIN\\name";
+        return false;
+    }
+    if (check == EntryCheck::CommandName) {
+        if (entry == "run" || entry == "none") return true;
+        reason = "is not a default command: \"run\" or \"none\"";
         return false;
     }
     if (check == EntryCheck::VariableName) {

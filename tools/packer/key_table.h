@@ -29,6 +29,7 @@ enum class EntryCheck {
     SearchSequence,  // type letter A, B, R, E, S or Y, then the value
     ServiceAccount,  // LocalSystem, LocalService, NetworkService, .\name or DOMAIN\name
     VariableName,    // the name of an environment variable: no "="
+    CommandName,     // a default command: "run" or "none"
 };
 
 struct KeyRow {

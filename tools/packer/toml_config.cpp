@@ -185,6 +185,11 @@ bool TomlReader::read(const std::string& text, Description& description) {
         if (!includedCountGiven_) settings_[kSettingIncludedFileCount] = {std::to_string(description.files.size()), {}};
         if (!includedPathsGiven_) settings_[kSettingIncludedFilePaths] = {paths, {}};
     }
+    // A GUI-subsystem launcher is started by a double-click, which gives no command word: it
+    // runs the application unless the configuration chose its default command itself.
+    const int defaultCommand = idNumber(SettingId::DefaultCommand);
+    if (executable_.value("subsystem") == "gui" && settings_.count(defaultCommand) == 0)
+        settings_[defaultCommand] = {"run", {}};
     for (const auto& [id, entry] : settings_) description.settings.emplace_back(id, entry.value);
     for (const auto& [id, entry] : messages_) description.messages.emplace_back(id, entry.value);
     for (const auto& [locale, overrides] : locales_) {

@@ -55,6 +55,7 @@ const std::vector<DefaultText>& defaultTexts() {
     static const std::vector<DefaultText> texts = {
         {idNumber(SettingId::ApplicationKind), "\"console\""},
         {idNumber(SettingId::Generator), "\"e\""},
+        {idNumber(SettingId::DefaultCommand), "\"none\""},
         {idNumber(SettingId::RootDirectory), "(the launcher directory)"},
         {idNumber(SettingId::WorkingDirectory), "(unchanged)"},
         {idNumber(SettingId::MinVersion), "(no lower bound)"},

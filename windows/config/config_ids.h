@@ -72,7 +72,8 @@
     X(ServiceRestartDelaySeconds, 30111) \
     X(ServiceRestarts, 30112)            \
     X(ServiceResetSeconds, 30113)        \
-    X(SplashImage, 30401)
+    X(SplashImage, 30401)                \
+    X(DefaultCommand, 30501)
 
 // X(name, id): the messages, UTF-16 texts that a language section may override.
 #define LAUNCHER_MESSAGE_IDS(X)         \

@@ -39,6 +39,7 @@ CommandChoice chooseCommand(ArgumentList& args) {
     }
     if (args.empty() || args.front().empty() || (args.front()[0] != L'/' && args.front()[0] != L'-')) return choice;
 
+    choice.hasCommandWord = true;
     std::wstring word = args.front().substr(1);
     if (!word.empty() && word[0] == L'-') word.erase(0, 1);
     args.erase(args.begin());
@@ -53,6 +54,15 @@ CommandChoice chooseCommand(ArgumentList& args) {
         }
     }
     return choice;
+}
+
+DefaultCommand parseDefaultCommand(std::string_view setting) {
+    return setting == "run" ? DefaultCommand::Run : DefaultCommand::None;
+}
+
+bool runsDefaultCommand(DefaultCommand command, const CommandChoice& choice, unsigned long dispatcherError) {
+    return command == DefaultCommand::Run && choice.command == Command::Dispatcher && !choice.hasCommandWord &&
+           dispatcherError == kNotStartedByServiceManager;
 }
 
 std::wstring usageLine(std::wstring_view modulePath) {

@@ -2,6 +2,7 @@
 
 #include "config/config_store.h"
 #include "config/extraction.h"
+#include "core/console_output.h"
 #include "core/log.h"
 #include "core/fatal_rules.h"
 #include "core/presentation.h"
@@ -77,7 +78,8 @@ void showOnConsole(const wchar_t* text) {
 
 void showMessage(const wchar_t* text) {
     composeShownText(shownText, kShownTextCapacity, text, longFormOfLogPath());
-    if (consolePresentation)
+    // A GUI launcher that nothing would hear on the console shows the text in a box instead.
+    if (consolePresentation && fatalTextRoute() == TextRoute::StandardHandles)
         showOnConsole(shownText);
     else
         showInMessageBox(shownText);

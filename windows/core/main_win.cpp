@@ -44,15 +44,18 @@ void printUsage() {
     printToStdout(L"%s", usageLine(modulePath).c_str());
 }
 
-int runDispatcher() {
+// Blocks while the process serves as the service; returns the dispatcher's error, or 0 once
+// the service has stopped.
+DWORD runDispatcher() {
     SERVICE_TABLE_ENTRYW table[] = {{serviceName, serviceMain}, {nullptr, nullptr}};
     logLine(L"calling StartServiceCtrlDispatcher");
+    DWORD error = 0;
     if (!StartServiceCtrlDispatcherW(table)) {
-        DWORD error = GetLastError();
+        error = GetLastError();
         logLine(L"StartServiceCtrlDispatcher failed with error %d", static_cast<int>(error));
     }
     logLine(L"StartServiceCtrlDispatcher returned");
-    return 0;
+    return error;
 }
 
 int directRun(ArgumentList& args, const std::wstring& programPath) {
@@ -64,6 +67,62 @@ int directRun(ArgumentList& args, const std::wstring& programPath) {
 
 int installWithConfiguredStart() {
     return installCommand(getSettingInt(SettingId::ApplicationKind) == 4 ? SERVICE_AUTO_START : SERVICE_DEMAND_START);
+}
+
+int runForeground(ArgumentList& args, const std::wstring& programPath) {
+    logLine(L"running service");
+    noRedirect = true;
+    return directRun(args, programPath);
+}
+
+// A launcher started without a command word, and not by the Service Control Manager (a
+// double-click, a shortcut, a document dropped on it), runs its configured default command;
+// without one it ends with 0 as it always did.
+int afterDispatcher(const CommandChoice& choice, ArgumentList& args, const std::wstring& programPath) {
+    DWORD error = runDispatcher();
+    DefaultCommand fallback = parseDefaultCommand(getSettingCopy(SettingId::DefaultCommand));
+    if (!runsDefaultCommand(fallback, choice, error)) return 0;
+    logLine(L"not started by the service control manager: running the default command");
+    return runForeground(args, programPath);
+}
+
+int carryOut(const CommandChoice& choice, ArgumentList& args, const std::wstring& programPath) {
+    switch (choice.command) {
+    case Command::RestartChild:
+        runApplication(args, true);
+        return 0;
+    case Command::Help:
+        printUsage();
+        return 0;
+    case Command::Install:
+        return installWithConfiguredStart();
+    case Command::InstallAndStart:
+        installWithConfiguredStart();
+        return startCommand(args);
+    case Command::InstallAuto:
+        return installCommand(SERVICE_AUTO_START);
+    case Command::InstallDemand:
+        return installCommand(SERVICE_DEMAND_START);
+    case Command::Uninstall:
+        return uninstallCommand(true);
+    case Command::Stop:
+        return stopCommand(true);
+    case Command::Start:
+        return startCommand(args);
+    case Command::Restart:
+        stopCommand(false);
+        return startCommand(args);
+    case Command::Status:
+        return statusCommand();
+    case Command::Run:
+        return runForeground(args, programPath);
+    case Command::RunRedirect:
+        logLine(L"running service with redirection");
+        return directRun(args, programPath);
+    case Command::Dispatcher:
+        break;
+    }
+    return afterDispatcher(choice, args, programPath);
 }
 
 }  // namespace
@@ -94,42 +153,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (choice.hasServiceName && !copyBounded(serviceName, kServiceNameCapacity, choice.serviceName.c_str()))
         logError(L"service name truncated");
 
-    switch (choice.command) {
-    case Command::RestartChild:
-        runApplication(args, true);
-        return 0;
-    case Command::Help:
-        printUsage();
-        return 0;
-    case Command::Install:
-        return installWithConfiguredStart();
-    case Command::InstallAndStart:
-        installWithConfiguredStart();
-        return startCommand(args);
-    case Command::InstallAuto:
-        return installCommand(SERVICE_AUTO_START);
-    case Command::InstallDemand:
-        return installCommand(SERVICE_DEMAND_START);
-    case Command::Uninstall:
-        return uninstallCommand(true);
-    case Command::Stop:
-        return stopCommand(true);
-    case Command::Start:
-        return startCommand(args);
-    case Command::Restart:
-        stopCommand(false);
-        return startCommand(args);
-    case Command::Status:
-        return statusCommand();
-    case Command::Run:
-        logLine(L"running service");
-        noRedirect = true;
-        return directRun(args, programPath);
-    case Command::RunRedirect:
-        logLine(L"running service with redirection");
-        return directRun(args, programPath);
-    case Command::Dispatcher:
-        break;
-    }
-    return runDispatcher();
+    int code = carryOut(choice, args, programPath);
+    // A GUI launcher with no console to print to shows a command's output in a box.
+    showCollectedOutput(code);
+    return code;
 }

@@ -65,3 +65,28 @@ TEST(Commands, UsageLineUsesTheBaseNameWithoutExtension) {
     EXPECT_EQ(usageLine(L"C:\\a.b\\svc.v2.exe").substr(0, 17), L"Usage: svc.v2.exe");
     EXPECT_EQ(usageLine(L"plain").substr(0, 16), L"Usage: plain.exe");
 }
+
+TEST(Commands, OnlyTheWordRunSelectsARunAsDefaultCommand) {
+    EXPECT_EQ(parseDefaultCommand("run"), DefaultCommand::Run);
+    for (const char* other : {"", "none", "Run", "run ", "/run", "run-redirect"})
+        EXPECT_EQ(parseDefaultCommand(other), DefaultCommand::None) << other;
+}
+
+TEST(Commands, DefaultCommandRunsOnlyWithoutCommandWordOutsideTheServiceManager) {
+    ArgumentList none;
+    ArgumentList document{L"C:\\docs\\letter.txt"};
+    ArgumentList unknownWord{L"/Help"};
+    ArgumentList lone{L"/"};
+    CommandChoice bare = chooseCommand(none);
+    CommandChoice withDocument = chooseCommand(document);
+    EXPECT_TRUE(runsDefaultCommand(DefaultCommand::Run, bare, kNotStartedByServiceManager));
+    EXPECT_TRUE(runsDefaultCommand(DefaultCommand::Run, withDocument, kNotStartedByServiceManager));
+    EXPECT_EQ(document, (ArgumentList{L"C:\\docs\\letter.txt"}));  // handed on unchanged
+    // A word that looks like a command is a mistake of the user's, not a request to run.
+    EXPECT_FALSE(runsDefaultCommand(DefaultCommand::Run, chooseCommand(unknownWord), kNotStartedByServiceManager));
+    EXPECT_FALSE(runsDefaultCommand(DefaultCommand::Run, chooseCommand(lone), kNotStartedByServiceManager));
+    // The dispatcher ran the service (0), or failed for another reason (invalid data, 13).
+    EXPECT_FALSE(runsDefaultCommand(DefaultCommand::Run, bare, 0));
+    EXPECT_FALSE(runsDefaultCommand(DefaultCommand::Run, bare, 13));
+    EXPECT_FALSE(runsDefaultCommand(DefaultCommand::None, bare, kNotStartedByServiceManager));
+}

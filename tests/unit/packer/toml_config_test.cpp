@@ -314,6 +314,22 @@ TEST(PackerToml, ServiceValuesOutOfTheirRangeAreRefusedWithTheirLine) {
               "app.toml:2: service.recovery.restarts must be an integer, not a boolean");
 }
 
+TEST(PackerToml, GuiSubsystemRunsOnADoubleClickUnlessTheConfigurationSaysOtherwise) {
+    EXPECT_EQ(settingOf(parseToml("[executable]\nsubsystem = \"gui\"\n"), 30501), "run");
+    EXPECT_EQ(settingOf(parseToml("[executable]\nsubsystem = \"gui\"\n[application]\ndefault_command = \"none\"\n"),
+                        30501),
+              "none");
+    EXPECT_EQ(settingOf(parseToml("[executable]\nsubsystem = \"console\"\n"), 30501), "<absent>");
+    EXPECT_EQ(settingOf(parseToml("[application]\nmain_class = \"a.B\"\n"), 30501), "<absent>");
+}
+
+TEST(PackerToml, DefaultCommandIsRunOrNone) {
+    EXPECT_EQ(settingOf(parseToml("[application]\ndefault_command = \"run\"\n"), 30501), "run");
+    EXPECT_EQ(settingOf(parseToml("[application]\ndefault_command = \"none\"\n"), 30501), "none");
+    EXPECT_EQ(tomlError("[application]\ndefault_command = \"/run\"\n"),
+              "app.toml:2: application.default_command \"/run\" is not a default command: \"run\" or \"none\"");
+}
+
 TEST(PackerToml, FormatIsChosenByExtensionOrContent) {
     EXPECT_TRUE(looksLikeToml("app.toml", "setting 1 = a\n"));
     EXPECT_TRUE(looksLikeToml("app.cfg", "# comment\n\n[application]\n"));
