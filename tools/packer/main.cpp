@@ -257,6 +257,7 @@ int inspect(int argc, char** argv) {
     if (!readImage(packedPath, image, end)) return 1;
     std::vector<uint8_t> bytes(image.begin() + static_cast<std::ptrdiff_t>(end), image.end());
     PackedBlock block;
+    block.launcherBits = launcherBitsOfImage(image);
     InspectOutput output;
     std::string error;
     std::string folder = filesDirectory.empty() ? "" : sourceFolder(filesDirectory, outputPath);
