@@ -197,6 +197,39 @@ def test_every_example_is_in_the_reference():
         assert f"### {path.name}\n\n```toml\n{path.read_text(encoding='utf-8')}```\n" in reference
 
 
+def inspect(exe: Path, *options):
+    completed = subprocess.run([str(DIST / "packer"), "inspect", str(exe), *options], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE)
+    assert completed.returncode == 0, completed.stderr.decode()
+    assert completed.stderr == b""
+    return completed.stdout.decode("utf-8")
+
+
+def test_inspected_examples_pack_back_and_leave_the_default_texts_to_the_packer(tmp_path):
+    for name, launcher in (("console", "launcher64.exe"), ("console", "launcher32.exe"), ("gui", "launcher64.exe"),
+                           ("module", "launcher64.exe"), ("service", "launcher64.exe")):
+        exe = pack_toml(EXAMPLES / f"{name}.toml", tmp_path / f"{name}-{launcher}", launcher)
+        printed = inspect(exe)
+        for composed in ("No suitable Java runtime", "Es wurde keine passende", "RAVEL_LOG"):
+            assert composed not in printed, (name, launcher, printed)
+        back = tmp_path / f"{name}-{launcher}.toml"
+        back.write_text(printed, encoding="utf-8")
+        again = pack_toml(back, tmp_path / f"again-{name}-{launcher}", launcher)
+        assert again.read_bytes() == exe.read_bytes(), (name, launcher)
+    assert 'error_title = "Example Editor"\n' in inspect(tmp_path / "gui-launcher64.exe")
+
+    # An edited copy of the printed configuration gets texts for its new settings.
+    edited = (tmp_path / "console-launcher64.exe.toml").read_text(encoding="utf-8")
+    assert 'min_version = "11"\n' in edited
+    edited_config = tmp_path / "edited.toml"
+    edited_config.write_text(edited.replace('min_version = "11"\n', 'min_version = "17"\n'), encoding="utf-8")
+    effective = inspect(pack_toml(edited_config, tmp_path / "edited.exe"), "--effective")
+    assert ("# default: no_runtime_found = \"No suitable Java runtime was found (or the one on the PATH cannot be "
+            "loaded). This application needs a {0}-bit Java runtime of version 17 or later.") in effective, effective
+    assert "Java-Laufzeitumgebung der Version 17 oder neuer." in effective
+    assert "version 11" not in effective and "Version 11" not in effective
+
+
 def test_console_example_runs(wine, tmp_path):
     exe, jre = deploy_example(tmp_path, "console", ["lib\\ravel-runtime.jar", "lib\\tool.jar",
                                                     "lib\\plugins\\extra.jar"], "Tool.exe")

@@ -376,6 +376,26 @@ void insertById(std::vector<std::pair<int, std::u16string>>& entries, int id, co
     entries.insert(at, {id, text});
 }
 
+template <typename Entries>
+const std::u16string* textOf(const Entries& entries, int id) {
+    for (const auto& e : entries)
+        if (e.first == id) return &e.second;
+    return nullptr;
+}
+
+template <typename Entries>
+void eraseId(Entries& entries, int id) {
+    entries.erase(std::remove_if(entries.begin(), entries.end(), [id](const auto& e) { return e.first == id; }),
+                  entries.end());
+}
+
+bool sameMessages(const Description& a, const Description& b) {
+    if (a.messages != b.messages || a.locales.size() != b.locales.size()) return false;
+    for (size_t i = 0; i < a.locales.size(); ++i)
+        if (a.locales[i].name != b.locales[i].name || a.locales[i].overrides != b.locales[i].overrides) return false;
+    return true;
+}
+
 }  // namespace
 
 int launcherBitsOfImage(std::string_view image) {
@@ -419,4 +439,44 @@ void addDefaultTexts(Description& description, int launcherBits) {
         section = description.locales.insert(section, LocaleSection{"de", {}});
     }
     for (const DefaultText& text : germanToAdd) insertById(section->overrides, text.id, text.text);
+}
+
+LeftOutTexts removeDefaultTexts(Description& description, int launcherBits) {
+    std::vector<DefaultText> english = composeDefaultTexts(description, launcherBits, TextLanguage::English);
+    std::vector<DefaultText> german = composeDefaultTexts(description, launcherBits, TextLanguage::German);
+    const LocaleSection* everyone = findSection(description, "");
+    const LocaleSection* existingGerman = findSection(description, "de");
+    if (existingGerman == nullptr) return {};
+
+    Description reduced = description;
+    LocaleSection& reducedGerman = *std::find_if(reduced.locales.begin(), reduced.locales.end(),
+                                                 [](const LocaleSection& s) { return s.name == "de"; });
+    LeftOutTexts leftOut;
+    for (size_t i = 0; i < english.size() && i < german.size(); ++i) {
+        int id = english[i].id;
+        const std::u16string* base = textOf(description.messages, id);
+        const std::u16string* inGerman = textOf(existingGerman->overrides, id);
+        // Packing adds the English default only where nothing else applies for everyone, and
+        // always adds the German one beside it unless the "de" section has its own text; a
+        // base text without any "de" text beside it was therefore configured.
+        if (base == nullptr || *base != english[i].text || inGerman == nullptr || holds(description.settings, id) ||
+            (everyone != nullptr && holds(everyone->overrides, id)))
+            continue;
+        eraseId(reduced.messages, id);
+        leftOut.english.push_back(english[i]);
+        if (german[i].id == id && *inGerman == german[i].text) {
+            eraseId(reducedGerman.overrides, id);
+            leftOut.german.push_back(german[i]);
+        }
+    }
+    if (reducedGerman.overrides.empty() && !leftOut.german.empty())
+        reduced.locales.erase(std::find_if(reduced.locales.begin(), reduced.locales.end(),
+                                           [](const LocaleSection& s) { return s.name == "de"; }));
+
+    // Only a reduction that packs back to the very same messages is taken.
+    Description packedAgain = reduced;
+    addDefaultTexts(packedAgain, launcherBits);
+    if (!sameMessages(packedAgain, description)) return {};
+    description = std::move(reduced);
+    return leftOut;
 }

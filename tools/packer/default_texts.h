@@ -37,3 +37,20 @@ std::vector<DefaultText> composeDefaultTexts(const Description& description, int
 // ids that also have no override there. Keeps the canonical order: messages and overrides by
 // ascending id, sections by name.
 void addDefaultTexts(Description& description, int launcherBits);
+
+// The texts removeDefaultTexts took out, in ascending id.
+struct LeftOutTexts {
+    std::vector<DefaultText> english;  // from the base messages
+    std::vector<DefaultText> german;   // from the "de" section
+};
+
+// The reverse of addDefaultTexts, for a configuration read back from a packed block: takes
+// out every message text that equals the default composed for it (same settings, same
+// launcher bitness, same language) and that addDefaultTexts would put back in the same place,
+// so that packing the result again composes the defaults afresh from whatever settings it
+// then holds. A "de" section left empty is removed, since packing creates it again. A text
+// that differs from its default, or that packing would not restore (an English text with no
+// German one beside it, a text where an override of the "" section applies), stays. When the
+// result would not pack back to exactly the messages of `description` (a block not in the
+// packer's order, or not written by it), nothing is taken out.
+LeftOutTexts removeDefaultTexts(Description& description, int launcherBits);

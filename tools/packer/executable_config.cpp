@@ -3,6 +3,7 @@
 #include "executable_resources.h"
 #include "inspect.h"
 #include "key_table.h"
+#include "vocabulary.h"
 
 #include <fstream>
 #include <iterator>
@@ -64,40 +65,43 @@ bool readIcon(const std::string& source, const std::string& baseDirectory, Execu
     return true;
 }
 
+// The reason the value of key `name` is refused, or "" when it is taken into `options`.
+std::string readValue(const std::string& name, const KeyRow& row, const toml::node& node,
+                      const std::string& baseDirectory, ExecutableOptions& options) {
+    if (row.type == ValueType::ImageFlag) {
+        if (!node.is_boolean()) return "executable." + name + " must be a boolean (true or false)";
+        options.given[name] = node.as_boolean()->get() ? "true" : "false";
+        return "";
+    }
+    if (!node.is_string()) return "executable." + name + " must be a string";
+    const std::string value = node.as_string()->get();
+    const std::string why = checkValue(name, value);
+    if (!why.empty()) return "executable." + name + " " + quoted(value) + " " + why;
+    std::string reason;
+    if (name == "icon" && !readIcon(value, baseDirectory, options, reason)) return reason;
+    options.given[name] = value;
+    return "";
+}
+
 }  // namespace
 
 bool readExecutableTable(const toml::table& values, const std::string& baseDirectory, ExecutableOptions& options,
-                         uint32_t& line, std::string& reason) {
+                         std::vector<ExecutableMistake>& mistakes) {
+    const size_t before = mistakes.size();
     for (const auto& [key, node] : values) {
         const std::string name(key.str());
-        line = key.source().begin.line;
+        const uint32_t line = key.source().begin.line;
         const KeyRow* row = findKeyByName("executable", name);
-        if (row == nullptr) {
-            reason = "unknown key " + quoted(name) + " in [executable]";
-            return false;
-        }
-        if (row->type == ValueType::ImageFlag) {
-            if (!node.is_boolean()) {
-                reason = "executable." + name + " must be a boolean (true or false)";
-                return false;
-            }
-            options.given[name] = node.as_boolean()->get() ? "true" : "false";
-            continue;
-        }
-        if (!node.is_string()) {
-            reason = "executable." + name + " must be a string";
-            return false;
-        }
-        const std::string value = node.as_string()->get();
-        const std::string why = checkValue(name, value);
-        if (!why.empty()) {
-            reason = "executable." + name + " " + quoted(value) + " " + why;
-            return false;
-        }
-        if (name == "icon" && !readIcon(value, baseDirectory, options, reason)) return false;
-        options.given[name] = value;
+        if (row == nullptr && node.is_table())
+            mistakes.push_back({line, "unknown table [executable." + name + "]" +
+                                          tableSuggestion("executable." + name)});
+        else if (row == nullptr)
+            mistakes.push_back({line, "unknown key " + quoted(name) + " in [executable]" +
+                                          keySuggestion("executable", name)});
+        else if (std::string reason = readValue(name, *row, node, baseDirectory, options); !reason.empty())
+            mistakes.push_back({line, reason});
     }
-    return true;
+    return mistakes.size() == before;
 }
 
 std::string executableTable(const ExecutableOptions& options) {

@@ -1,6 +1,7 @@
 #include "inspect.h"
 
 #include "config/block_format.h"
+#include "default_texts.h"
 #include "key_table.h"
 #include "toml_config.h"
 #include "vocabulary.h"
@@ -184,14 +185,18 @@ bool strictlyAscending(const std::vector<std::pair<int, T>>& entries) {
 
 class Printer {
 public:
-    Printer(const PackedBlock& block, const std::string& filesFolder, bool effective, InspectOutput& output)
-        : block_(block), folder_(filesFolder), effective_(effective), output_(output) {
+    Printer(const PackedBlock& block, const std::string& filesFolder, bool effective, const LeftOutTexts& leftOut,
+            InspectOutput& output)
+        : block_(block), folder_(filesFolder), effective_(effective), leftOut_(leftOut), output_(output) {
         for (const auto& s : block.description.settings) settings_[s.first] = s.second;
         for (const auto& s : block.description.settings) present_.insert(s.first);
         for (const auto& m : block.description.messages) messages_[m.first] = m.second;
         for (const LocaleSection& l : block.description.locales)
             for (const auto& o : l.overrides) locales_[l.name][o.first] = o.second;
         for (const LocaleSection& l : block.description.locales) locales_[l.name];
+        // The effective view shows the left-out German texts under their section, which
+        // packing creates again anyway.
+        if (effective_ && !leftOut_.german.empty()) locales_["de"];
     }
 
     bool print(std::string& error);
@@ -201,6 +206,8 @@ private:
     void printSettingTables();
     bool printVersionOptions(std::ostringstream& table);
     bool printMessages(std::string& error);
+    bool printDefaultText(std::ostringstream& section, const KeyRow& row, const std::vector<DefaultText>& texts,
+                          std::string& error);
     void printFiles();
     bool printRaw(std::string& error);
     bool message(const std::u16string& text, int id, std::string& utf8, std::string& error) {
@@ -213,6 +220,7 @@ private:
     const PackedBlock& block_;
     std::string folder_;
     bool effective_;
+    const LeftOutTexts& leftOut_;
     InspectOutput& output_;
     std::set<int> present_;  // every setting id the block holds, printed or not yet
     std::ostringstream out_;
@@ -323,10 +331,24 @@ bool Printer::printVersionOptions(std::ostringstream& table) {
     return true;
 }
 
+// In the effective view, the default text left out for `row` as a comment.
+bool Printer::printDefaultText(std::ostringstream& section, const KeyRow& row, const std::vector<DefaultText>& texts,
+                               std::string& error) {
+    if (!effective_) return true;
+    for (const DefaultText& text : texts) {
+        if (text.id != row.id) continue;
+        std::string utf8;
+        if (!message(text.text, row.id, utf8, error)) return false;
+        section << "# default: " << row.key << " = " << tomlString(utf8) << "\n";
+    }
+    return true;
+}
+
 bool Printer::printMessages(std::string& error) {
     std::ostringstream base;
     for (const KeyRow& row : keyTable()) {
         if (row.type != ValueType::Message) continue;
+        if (!printDefaultText(base, row, leftOut_.english, error)) return false;
         auto it = messages_.find(row.id);
         if (it == messages_.end()) continue;
         std::string utf8;
@@ -339,6 +361,7 @@ bool Printer::printMessages(std::string& error) {
         std::ostringstream section;
         for (const KeyRow& row : keyTable()) {
             if (row.type != ValueType::Message) continue;
+            if (locale == "de" && !printDefaultText(section, row, leftOut_.german, error)) return false;
             auto it = overrides.find(row.id);
             if (it == overrides.end()) continue;
             std::string utf8;
@@ -478,7 +501,9 @@ bool parseBlock(const std::vector<uint8_t>& bytes, PackedBlock& block, std::stri
 
 bool inspectBlock(const PackedBlock& block, const std::string& filesFolder, InspectOutput& output, std::string& error,
                   bool effective) {
-    Printer printer(block, filesFolder, effective, output);
+    PackedBlock configured = block;
+    LeftOutTexts leftOut = removeDefaultTexts(configured.description, block.launcherBits);
+    Printer printer(configured, filesFolder, effective, leftOut, output);
     return printer.print(error);
 }
 

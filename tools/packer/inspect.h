@@ -25,6 +25,9 @@ struct PackedBlock {
     Description description;
     uint64_t trailingBytes = 0;  // bytes after the last complete included-file record
     std::vector<std::string> negativeCounts;  // "setting count -2", ...: read as none, packed as 0
+    // The bitness of the launcher the block was appended to (launcherBitsOfImage): message
+    // texts equal to the defaults the packer composes for it are left out of the printed form.
+    int launcherBits = 0;
 };
 
 // Parses the block at the start of `bytes` (everything from the end of the executable's last
@@ -41,10 +44,12 @@ struct InspectOutput {
 
 // Prints `block`. `filesFolder` is the folder text written before each included file's name in
 // its source entry ("" when the block has no included files, or none are to be written).
-// Fails only for a message that TOML cannot hold (UTF-16 with a lone surrogate). With
-// `effective`, every named setting the block leaves out is shown as a "# default: key =
-// value" comment with what the launcher does without it; comments leave the packed block as
-// it was.
+// A message text the packer composed as a default is left out (removeDefaultTexts), so that
+// packing the printed form composes it again from the settings as they are then. Fails only
+// for a message that TOML cannot hold (UTF-16 with a lone surrogate). With `effective`, every
+// named setting the block leaves out is shown as a "# default: key = value" comment with what
+// the launcher does without it, and every left-out message text as a "# default:" comment;
+// comments leave the packed block as it was.
 bool inspectBlock(const PackedBlock& block, const std::string& filesFolder, InspectOutput& output, std::string& error,
                   bool effective = false);
 

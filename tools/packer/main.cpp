@@ -57,7 +57,7 @@ const char kHelp[] =
     "\n"
     "inspect       prints the configuration of a packed launcher as TOML\n"
     "  --effective   also shows, as comments, the value the launcher uses for each setting\n"
-    "                the configuration leaves out\n"
+    "                the configuration leaves out, and the default message texts\n"
     "  --files <dir> writes the included files into <dir> and names them as sources\n"
     "  -o <file>     writes the configuration to <file> instead of standard output\n"
     "--reference   prints the reference of every configuration key (docs/configuration.md)\n"
@@ -257,6 +257,7 @@ int inspect(int argc, char** argv) {
     if (!readImage(packedPath, image, end)) return 1;
     std::vector<uint8_t> bytes(image.begin() + static_cast<std::ptrdiff_t>(end), image.end());
     PackedBlock block;
+    block.launcherBits = launcherBitsOfImage(image);
     InspectOutput output;
     std::string error;
     std::string folder = filesDirectory.empty() ? "" : sourceFolder(filesDirectory, outputPath);

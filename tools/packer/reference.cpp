@@ -155,8 +155,10 @@ output); without it they are listed as comments. Packing what `inspect` printed 
 block byte for byte, except where `inspect` adds a `# note:` line saying why not (a block
 written by another tool, in another order, or with repeated ids). `--effective` adds a
 `# default: <key> = <value>` comment for every setting the configuration leaves out: what
-the launcher does without it. The comments change nothing when the output is packed again.
-`inspect` prints the named forms below (kinds by name, entries as tables) wherever they give
+the launcher does without it. Message texts equal to the defaults the packer composes (see
+below) are left out, so that packing an edited copy composes them again for its settings;
+`--effective` shows them as `# default:` comments. The comments change nothing when the
+output is packed again. `inspect` prints the named forms below (kinds by name, entries as tables) wherever they give
 the stored value back exactly.
 ## How the file maps onto the block
 

@@ -224,8 +224,9 @@ void TomlReader::readRoot(const toml::table& root) {
         } else if (table == "raw") {
             readRaw(values);
         } else if (table == "executable") {
-            std::string reason;
-            if (!readExecutableTable(values, base_, executable_, line, reason)) fail(line, reason);
+            std::vector<ExecutableMistake> mistakes;
+            if (!readExecutableTable(values, base_, executable_, mistakes))
+                for (const ExecutableMistake& m : mistakes) fail(m.line, m.reason);
         } else {
             bool known =
                 std::any_of(tableList().begin(), tableList().end(), [&](const TableRow& t) { return table == t.name; });

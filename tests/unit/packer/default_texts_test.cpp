@@ -223,10 +223,76 @@ unpack_failed = "Configuré"
     InspectOutput output;
     std::string error;
     ASSERT_TRUE(parseBlock(block, parsed, error)) << error;
+    parsed.launcherBits = 64;
     ASSERT_TRUE(inspectBlock(parsed, "", output, error)) << error;
     EXPECT_TRUE(output.notes.empty());
+    // The defaults are left out of the printed form and composed again by packing it; the
+    // texts that stop a default from being added stay.
+    EXPECT_EQ(output.toml.find("No usable temp folder"), std::string::npos) << output.toml;
+    EXPECT_NE(output.toml.find("no_temp_directory = \"Konfiguriert\""), std::string::npos) << output.toml;
     Description again = parseToml(output.toml);
-    // Everything is configured now: packing the printed form adds nothing.
     addDefaultTexts(again, 64);
     EXPECT_EQ(buildBlock(again), block);
+}
+
+TEST(DefaultTexts, InspectLeavesComposedTextsForTheNextPackingToCompose) {
+    // One text configured exactly as its default would read: packing added no German text
+    // beside it, so it must stay configured.
+    std::string sameAsDefault = textsOf(parseToml(kService), 64)[idNumber(MessageId::NoTempDirectory)];
+    Description d = parseToml(std::string(kService) + "[messages]\nerror_title = \"Server error\"\n" +
+                              "no_temp_directory = " + tomlString(sameAsDefault) +
+                              "\n[messages.de]\nmain_class_not_found = \"Eigene Meldung\"\n");
+    addDefaultTexts(d, 64);
+    std::vector<uint8_t> block = buildBlock(d);
+    PackedBlock parsed;
+    std::string error;
+    ASSERT_TRUE(parseBlock(block, parsed, error)) << error;
+    parsed.launcherBits = 64;
+    InspectOutput output;
+    ASSERT_TRUE(inspectBlock(parsed, "", output, error)) << error;
+    for (const char* composed : {"No suitable Java runtime", "Es wurde keine passende", "the class com.ravel",
+                                 "[messages.de]\nmain_class_not_found = \"Eigene Meldung\"\n[", "registry_runtime"})
+        EXPECT_EQ(output.toml.find(composed), std::string::npos) << composed << "\n" << output.toml;
+    for (std::string configured : {std::string("error_title = \"Server error\"\n"),
+                                   "no_temp_directory = " + tomlString(sameAsDefault) + "\n",
+                                   std::string("[messages.de]\nmain_class_not_found = \"Eigene Meldung\"\n")})
+        EXPECT_NE(output.toml.find(configured), std::string::npos) << configured << "\n" << output.toml;
+
+    // Packed as it was printed, the block comes back byte for byte.
+    Description again = parseToml(output.toml);
+    addDefaultTexts(again, 64);
+    EXPECT_EQ(buildBlock(again), block);
+
+    // Edited, it gets texts that fit the new settings in both languages.
+    std::string edited = output.toml;
+    size_t maximum = edited.find("max_version = \"17\"");
+    ASSERT_NE(maximum, std::string::npos) << edited;
+    edited.replace(maximum, 18, "max_version = \"21\"");
+    Description fresh = parseToml(edited);
+    addDefaultTexts(fresh, 64);
+    std::string english = shownText(fresh, idNumber(MessageId::NoRuntimeFound), "en_US");
+    std::string german = shownText(fresh, idNumber(MessageId::NoRuntimeFound), "de_DE");
+    EXPECT_NE(english.find("of version 11 to 21."), std::string::npos) << english;
+    EXPECT_NE(german.find("der Version 11 bis 21."), std::string::npos) << german;
+    EXPECT_EQ(shownText(fresh, idNumber(MessageId::MainClassNotFound), "de_DE"), "Eigene Meldung");
+
+    // The effective view shows the left-out texts as comments and packs to the same block.
+    InspectOutput effective;
+    ASSERT_TRUE(inspectBlock(parsed, "", effective, error, true)) << error;
+    EXPECT_NE(effective.toml.find("\n# default: no_runtime_found = \"No suitable Java runtime"), std::string::npos);
+    EXPECT_NE(effective.toml.find("\n# default: no_runtime_found = \"Es wurde keine passende"), std::string::npos);
+    Description fromEffective = parseToml(effective.toml);
+    addDefaultTexts(fromEffective, 64);
+    EXPECT_EQ(buildBlock(fromEffective), block);
+
+    // Texts that name the bitness of another launcher are not this launcher's defaults: they
+    // are printed, and packing them for this launcher gives the same block.
+    parsed.launcherBits = 32;
+    InspectOutput other;
+    ASSERT_TRUE(inspectBlock(parsed, "", other, error)) << error;
+    EXPECT_NE(other.toml.find("environment_runtime_unusable = \"The Java runtime named by"), std::string::npos);
+    EXPECT_NE(other.toml.find("is a 64-bit program"), std::string::npos);
+    Description kept = parseToml(other.toml);
+    addDefaultTexts(kept, 32);
+    EXPECT_EQ(buildBlock(kept), block);
 }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -407,6 +408,35 @@ TEST(ExecutableConfig, ValuesAreCheckedWithTheirLine) {
               "app.toml:2: executable.product_name must be a string");
     EXPECT_EQ(refusal(folder, "[executable]\nicon_file = \"a.ico\"\n"),
               "app.toml:2: unknown key \"icon_file\" in [executable]");
+}
+
+TEST(ExecutableConfig, EveryMistakeOfTheTableIsReportedInLineOrderWithSuggestions) {
+    Folder folder;
+    const std::string error = refusal(folder, R"([executable]
+subsystem = "windows"
+product_nmae = "Example"
+long_path_aware = "yes"
+icon = "missing.ico"
+file_version = "1.2.3"
+main_class = "a.B"
+[executable.version]
+[java]
+min_version = "x"
+)");
+    std::vector<std::string> reported;
+    std::istringstream lines(error);
+    for (std::string line; std::getline(lines, line);) reported.push_back(line);
+    const std::vector<std::string> expected = {
+        "app.toml:2: executable.subsystem \"windows\" must be \"console\" or \"gui\"",
+        "app.toml:3: unknown key \"product_nmae\" in [executable] (did you mean product_name?)",
+        "app.toml:4: executable.long_path_aware must be a boolean (true or false)",
+        "app.toml:5: executable.icon \"missing.ico\" does not exist",
+        "app.toml:7: unknown key \"main_class\" in [executable] (did you mean [application] main_class?)",
+        "app.toml:8: unknown table [executable.version]",
+        "app.toml:10: java.min_version \"x\" is not a version: digits in pieces joined by '.', '_', '-' or '+', "
+        "e.g. \"1.8.0_201\" or \"17\"",
+    };
+    EXPECT_EQ(reported, expected);
 }
 
 TEST(ExecutableConfig, VersionLanguageNamesTheStringTableAndTranslation) {
