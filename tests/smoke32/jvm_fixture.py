@@ -204,20 +204,25 @@ def check_log(layout: Layout, n: int, exe: Path):
     expect(times == sorted(times), "time prefixes go backwards")
 
 
-def extraction_directory(layout: Layout) -> Path:
-    found = [p for p in layout.temp.glob("rvl*_dir*") if p.is_dir()]
-    expect(len(found) == 1, f"expected one extraction directory in {layout.temp}, found {found}")
+def extracted_file(layout: Layout, run: int) -> str:
+    """The Windows path the run's log says the included file was extracted to."""
+    prefix, suffix = "extracting ", f" (size: {len(INCLUDED_CONTENT)})"
+    found = [line[len(prefix):-len(suffix)] for line in layout.log(run)
+             if line.startswith(prefix) and line.endswith(suffix)]
+    expect(len(found) == 1, f"expected one extracted file in the log of run {run}, found {found}")
     return found[0]
 
 
 def check_extraction(layout: Layout):
-    directory = extraction_directory(layout)
-    extracted = directory / INCLUDED
-    expect(extracted.is_file(), f"{extracted} was not extracted")
-    expect(extracted.read_bytes() == INCLUDED_CONTENT, "the extracted file differs from the included one")
-    expect_lines(layout.log(1), ["extracting files", "Included files: 1",
-                                 f"extracting {winpath(extracted)} (size: {len(INCLUDED_CONTENT)})",
-                                 "extracting files done"])
+    # The run has ended normally, so its extraction directory and temp file are gone again;
+    # what was extracted, with its size, is in the log.
+    extracted = extracted_file(layout, 1)
+    expect(extracted.lower().endswith("\\" + INCLUDED.lower()), f"{extracted} is not the included file")
+    expect(extracted.startswith(winpath(layout.temp) + "\\rvl"), f"{extracted} is not in the temp directory")
+    expect_lines(layout.log(1), ["extracting files", "Included files: 1", f"extracting {extracted} (size: "
+                                 f"{len(INCLUDED_CONTENT)})", "extracting files done"])
+    left = sorted(p.name for p in layout.temp.glob("rvl*"))
+    expect(left == [], f"the run left {left} in {layout.temp}")
 
 
 def normalised(path: Path) -> str:
@@ -254,8 +259,9 @@ def check_launch(layout: Layout):
     created = [r for r in records if r.kind == "jvm-create"]
     expect(len(created) == 1 and created[0]["result"] == "0", f"JNI_CreateJavaVM: {created}")
     options = created[0].options()
-    extraction = winpath(extraction_directory(layout))
-    wanted = {f"-Dravel.tempDir={extraction}", f"-Djava.class.path={extraction}\\{INCLUDED}"}
+    extracted = extracted_file(layout, 1)
+    extraction = extracted[:extracted.rindex("\\")]
+    wanted = {f"-Dravel.tempDir={extraction}", f"-Djava.class.path={extracted}"}
     expect(wanted <= set(options), f"options {options} lack {wanted - set(options)}")
     expect(not any(o.startswith("-Dravel.isService") for o in options) and "-Xrs" not in options,
            f"service options in a direct run: {options}")

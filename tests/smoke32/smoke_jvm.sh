@@ -40,7 +40,7 @@ if jvm_fixture prepare; then
   elapsed "64-bit regedit /S registry.reg" "$jvm_start"
   jvm_launch run "$jvm_work/run/app" SmokeRun.exe /run-redirect "two words"
   check "32-bit log: byte-order mark, CR LF, header, [s:ms] prefixes" jvm_fixture check-log 1
-  check "32-bit run extracts its included file" jvm_fixture check-extraction
+  check "32-bit run extracts its included file and removes it at its end" jvm_fixture check-extraction
   check "32-bit search finds the registry runtime from the version cache and loads its jvm.dll" \
     jvm_fixture check-search
   check "32-bit run creates the VM and calls main with the launcher's arguments" jvm_fixture check-launch

@@ -119,6 +119,8 @@ def test_another_programs_service_is_neither_replaced_nor_deleted(wine, keepaliv
     assert created.returncode == 0, created
     for command, outcome in (("/install", "Could not create service.\n"),
                              ("/install-auto", "Could not create service.\n"),
+                             # Nor is it started after the refused installation.
+                             ("/install-and-start", "Could not create service.\n"),
                              ("/uninstall", "Could not delete service.\n")):
         result = wine.run(exe, [command])
         assert (result.returncode, lines(result)) == (1, outcome + foreign_line(name, winpath(other))), command

@@ -97,7 +97,9 @@ int carryOut(const CommandChoice& choice, ArgumentList& args, const std::wstring
     case Command::Install:
         return installWithConfiguredStart();
     case Command::InstallAndStart:
-        installWithConfiguredStart();
+        // A failed installation still goes on to the start (the service may be installed
+        // already), but never to starting another program's service of the same name.
+        if (installWithConfiguredStart() != 0 && serviceBelongsToAnotherProgram()) return 1;
         return startCommand(args);
     case Command::InstallAuto:
         return installCommand(SERVICE_AUTO_START);

@@ -13,5 +13,7 @@ int uninstallCommand(bool verbose);
 // With [service] start_check_seconds, watches the started service that long and reports an
 // early end with its exit code on a second line.
 int startCommand(const ArgumentList& args);
+// True when a service of the name exists and runs another program than this launcher.
+bool serviceBelongsToAnotherProgram();
 int stopCommand(bool verbose);
 int statusCommand();

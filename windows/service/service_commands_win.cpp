@@ -478,6 +478,8 @@ bool ownServiceOrAbsent(const wchar_t* outcomeLine, bool verbose) {
 
 }  // namespace
 
+bool serviceBelongsToAnotherProgram() { return serviceOwnership().owner == ServiceOwner::Foreign; }
+
 int statusCommand() {
     ServiceHandle manager = openManager(SC_MANAGER_CONNECT);
     if (!manager.valid()) {
