@@ -3,13 +3,17 @@ the native build directory), the small applications under apps/ compiled once pe
 and runners for the `java` command and for the native host of the launcher's JNI code."""
 import json
 import os
-import shutil
 import subprocess
+import sys
 import time
 from pathlib import Path
 from types import SimpleNamespace
 
 import pytest
+
+# The X server helper is shared with the Wine tests.
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "wine"))
+from xvfb_server import xvfb_server  # noqa: E402
 
 HERE = Path(__file__).resolve().parent
 REPO = HERE.parents[1]
@@ -109,21 +113,5 @@ def host(tmp_path):
 @pytest.fixture
 def xvfb_display():
     """A private Xvfb display (":N", 800x600, 24 bits) for one test."""
-    if shutil.which("Xvfb") is None:
-        pytest.fail("Xvfb is missing: run scripts/install-deps.sh")
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24",
-                               "-nolisten", "tcp"], pass_fds=(write_end,),
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read_end, 16)
-        assert chunk, "Xvfb did not report its display"
-        number += chunk
-    os.close(read_end)
-    try:
-        yield ":" + number.decode().strip()
-    finally:
-        server.terminate()
-        server.wait(timeout=30)
+    with xvfb_server() as display:
+        yield display

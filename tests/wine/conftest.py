@@ -20,6 +20,8 @@ from pathlib import Path
 
 import pytest
 
+from xvfb_server import xvfb_server
+
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("BUILD_DIR", ROOT / "build"))
 DIST = Path(os.environ.get("DIST_DIR", ROOT / "dist"))
@@ -309,24 +311,14 @@ def xvfb_display(wine, tools=("Xvfb",), programs=()):
     for program in programs:
         if not program.exists():
             pytest.fail(f"{program} is missing: run `make build` first")
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24",
-                               "-nolisten", "tcp"], pass_fds=(write_end,),
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read_end, 16)
-        assert chunk, "Xvfb did not report its display"
-        number += chunk
-    os.close(read_end)
-    wine.kill_server()
     try:
-        yield ":" + number.decode().strip()
+        with xvfb_server() as display:
+            wine.kill_server()
+            try:
+                yield display
+            finally:
+                wine.kill_server()
     finally:
-        wine.kill_server()
-        server.terminate()
-        server.wait(timeout=30)
         # The files that follow in this worker find the prefix as the session left it.
         start_system_processes(wine)
 
