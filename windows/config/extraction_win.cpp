@@ -91,12 +91,14 @@ private:
     EntryKind kind_;
 };
 
-// What the handle, not the name, says the entry is.
+// What the handle, not the name, says the entry is. Only the attributes are asked for:
+// GetFileInformationByHandle would also ask the volume for its serial number, which nothing
+// here needs (and which the 32-bit Wine under emulation sometimes does not survive).
 std::optional<EntryKind> kindOnHandle(HANDLE file) {
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(file, &information)) return std::nullopt;
-    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::Link;
-    return (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Directory : EntryKind::File;
+    FILE_BASIC_INFO information;
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &information, sizeof information)) return std::nullopt;
+    if (information.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::Link;
+    return (information.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Directory : EntryKind::File;
 }
 
 std::unique_ptr<WindowsHeldEntry> openHeld(const char* path, DWORD access, DWORD share) {
