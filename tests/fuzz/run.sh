@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer target under AddressSanitizer and UndefinedBehaviorSanitizer. The
-# stage's time, FUZZ_SECONDS (default 160), is shared equally among the targets. Each target
+# stage's time, FUZZ_SECONDS (default 120), is shared equally among the targets. Each target
 # starts from its committed seeds (tests/fuzz/corpus/<target>, the inputs that once crashed
 # among them) and from the working corpus kept under the build directory between runs, to
 # which the inputs it finds are added.
 set -euo pipefail
 build=${1:-build/native}
-total=${FUZZ_SECONDS:-160}
+total=${FUZZ_SECONDS:-120}
 seeds_root="$(cd "$(dirname "$0")" && pwd)/corpus"
 targets=()
 for target in "$build"/*_fuzz; do
