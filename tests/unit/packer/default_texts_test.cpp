@@ -6,6 +6,7 @@
 #include "config/block_reader.h"
 #include "config/config_ids.h"
 #include "support/block_builder.h"
+#include "support/launcher_view.h"
 
 #include <gtest/gtest.h>
 
@@ -35,14 +36,7 @@ std::map<int, std::string> textsOf(const Description& d, int bits, TextLanguage 
 // The message `id` as the launcher reads it from the packed block, with the user's locale
 // chosen as `locale`.
 std::string shownText(const Description& d, int id, const std::string& locale) {
-    std::vector<uint8_t> block = buildBlock(d);
-    MemorySource source(block.data(), block.size());
-    BlockReader reader(source);
-    ConfigStore store;
-    BlockContents contents;
-    EXPECT_EQ(parseConfigBlock(
-                  reader, store, [&] { return locale; }, contents),
-              BlockError::None);
+    ConfigStore store = launcherView(buildBlock(d), locale);
     auto found = store.messages.find(id);
     if (found == store.messages.end()) return "<absent>";
     std::string out;

@@ -4,23 +4,9 @@
 
 #include "config/block_reader.h"
 #include "support/block_builder.h"
+#include "support/launcher_view.h"
 
 #include <gtest/gtest.h>
-
-namespace {
-
-ConfigStore launcherView(const std::vector<uint8_t>& block) {
-    MemorySource source(block.data(), block.size());
-    BlockReader reader(source);
-    ConfigStore store;
-    BlockContents contents;
-    EXPECT_EQ(parseConfigBlock(
-                  reader, store, [] { return std::string("de_DE"); }, contents),
-              BlockError::None);
-    return store;
-}
-
-}  // namespace
 
 // A negative count reads as no records, but the printed form packs a 0 there: the bytes
 // differ, so inspect says so, while the meaning stays the same.
@@ -45,7 +31,7 @@ TEST(PackerInspect, NegativeCountsAreNotedAndKeepTheirMeaning) {
     ASSERT_TRUE(parseTomlConfig(output.toml, "printed.toml", "/nonexistent", again, error)) << error;
     std::vector<uint8_t> repacked = buildBlock(again);
     EXPECT_NE(repacked, builder.bytes);
-    ConfigStore before = launcherView(builder.bytes), after = launcherView(repacked);
+    ConfigStore before = launcherView(builder.bytes, "de_DE"), after = launcherView(repacked, "de_DE");
     EXPECT_EQ(before.settings, after.settings);
     EXPECT_EQ(before.messages, after.messages);
 }

@@ -6,6 +6,7 @@
 
 #include "config/block_reader.h"
 #include "support/block_builder.h"
+#include "support/launcher_view.h"
 
 #include <gtest/gtest.h>
 
@@ -56,18 +57,6 @@ std::string settingOf(const Description& d, int id) {
     for (const auto& s : d.settings)
         if (s.first == id) return s.second;
     return "<absent>";
-}
-
-// The configuration the launcher would see, with the locale chosen as `locale`.
-ConfigStore launcherView(const std::vector<uint8_t>& block, const std::string& locale) {
-    MemorySource source(block.data(), block.size());
-    BlockReader reader(source);
-    ConfigStore store;
-    BlockContents contents;
-    EXPECT_EQ(parseConfigBlock(
-                  reader, store, [&] { return locale; }, contents),
-              BlockError::None);
-    return store;
 }
 
 // Inspects `block`, writing included files below `folder`, and packs the printed text again.
