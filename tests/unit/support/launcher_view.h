@@ -17,6 +17,8 @@ inline ConfigStore launcherView(const std::vector<uint8_t>& block, const std::st
     BlockReader reader(source);
     ConfigStore store;
     BlockContents contents;
-    EXPECT_EQ(parseConfigBlock(reader, store, [&] { return locale; }, contents), BlockError::None);
+    EXPECT_EQ(parseConfigBlock(
+                  reader, store, [&] { return locale; }, contents),
+              BlockError::None);
     return store;
 }
