@@ -41,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& text = parts[0];
 
     NarrowExpansionValues narrow{parts[1], parts[2], parts[3], [&] { return parts[4]; }, {}};
-    WideExpansionValues wide{widened(parts[1]), widened(parts[2]), widened(parts[3]),
-                             [&] { return widened(parts[4]); }, {}};
+    WideExpansionValues wide{
+        widened(parts[1]), widened(parts[2]), widened(parts[3]), [&] { return widened(parts[4]); }, {}};
     for (size_t i = 5; i < parts.size(); ++i) {
         narrow.environment.push_back(parts[i]);
         wide.environment.push_back(widened(parts[i]));

@@ -40,9 +40,7 @@ public:
     bool checkJavaOnPath(JavaCandidate&, const VersionBounds&) override { return seen(""); }
     bool findSharedRuntime(JavaCandidate&, const VersionBounds&) override { return seen(""); }
     bool findRegistryRuntime(JavaCandidate&, const VersionBounds&) override { return seen(""); }
-    bool findPreviousInstallation(InstallationScope, JavaCandidate&, const VersionBounds&) override {
-        return seen("");
-    }
+    bool findPreviousInstallation(InstallationScope, JavaCandidate&, const VersionBounds&) override { return seen(""); }
     bool addNonWorkingJava(const char*) override { return false; }
     bool pathExists(const char* path) override { return seen(path); }
     bool load(const char*) override { return false; }

@@ -30,7 +30,8 @@ public:
         (void)file;
         if (path == nullptr) return "default";
         std::wstring name(path);
-        std::transform(name.begin(), name.end(), name.begin(), [](wchar_t c) { return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c))); });
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](wchar_t c) { return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c))); });
         return std::string(name.begin(), name.end());
     }
     bool expand(wchar_t*, size_t, bool) override { return true; }

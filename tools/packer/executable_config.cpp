@@ -93,11 +93,11 @@ bool readExecutableTable(const toml::table& values, const std::string& baseDirec
         const uint32_t line = key.source().begin.line;
         const KeyRow* row = findKeyByName("executable", name);
         if (row == nullptr && node.is_table())
-            mistakes.push_back({line, "unknown table [executable." + name + "]" +
-                                          tableSuggestion("executable." + name)});
+            mistakes.push_back(
+                {line, "unknown table [executable." + name + "]" + tableSuggestion("executable." + name)});
         else if (row == nullptr)
-            mistakes.push_back({line, "unknown key " + quoted(name) + " in [executable]" +
-                                          keySuggestion("executable", name)});
+            mistakes.push_back(
+                {line, "unknown key " + quoted(name) + " in [executable]" + keySuggestion("executable", name)});
         else if (std::string reason = readValue(name, *row, node, baseDirectory, options); !reason.empty())
             mistakes.push_back({line, reason});
     }

@@ -23,7 +23,7 @@ struct PackedBlock {
     uint32_t headerWords[2] = {0, 0};  // the two 32-bit words after the magic
     uint64_t headerLong = 0;           // the 64-bit word after them
     Description description;
-    uint64_t trailingBytes = 0;  // bytes after the last complete included-file record
+    uint64_t trailingBytes = 0;               // bytes after the last complete included-file record
     std::vector<std::string> negativeCounts;  // "setting count -2", ...: read as none, packed as 0
     // The bitness of the launcher the block was appended to (launcherBitsOfImage): message
     // texts equal to the defaults the packer composes for it are left out of the printed form.

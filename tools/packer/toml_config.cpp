@@ -633,8 +633,7 @@ bool TomlReader::readOneFile(const toml::table& entry, uint32_t line, Descriptio
         !source.empty() && source[0] != '/' && !(source.size() > 1 && source[1] == ':') ? base_ + "/" + source : source;
     std::ifstream probe(resolved, std::ios::binary);
     if (source.empty() || !probe) return fail(sourceLine, "included file " + quoted(source) + " does not exist");
-    if (namesAFolder(resolved))
-        return fail(sourceLine, "included file " + quoted(source) + " is a folder, not a file");
+    if (namesAFolder(resolved)) return fail(sourceLine, "included file " + quoted(source) + " is a folder, not a file");
     IncludedFile file;
     file.path = path;
     if (!readFile(resolved, file.content)) return fail(sourceLine, "cannot read included file " + quoted(source));
@@ -706,7 +705,8 @@ bool checkIncludedFilePath(const std::string& path, std::string& reason) {
             return refuse("has an empty, \".\" or \"..\" part");
         IncludedNameProblem problem = checkIncludedFileName(part);
         if (problem == IncludedNameProblem::DotsOrSpaces)
-            return refuse("has a part made only of dots and spaces, which names no file inside the extraction directory");
+            return refuse(
+                "has a part made only of dots and spaces, which names no file inside the extraction directory");
         if (problem == IncludedNameProblem::DeviceName)
             return refuse("names a Windows device (CON, PRN, AUX, NUL, COM1-9, LPT1-9), not a file");
     }

@@ -55,8 +55,10 @@ private:
             ++at_;
             return;
         case State::Basic:
-            if (c == '\\' && peek(1) != '\n') ++at_;  // the escaped character is content
-            else if (c == '"') state_ = State::Normal;
+            if (c == '\\' && peek(1) != '\n')
+                ++at_;  // the escaped character is content
+            else if (c == '"')
+                state_ = State::Normal;
             ++at_;
             return;
         case State::Literal:
@@ -92,8 +94,9 @@ private:
         bool wasLineStart = lineStart_;
         if (c != ' ' && c != '\t' && c != '\r') lineStart_ = false;
         if (byte >= 0x80) {
-            refuse("a non-ASCII character outside a string or comment (quote a key that is not made of ASCII "
-                   "letters, digits, \"_\" and \"-\")");
+            refuse(
+                "a non-ASCII character outside a string or comment (quote a key that is not made of ASCII "
+                "letters, digits, \"_\" and \"-\")");
             return;
         }
         if ((byte < 0x20 && c != '\t' && c != '\r') || byte == 0x7F) {

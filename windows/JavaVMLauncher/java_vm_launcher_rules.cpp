@@ -71,8 +71,9 @@ JvmRunOutcome runJvm(CreateJavaVMFunction create, JavaVMInitArgs& vmArgs, const 
     logLine(L"JVM created");
 
     if (getSettingInt(SettingId::SplashEnabled) != 0)
-        configureSplash(env, steps.widenSetting ? steps.widenSetting
-                                                : [](const std::string& bytes) { return widenBytes(bytes.c_str()); });
+        configureSplash(
+            env, steps.widenSetting ? steps.widenSetting
+                                    : [](const std::string& bytes) { return widenBytes(bytes.c_str()); });
     if (steps.loadHelperLibrary) steps.loadHelperLibrary(env);
     setModuleNameProperty(env, steps.launcherPath);
     JvmRunOutcome outcome = invokeMain(env, steps);

@@ -110,8 +110,7 @@ bool hasExtension(const std::string& path, const char* extension) {
 void removeEntry(ExtractionFileSystem& files, const char* path, bool listedAsLink, bool listedAsDirectory,
                  bool withSubdirectories);
 
-void emptyHeldDirectory(ExtractionFileSystem& files, HeldEntry& directory, const char* path,
-                        bool withSubdirectories) {
+void emptyHeldDirectory(ExtractionFileSystem& files, HeldEntry& directory, const char* path, bool withSubdirectories) {
     for (const DirectoryEntry& entry : directory.entries()) {
         if (entry.name == "." || entry.name == "..") continue;
         char child[kExtractionPathCapacity];
@@ -186,7 +185,7 @@ IncludedPathProblem checkIncludedPath(const std::string& path) {
         IncludedNameProblem name = checkIncludedFileName(path.substr(start, end - start));
         if (name != IncludedNameProblem::None)
             return name == IncludedNameProblem::DeviceName ? IncludedPathProblem::DeviceName
-                                                            : IncludedPathProblem::OutsideDirectory;
+                                                           : IncludedPathProblem::OutsideDirectory;
         if (end == path.size()) return IncludedPathProblem::None;
         start = end + 1;
     }

@@ -145,7 +145,8 @@ PSECURITY_DESCRIPTOR protectedDescriptor(uint32_t& error) {
             buildError = GetLastError();
             descriptor = nullptr;
         }
-        if (buildError != 0) logError(L"could not build the extraction directory's access list (%d)", static_cast<int>(buildError));
+        if (buildError != 0)
+            logError(L"could not build the extraction directory's access list (%d)", static_cast<int>(buildError));
     }
     error = buildError;
     return descriptor;

@@ -19,8 +19,8 @@ std::optional<std::string> narrowToCodePageExactly(std::wstring_view wide, UINT 
     if (wide.size() > static_cast<size_t>(INT_MAX)) return std::nullopt;
     int length = static_cast<int>(wide.size());
     BOOL usedDefault = FALSE;
-    int needed = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0, nullptr,
-                                     &usedDefault);
+    int needed =
+        WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0, nullptr, &usedDefault);
     if (needed <= 0 || usedDefault) return std::nullopt;
     std::string narrow(static_cast<size_t>(needed), '\0');
     int written = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, narrow.data(), needed,

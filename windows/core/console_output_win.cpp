@@ -43,8 +43,8 @@ StandardHandles currentHandles() {
 // bound to no handle, so a GUI launcher writes to a console through the handle itself.
 void useConsoleFor(DWORD which) {
     if (usableHandle(GetStdHandle(which))) return;
-    HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
     if (console == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         logError(L"cannot open the console's output (%d)", static_cast<int>(error));

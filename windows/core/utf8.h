@@ -33,8 +33,8 @@ public:
     bool sawNonAscii() const { return sawNonAscii_; }
 
 private:
-    int pending_ = 0;           // continuation bytes still expected
-    unsigned char lower_ = 0;   // bounds of the next continuation byte
+    int pending_ = 0;          // continuation bytes still expected
+    unsigned char lower_ = 0;  // bounds of the next continuation byte
     unsigned char upper_ = 0;
     bool broken_ = false;
     bool sawNonAscii_ = false;

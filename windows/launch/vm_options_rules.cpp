@@ -56,8 +56,7 @@ std::string trimOptionLine(const std::string& line) {
 bool isIgnoredOptionLine(const std::string& trimmed) { return trimmed.empty() || trimmed[0] == '#'; }
 
 void OptionFileEncodingJudge::feed(std::string_view bytes) {
-    if (start_.size() < kUtf8MarkBytes.size())
-        start_.append(bytes.substr(0, kUtf8MarkBytes.size() - start_.size()));
+    if (start_.size() < kUtf8MarkBytes.size()) start_.append(bytes.substr(0, kUtf8MarkBytes.size() - start_.size()));
     utf8_.feed(bytes);
 }
 
@@ -161,9 +160,9 @@ OptionFileEncoding OptionFileReader::judgeEncoding(FILE* file) {
     if (fseek(file, 0, SEEK_SET) != 0) logError(L"could not read the vmoptions file again after judging its encoding");
     clearerr(file);
     OptionFileEncoding encoding = judge.encoding();
-    logLine(L"vmoptions encoding: %s", encoding == OptionFileEncoding::Ansi ? L"ANSI code page"
+    logLine(L"vmoptions encoding: %s", encoding == OptionFileEncoding::Ansi   ? L"ANSI code page"
                                        : encoding == OptionFileEncoding::Utf8 ? L"UTF-8"
-                                                                             : L"UTF-8 with byte-order mark");
+                                                                              : L"UTF-8 with byte-order mark");
     return encoding;
 }
 

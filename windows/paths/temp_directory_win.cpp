@@ -120,7 +120,8 @@ const TempPathFunctions& tempPathFunctions() {
         HMODULE kernel = GetModuleHandleA("kernel32.dll");
         if (kernel != nullptr) {
             TempPathFunctions found;
-            found.narrow = reinterpret_cast<TempPath2A>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetTempPath2A")));
+            found.narrow =
+                reinterpret_cast<TempPath2A>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetTempPath2A")));
             found.wide = reinterpret_cast<TempPath2W>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetTempPath2W")));
             if (found.narrow != nullptr && found.wide != nullptr) functions = found;
         }

@@ -84,8 +84,8 @@ private:
 // What the held entries of a MemoryFiles did; shared, since the extraction rules keep this
 // run's temp file beyond the file system object of one test.
 struct Journal {
-    Names marked;               // entries marked for deletion, in order
-    Names listed;               // held directories whose entries were read
+    Names marked;                  // entries marked for deletion, in order
+    Names listed;                  // held directories whose entries were read
     std::set<std::string> refuse;  // entries whose deletion the system refuses
 };
 
@@ -168,8 +168,8 @@ public:
             kind = EntryKind::File;
         if (!kind || gone(path)) return nullptr;
         auto listing = listings.find(path);
-        return std::make_unique<MemoryEntry>(journal, path, *kind,
-                                             listing == listings.end() ? std::vector<DirectoryEntry>() : listing->second);
+        return std::make_unique<MemoryEntry>(
+            journal, path, *kind, listing == listings.end() ? std::vector<DirectoryEntry>() : listing->second);
     }
     std::unique_ptr<HeldEntry> claimTempFile(const char* path) override {
         claims.push_back(path);
@@ -737,8 +737,8 @@ TEST_F(Cleanup, TheTempFileGoesOnlyWithTheDirectory) {
     files.files["C:\\T\\rvl1.tmp_dir1700000000\\a.txt"];
     files.listings["C:\\T\\rvl1.tmp_dir1700000000"] = {file("a.txt")};
     removeExtractionDirectory(files);
-    EXPECT_EQ(marked(), (Names{"C:\\T\\rvl1.tmp_dir1700000000\\a.txt", "C:\\T\\rvl1.tmp_dir1700000000",
-                               "C:\\T\\rvl1.tmp"}));
+    EXPECT_EQ(marked(),
+              (Names{"C:\\T\\rvl1.tmp_dir1700000000\\a.txt", "C:\\T\\rvl1.tmp_dir1700000000", "C:\\T\\rvl1.tmp"}));
     removeExtractionDirectory(files);
     EXPECT_EQ(marked().size(), 3u);
 }

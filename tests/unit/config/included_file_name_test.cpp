@@ -16,9 +16,9 @@ bool packerAccepts(const std::string& path) {
 }  // namespace
 
 TEST(IncludedFileName, DeviceNamesAreRefusedByPackerAndLauncher) {
-    for (const char* path : {"CON", "con", "Prn.txt", "aux.tar.gz", "NUL.", "nul  ", "Nul .txt", "COM1", "com9.log",
-                             "LPT1", "lpt9.", "COM0", "LPT\xB9", "com\xB2.x", "lib\\NUL", "lib\\Con.jar",
-                             "CON\\a.jar", "aux. . "}) {
+    for (const char* path :
+         {"CON", "con", "Prn.txt", "aux.tar.gz", "NUL.", "nul  ", "Nul .txt", "COM1", "com9.log", "LPT1", "lpt9.",
+          "COM0", "LPT\xB9", "com\xB2.x", "lib\\NUL", "lib\\Con.jar", "CON\\a.jar", "aux. . "}) {
         EXPECT_EQ(checkIncludedPath(path), IncludedPathProblem::DeviceName) << path;
         EXPECT_FALSE(packerAccepts(path)) << path;
     }

@@ -8,29 +8,36 @@ namespace {
 
 Utf8Validator validated(const std::string& bytes, size_t pieceSize) {
     Utf8Validator validator;
-    for (size_t at = 0; at < bytes.size(); at += pieceSize) validator.feed(std::string_view(bytes).substr(at, pieceSize));
+    for (size_t at = 0; at < bytes.size(); at += pieceSize)
+        validator.feed(std::string_view(bytes).substr(at, pieceSize));
     return validator;
 }
 
 }  // namespace
 
 TEST(Utf8Validator, AcceptsOnlyStrictCompleteSequencesInAnyPieces) {
-    const std::string valid[] = {"", "plain", "caf\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF",
-                                 "\xED\x9F\xBF" /* U+D7FF */, "\xEE\x80\x80" /* U+E000 */};
+    const std::string valid[] = {"",
+                                 "plain",
+                                 "caf\xC3\xA9",
+                                 "\xE2\x82\xAC",
+                                 "\xF0\x9F\x98\x80",
+                                 "\xF4\x8F\xBF\xBF",
+                                 "\xED\x9F\xBF" /* U+D7FF */,
+                                 "\xEE\x80\x80" /* U+E000 */};
     const std::string invalid[] = {
-        "caf\xE9",            // code page 1252
-        "\xC3",               // cut short
-        "\xE2\x82",           // cut short
-        "\xC0\xAF",           // overlong
-        "\xC1\xBF",           // overlong
-        "\xE0\x9F\xBF",       // overlong
-        "\xF0\x8F\xBF\xBF",   // overlong
-        "\xED\xA0\x80",       // a surrogate
-        "\xF4\x90\x80\x80",   // above U+10FFFF
-        "\xF5\x80\x80\x80",   // no such lead byte
-        "\x80",               // a continuation byte alone
-        "\xC3\xA9\xA9",       // one continuation byte too many
-        "\xE2\x28\xAC",       // an ASCII byte inside a sequence
+        "caf\xE9",           // code page 1252
+        "\xC3",              // cut short
+        "\xE2\x82",          // cut short
+        "\xC0\xAF",          // overlong
+        "\xC1\xBF",          // overlong
+        "\xE0\x9F\xBF",      // overlong
+        "\xF0\x8F\xBF\xBF",  // overlong
+        "\xED\xA0\x80",      // a surrogate
+        "\xF4\x90\x80\x80",  // above U+10FFFF
+        "\xF5\x80\x80\x80",  // no such lead byte
+        "\x80",              // a continuation byte alone
+        "\xC3\xA9\xA9",      // one continuation byte too many
+        "\xE2\x28\xAC",      // an ASCII byte inside a sequence
     };
     for (const std::string& bytes : valid) {
         EXPECT_TRUE(validated(bytes, bytes.size() + 1).valid()) << bytes;
@@ -77,7 +84,8 @@ TEST(Utf8Decoding, GivesUtf16UnitsAndReplacesBytesThatStartNothing) {
 
 TEST(ModifiedUtf8, NulAsTwoBytesAndEveryUnitOnItsOwn) {
     EXPECT_EQ(modifiedUtf8(L"Chargement \u00E9l\u00E8ve"), "Chargement \xC3\xA9l\xC3\xA8ve");
-    EXPECT_EQ(modifiedUtf8(std::wstring(L"a\0b", 3)), std::string("a\xC0\x80" "b"));
+    EXPECT_EQ(modifiedUtf8(std::wstring(L"a\0b", 3)), std::string("a\xC0\x80"
+                                                                  "b"));
     EXPECT_EQ(modifiedUtf8(L"\u20AC\u07FF\u0080\u007F"), "\xE2\x82\xAC\xDF\xBF\xC2\x80\x7F");
     // A supplementary character as its two surrogates, three bytes each.
     const std::wstring pair{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};

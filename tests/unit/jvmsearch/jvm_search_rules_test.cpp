@@ -523,9 +523,12 @@ TEST_F(SearchOrder, InstallerLocationComesAfterTheMainPassAndBeforeTheFallbackPa
     outcome = search("Bjre");
     EXPECT_TRUE(outcome.loaded);
     EXPECT_EQ(outcome.location, "jre");
-    EXPECT_EQ(logAfterBounds(), (Lines{L"Testing location jre (type B)", LR"(Has installer location C:\installed)",
-                                       L"Testing relative location jre", LR"(c:\app\jre\bin\java.exe exists)",
-                     LR"(warning: no runtime passed the checks; using c:\app\jre\bin\java.exe (version unknown) whatever its version)"}));
+    EXPECT_EQ(
+        logAfterBounds(),
+        (Lines{
+            L"Testing location jre (type B)", LR"(Has installer location C:\installed)",
+            L"Testing relative location jre", LR"(c:\app\jre\bin\java.exe exists)",
+            LR"(warning: no runtime passed the checks; using c:\app\jre\bin\java.exe (version unknown) whatever its version)"}));
 }
 
 TEST_F(SearchOrder, FallbackPassTakesBAlwaysAndAOrROnlyWhenRelative) {
@@ -562,10 +565,13 @@ TEST_F(SearchOrder, FallbackPassUsesTheRawValueAndNeedsTheExecutable) {
 
     EXPECT_TRUE(outcome.loaded);
     EXPECT_EQ(outcome.location, "${APP}\\jre");
-    EXPECT_EQ(logAfterBounds(), (Lines{L"Testing location empty (type B)", LR"(Testing location C:\app\jre (type B))",
-                                       L"Testing relative location empty", L"Testing relative location ${APP}\\jre",
-                                       LR"(c:\raw\bin\java.exe exists)",
-                                       LR"(warning: no runtime passed the checks; using c:\raw\bin\java.exe (version unknown) whatever its version)"}));
+    EXPECT_EQ(
+        logAfterBounds(),
+        (Lines{
+            L"Testing location empty (type B)", LR"(Testing location C:\app\jre (type B))",
+            L"Testing relative location empty", L"Testing relative location ${APP}\\jre",
+            LR"(c:\raw\bin\java.exe exists)",
+            LR"(warning: no runtime passed the checks; using c:\raw\bin\java.exe (version unknown) whatever its version)"}));
     EXPECT_TRUE(called(R"(exists? empty\bin\java.exe)"));
     EXPECT_EQ(lookups.loads(), (Calls{R"(c:\raw\bin\java.exe)"}));
 }
@@ -651,8 +657,10 @@ TEST_F(SearchOrder, TheLastCandidatesKindChoosesTheFailureMessage) {
 }
 
 TEST(FallbackPass, WarningNamesTheRuntimeAndItsVersion) {
-    EXPECT_EQ(fallbackWarning(R"(c:\app\jre\bin\java.exe)", "1.8.0_201"),
-              R"(warning: no runtime passed the checks; using c:\app\jre\bin\java.exe (version 1.8.0_201) whatever its version)");
-    EXPECT_EQ(fallbackWarning(R"(c:\app\jre\bin\java.exe)", ""),
-              R"(warning: no runtime passed the checks; using c:\app\jre\bin\java.exe (version unknown) whatever its version)");
+    EXPECT_EQ(
+        fallbackWarning(R"(c:\app\jre\bin\java.exe)", "1.8.0_201"),
+        R"(warning: no runtime passed the checks; using c:\app\jre\bin\java.exe (version 1.8.0_201) whatever its version)");
+    EXPECT_EQ(
+        fallbackWarning(R"(c:\app\jre\bin\java.exe)", ""),
+        R"(warning: no runtime passed the checks; using c:\app\jre\bin\java.exe (version unknown) whatever its version)");
 }

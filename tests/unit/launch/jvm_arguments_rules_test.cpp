@@ -251,8 +251,7 @@ TEST_F(JvmArgumentsTest, PrependArchivesAndDirectoryEntriesInOrder) {
     setting(SettingId::ReadVmOptionsFile, "1");
     setting(SettingId::ClassPath, "S0lib");
     sources.directory("C:\\app\\lib", {"x.jar"}, {"y.zip"});
-    state.extractedArchives = {"C:\\Temp\\run_dir1\\e1.jar", "C:\\Temp\\run_dir1\\e2.jar",
-                               "C:\\Temp\\run_dir1\\e.zip"};
+    state.extractedArchives = {"C:\\Temp\\run_dir1\\e1.jar", "C:\\Temp\\run_dir1\\e2.jar", "C:\\Temp\\run_dir1\\e.zip"};
     // Whatever else lies in the extraction directory is not the launcher's.
     sources.directory("C:\\Temp\\run_dir1", {"e1.jar", "planted.jar", "e2.jar"}, {"e.zip"});
     EXPECT_EQ(classPathOption(),
@@ -352,7 +351,9 @@ TEST_F(JvmArgumentsTest, MissingEntryReasonNamesWhatWasLookedFor) {
     sources.placeholders["${TWO}"] = "one.jar;D:\\two.jar";
     sources.existing = {"C:\\app\\one.jar"};
     sources.environment["EMPTY"] = "";
-    auto reason = [&](SettingId id, const std::string& entries) { return missingEntryReason(*missingWith(id, entries)); };
+    auto reason = [&](SettingId id, const std::string& entries) {
+        return missingEntryReason(*missingWith(id, entries));
+    };
     EXPECT_EQ(reason(SettingId::ClassPath, "A1lib\\app.jar"),
               "required class path entry lib\\app.jar not found: looked for C:\\app\\lib\\app.jar");
     // Only the paths of the entry that are not there.

@@ -436,7 +436,8 @@ TEST(OptionLines, KeywordsIncludeTheirSpaceAndTakeTheRestVerbatim) {
 TEST(OptionFileEncoding, AMarkMeansUtf8ElseValidUtf8WithAHighByteElseAnsi) {
     auto judged = [](const std::string& bytes, size_t pieceSize) {
         OptionFileEncodingJudge judge;
-        for (size_t at = 0; at < bytes.size(); at += pieceSize) judge.feed(std::string_view(bytes).substr(at, pieceSize));
+        for (size_t at = 0; at < bytes.size(); at += pieceSize)
+            judge.feed(std::string_view(bytes).substr(at, pieceSize));
         return judge.encoding();
     };
     const std::pair<std::string, OptionFileEncoding> cases[] = {
@@ -445,15 +446,15 @@ TEST(OptionFileEncoding, AMarkMeansUtf8ElseValidUtf8WithAHighByteElseAnsi) {
         {"\xEF\xBB\xBF", OptionFileEncoding::Utf8WithByteOrderMark},
         {"-Dx=\xC3\xA9\n", OptionFileEncoding::Utf8},
         {"-Dx=\xF0\x9F\x98\x80\n", OptionFileEncoding::Utf8},
-        {"-Xmx1g\n", OptionFileEncoding::Ansi},                 // plain ASCII reads the same either way
+        {"-Xmx1g\n", OptionFileEncoding::Ansi},  // plain ASCII reads the same either way
         {"", OptionFileEncoding::Ansi},
-        {"-Dx=caf\xE9\n", OptionFileEncoding::Ansi},           // code page 1252
-        {"-Dx=\xC3\xA9\xE9\n", OptionFileEncoding::Ansi},     // valid up to one byte
-        {"-Dx=\xC3", OptionFileEncoding::Ansi},                 // ends inside a character
-        {"-Dx=\xC0\xAF", OptionFileEncoding::Ansi},             // overlong "/"
-        {"-Dx=\xED\xA0\x80", OptionFileEncoding::Ansi},         // a surrogate
-        {"-Dx=\xF4\x90\x80\x80", OptionFileEncoding::Ansi},     // above U+10FFFF
-        {"\xEF\xBB-Dx", OptionFileEncoding::Ansi},               // half a mark
+        {"-Dx=caf\xE9\n", OptionFileEncoding::Ansi},         // code page 1252
+        {"-Dx=\xC3\xA9\xE9\n", OptionFileEncoding::Ansi},    // valid up to one byte
+        {"-Dx=\xC3", OptionFileEncoding::Ansi},              // ends inside a character
+        {"-Dx=\xC0\xAF", OptionFileEncoding::Ansi},          // overlong "/"
+        {"-Dx=\xED\xA0\x80", OptionFileEncoding::Ansi},      // a surrogate
+        {"-Dx=\xF4\x90\x80\x80", OptionFileEncoding::Ansi},  // above U+10FFFF
+        {"\xEF\xBB-Dx", OptionFileEncoding::Ansi},           // half a mark
     };
     for (const auto& [bytes, expected] : cases) {
         EXPECT_EQ(judged(bytes, bytes.size() + 1), expected) << bytes;

@@ -247,9 +247,9 @@ TEST(DefaultTexts, InspectLeavesComposedTextsForTheNextPackingToCompose) {
     for (const char* composed : {"No suitable Java runtime", "Es wurde keine passende", "the class com.ravel",
                                  "[messages.de]\nmain_class_not_found = \"Eigene Meldung\"\n[", "registry_runtime"})
         EXPECT_EQ(output.toml.find(composed), std::string::npos) << composed << "\n" << output.toml;
-    for (std::string configured : {std::string("error_title = \"Server error\"\n"),
-                                   "no_temp_directory = " + tomlString(sameAsDefault) + "\n",
-                                   std::string("[messages.de]\nmain_class_not_found = \"Eigene Meldung\"\n")})
+    for (std::string configured :
+         {std::string("error_title = \"Server error\"\n"), "no_temp_directory = " + tomlString(sameAsDefault) + "\n",
+          std::string("[messages.de]\nmain_class_not_found = \"Eigene Meldung\"\n")})
         EXPECT_NE(output.toml.find(configured), std::string::npos) << configured << "\n" << output.toml;
 
     // Packed as it was printed, the block comes back byte for byte.

@@ -305,9 +305,9 @@ TEST(PackerToml, ServiceValuesOutOfTheirRangeAreRefusedWithTheirLine) {
 
 TEST(PackerToml, GuiSubsystemRunsOnADoubleClickUnlessTheConfigurationSaysOtherwise) {
     EXPECT_EQ(settingOf(parseToml("[executable]\nsubsystem = \"gui\"\n"), 30501), "run");
-    EXPECT_EQ(settingOf(parseToml("[executable]\nsubsystem = \"gui\"\n[application]\ndefault_command = \"none\"\n"),
-                        30501),
-              "none");
+    EXPECT_EQ(
+        settingOf(parseToml("[executable]\nsubsystem = \"gui\"\n[application]\ndefault_command = \"none\"\n"), 30501),
+        "none");
     EXPECT_EQ(settingOf(parseToml("[executable]\nsubsystem = \"console\"\n"), 30501), "<absent>");
     EXPECT_EQ(settingOf(parseToml("[application]\nmain_class = \"a.B\"\n"), 30501), "<absent>");
 }

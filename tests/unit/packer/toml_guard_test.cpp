@@ -54,8 +54,10 @@ TEST(PackerTomlGuard, ValidTextThatResemblesThoseShapesIsLeftToTheParser) {
 TEST(PackerTomlGuard, NonAsciiTextAfterALineEndingBackslashIsRead) {
     Description d;
     std::string error;
-    ASSERT_TRUE(parseTomlConfig("[messages]\nerror_title = \"\"\"Hallo \\\n    \xC3\x9C" "bersicht\"\"\"\n", "app.toml",
-                                "/nonexistent", d, error))
+    ASSERT_TRUE(
+        parseTomlConfig("[messages]\nerror_title = \"\"\"Hallo \\\n    \xC3\x9C"
+                        "bersicht\"\"\"\n",
+                        "app.toml", "/nonexistent", d, error))
         << error;
     ASSERT_EQ(d.messages.size(), 1u);
     EXPECT_EQ(d.messages[0].second, u"Hallo \u00DCbersicht");
