@@ -1,22 +1,11 @@
 #include "default_texts.h"
 
-#include "config/block_format.h"
 #include "config/config_ids.h"
 
 #include <algorithm>
 #include <cstdlib>
 
 namespace {
-
-// PE machine values of the two launchers.
-constexpr uint16_t kMachineI386 = 0x014C;
-constexpr uint16_t kMachineAmd64 = 0x8664;
-
-uint32_t little32(std::string_view bytes, size_t at) {
-    uint32_t value = 0;
-    for (size_t i = 0; i < 4; ++i) value |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
-    return value;
-}
 
 // The texts are composed in UTF-8; settings are 8-bit text whose bytes the launcher widens
 // one to one, so they are carried over as Latin-1.
@@ -397,15 +386,6 @@ bool sameMessages(const Description& a, const Description& b) {
 }
 
 }  // namespace
-
-int launcherBitsOfImage(std::string_view image) {
-    if (image.size() < kPeOffsetField + 4 || image[0] != 'M' || image[1] != 'Z') return 0;
-    uint64_t pe = little32(image, kPeOffsetField);
-    if (pe + 6 > image.size() || image.substr(static_cast<size_t>(pe), 4) != std::string_view("PE\0\0", 4)) return 0;
-    uint16_t machine = static_cast<uint16_t>(static_cast<unsigned char>(image[pe + 4]) |
-                                             static_cast<unsigned char>(image[pe + 5]) << 8);
-    return machine == kMachineAmd64 ? 64 : machine == kMachineI386 ? 32 : 0;
-}
 
 std::vector<DefaultText> composeDefaultTexts(const Description& description, int launcherBits, TextLanguage language) {
     return Composer(description, launcherBits, language).compose();

@@ -22,10 +22,6 @@ struct DefaultText {
     std::u16string text;
 };
 
-// The bitness of the launcher in `image` from its PE machine field: 32 (i386), 64 (x86-64),
-// or 0 when the image is neither (the texts then speak of "the launcher's bitness").
-int launcherBitsOfImage(std::string_view image);
-
 // The default text of every message the launcher can show for a block with these settings,
 // in ascending id; an id the block can never show (message 1009 without included files, for
 // example) has none.

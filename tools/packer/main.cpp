@@ -180,8 +180,8 @@ int pack(const std::string& launcherPath, const std::string& configPath, const s
     if (!readImage(launcherPath, image, end) || !readConfiguration(configPath, description, toml)) return 1;
     // A TOML configuration gets a text for every message it leaves out; the line format
     // writes exactly the ids it lists.
-    if (toml) addDefaultTexts(description, launcherBitsOfImage(image));
     std::vector<uint8_t> output(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(end));
+    if (toml) addDefaultTexts(description, launcherBitsOfImage(output));
     PeLayout layout;
     std::string error;
     std::vector<std::string> notes;
@@ -256,8 +256,9 @@ int inspect(int argc, char** argv) {
     uint64_t end = 0;
     if (!readImage(packedPath, image, end)) return 1;
     std::vector<uint8_t> bytes(image.begin() + static_cast<std::ptrdiff_t>(end), image.end());
+    const std::vector<uint8_t> whole(image.begin(), image.end());
     PackedBlock block;
-    block.launcherBits = launcherBitsOfImage(image);
+    block.launcherBits = launcherBitsOfImage(whole);
     InspectOutput output;
     std::string error;
     std::string folder = filesDirectory.empty() ? "" : sourceFolder(filesDirectory, outputPath);
@@ -266,7 +267,6 @@ int inspect(int argc, char** argv) {
         return 1;
     }
     ExecutableOptions shipped;
-    std::vector<uint8_t> whole(image.begin(), image.end());
     if (!readShippedOptions(whole, shipped, error)) {
         fprintf(stderr, "packer: %s: %s\n", packedPath.c_str(), error.c_str());
         return 1;

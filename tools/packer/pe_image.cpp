@@ -247,6 +247,16 @@ void PeLayout::removeLastSection(std::vector<uint8_t>& image) {
     writeLe32(image, initialized, readLe32(image, initialized) - last.rawSize);
 }
 
+int launcherBitsOfImage(const std::vector<uint8_t>& image) {
+    constexpr uint16_t kMachineI386 = 0x014C;
+    constexpr uint16_t kMachineAmd64 = 0x8664;
+    if (image.size() < kPeOffsetField + 4 || image[0] != 'M' || image[1] != 'Z') return 0;
+    const uint64_t pe = readLe32(image, kPeOffsetField);
+    if (pe + 6 > image.size() || readLe32(image, pe) != 0x00004550) return 0;  // "PE\0\0"
+    const uint16_t machine = readLe16(image, pe + 4);
+    return machine == kMachineAmd64 ? 64 : machine == kMachineI386 ? 32 : 0;
+}
+
 bool isOurLauncher(const std::vector<uint8_t>& image, const PeLayout& layout, std::string& error) {
     error = "not a launcher of this project (it does not export the launcher's window-border functions)";
     const DataDirectory exports = layout.dataDirectory(image, kExportDirectory);

@@ -86,6 +86,10 @@ private:
 
 // Whether `image` is one of this project's launchers: it exports the window-border functions
 // (plain JNI names on 64-bit, decorated ones on 32-bit). Otherwise `error` says why not.
+// The bitness of the launcher in `image` from its PE machine field: 32 (i386), 64 (x86-64),
+// or 0 when the image is neither (the default texts then speak of "the launcher's bitness").
+int launcherBitsOfImage(const std::vector<uint8_t>& image);
+
 bool isOurLauncher(const std::vector<uint8_t>& image, const PeLayout& layout, std::string& error);
 
 // The PE checksum of `file` (the whole file, its checksum field counted as zero): the 16-bit

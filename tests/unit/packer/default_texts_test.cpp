@@ -1,6 +1,7 @@
 #include "block_writer.h"
 #include "default_texts.h"
 #include "inspect.h"
+#include "pe_image.h"
 #include "toml_config.h"
 
 #include "config/block_reader.h"
@@ -50,14 +51,15 @@ size_t count(const std::string& text, const std::string& part) {
     return n;
 }
 
-std::string pe(uint16_t machine) {
-    std::string image(0x100, '\0');
+std::vector<uint8_t> pe(uint16_t machine) {
+    std::vector<uint8_t> image(0x100, 0);
     image[0] = 'M';
     image[1] = 'Z';
-    image[0x3C] = static_cast<char>(0x80);
-    image.replace(0x80, 4, std::string("PE\0\0", 4));
-    image[0x84] = static_cast<char>(machine & 0xFF);
-    image[0x85] = static_cast<char>(machine >> 8);
+    image[0x3C] = 0x80;
+    image[0x80] = 'P';
+    image[0x81] = 'E';
+    image[0x84] = static_cast<uint8_t>(machine & 0xFF);
+    image[0x85] = static_cast<uint8_t>(machine >> 8);
     return image;
 }
 
@@ -80,12 +82,12 @@ TEST(DefaultTexts, BitnessComesFromTheLaunchersMachineField) {
     EXPECT_EQ(launcherBitsOfImage(pe(0x8664)), 64);
     EXPECT_EQ(launcherBitsOfImage(pe(0x014C)), 32);
     EXPECT_EQ(launcherBitsOfImage(pe(0xAA64)), 0);  // ARM64: not a launcher of ours
-    std::string noSignature = pe(0x8664);
+    std::vector<uint8_t> noSignature = pe(0x8664);
     noSignature[0x81] = 'X';
     EXPECT_EQ(launcherBitsOfImage(noSignature), 0);
-    EXPECT_EQ(launcherBitsOfImage(std::string("MZ")), 0);
-    std::string outside = pe(0x8664);
-    outside[0x3C] = static_cast<char>(0xFE);
+    EXPECT_EQ(launcherBitsOfImage(std::vector<uint8_t>{'M', 'Z'}), 0);
+    std::vector<uint8_t> outside = pe(0x8664);
+    outside[0x3C] = 0xFE;
     EXPECT_EQ(launcherBitsOfImage(outside), 0);
 }
 
