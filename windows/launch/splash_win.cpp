@@ -7,6 +7,7 @@
 #include "core/capacities.h"
 #include "core/handles.h"
 #include "core/launcher_state.h"
+#include "core/library_loading.h"
 #include "core/log.h"
 #include "core/platform.h"
 #include "jvmsearch/jvm_library.h"
@@ -85,9 +86,9 @@ HMODULE loadSplashLibrary() {
         logLine(L"no splash screen library %s in the runtime, starting without a splash screen", path.c_str());
         return nullptr;
     }
-    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    DWORD error = 0;
+    HMODULE module = loadLibraryFromItsFolder(path.c_str(), error);
     if (module == nullptr) {
-        DWORD error = GetLastError();
         logError(L"splash screen library %s could not be loaded (error %d)", path.c_str(), static_cast<int>(error));
         return nullptr;
     }

@@ -68,12 +68,8 @@ const FolderFunctions& folderFunctions() {
     if (!looked) {
         looked = true;
         HMODULE shell = LoadLibraryA("shell32.dll");
-        if (shell != nullptr) {
-            functions.narrow =
-                reinterpret_cast<FolderPathA>(reinterpret_cast<void*>(GetProcAddress(shell, "SHGetFolderPathA")));
-            functions.wide =
-                reinterpret_cast<FolderPathW>(reinterpret_cast<void*>(GetProcAddress(shell, "SHGetFolderPathW")));
-        }
+        functions.narrow = lookupFunction<FolderPathA>(shell, "SHGetFolderPathA");
+        functions.wide = lookupFunction<FolderPathW>(shell, "SHGetFolderPathW");
     }
     return functions;
 }
@@ -118,13 +114,10 @@ const TempPathFunctions& tempPathFunctions() {
     if (!looked) {
         looked = true;
         HMODULE kernel = GetModuleHandleA("kernel32.dll");
-        if (kernel != nullptr) {
-            TempPathFunctions found;
-            found.narrow =
-                reinterpret_cast<TempPath2A>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetTempPath2A")));
-            found.wide = reinterpret_cast<TempPath2W>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetTempPath2W")));
-            if (found.narrow != nullptr && found.wide != nullptr) functions = found;
-        }
+        TempPathFunctions found;
+        found.narrow = lookupFunction<TempPath2A>(kernel, "GetTempPath2A");
+        found.wide = lookupFunction<TempPath2W>(kernel, "GetTempPath2W");
+        if (found.narrow != nullptr && found.wide != nullptr) functions = found;
     }
     return functions;
 }
