@@ -10,6 +10,7 @@ import shutil
 import subprocess
 from pathlib import Path
 
+import pefile
 import pytest
 
 from conftest import (DIST, NO_JAVA_HOMES, ROOT, log_lines, logged_env, read_log, temp_env, winpath)
@@ -249,9 +250,16 @@ def test_console_example_runs(wine, tmp_path):
 
 def test_gui_example_runs_windowed_as_a_single_instance_with_the_splash_text(wine, tmp_path):
     exe, jre = deploy_example(tmp_path, "gui", ["lib\\ravel-runtime.jar", "lib\\editor.jar"], "Editor.exe")
+    assert pefile.PE(str(exe), fast_load=True).OPTIONAL_HEADER.Subsystem == 2
+    (exe.parent / "splash.png").write_bytes(b"\x89PNG\r\n\x1a\n" + bytes(24))
     jre.use_world(JavaWorld().main(Do.ret()))
-    result, lines = run_logged(wine, exe, tmp_path)
+    # Started as a double-click starts it: no command word.
+    result, lines = run_logged(wine, exe, tmp_path, args=())
     assert result.returncode == 0, (result, lines)
+    assert "not started by the service control manager: running the default command" in lines
+    # The stand-in runtime has no splash-screen library: the image is not shown, and the
+    # application starts all the same.
+    assert any(line.startswith("no splash screen library") for line in lines), lines
     assert "single instance mode" in lines
     assert main_call(jre).args[0][:2] == ["true", "com.example.editor.Editor"]
     [splash] = jre.transcript().calls(method="initAwtSplashConfig")
